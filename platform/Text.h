@@ -1,0 +1,20 @@
+// Text helpers shared by every layer: printf-style formatting of the exact
+// user-visible texts, and the UTF-8 edge of the Latin-1 core.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvina::platform {
+
+// printf into a std::string of whatever length the arguments need.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Text read from a file written by people: UTF-8 when the bytes are valid
+// UTF-8 (a leading byte-order mark is dropped), otherwise Latin-1.
+std::u32string DecodeTextFile(std::string_view bytes);
+
+// Code points to UTF-8; values that are not characters become U+FFFD.
+std::string ToUtf8(std::u32string_view text);
+
+}  // namespace corvina::platform
