@@ -12,7 +12,7 @@
 #include "codepage/CodePageFile.h"
 #include "codepage/CodePageTexts.h"
 #include "platform/FileError.h"
-#include "platform/Text.h"
+#include "platform/Format.h"
 
 namespace corvina {
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codepage/CodePageTexts.h"
+#include "platform/Format.h"
 #include "platform/Text.h"
 
 namespace corvina {

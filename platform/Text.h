@@ -1,14 +1,10 @@
-// Text helpers shared by every layer: printf-style formatting of the exact
-// user-visible texts, and the UTF-8 edge of the Latin-1 core.
+// The UTF-8 edge of the Latin-1 core.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace corvina::platform {
-
-// printf into a std::string of whatever length the arguments need.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Text read from a file written by people: UTF-8 when the bytes are valid
 // UTF-8 (a leading byte-order mark is dropped), otherwise Latin-1.

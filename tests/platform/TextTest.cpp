@@ -8,13 +8,6 @@
 
 using namespace corvina::platform;
 
-TEST(Format, GrowsToAnyLength) {
-  std::string longName(5000, 'n');
-  std::string text = Format("Can't open %s, error = %u\n", longName.c_str(), 2u);
-  EXPECT_EQ(text, "Can't open " + longName + ", error = 2\n");
-  EXPECT_EQ(Format("%s", ""), "");
-}
-
 TEST(DecodeTextFile, Utf8WhenValidElseLatin1) {
   EXPECT_EQ(DecodeTextFile("G\xC3\xB6 \xE2\x82\xAC"), U"G\u00F6 \u20AC");
   EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFName"), U"Name");  // byte-order mark dropped
