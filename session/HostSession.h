@@ -16,6 +16,7 @@
 #include "config/SessionProfile.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
+#include "platform/IniFile.h"
 #include "platform/UserInterface.h"
 #include "session/SslSocket.h"
 #include "session/Telnet.h"
@@ -55,6 +56,8 @@ struct SessionEnvironment {
   EngineFactory engines;
   TlsContexts* tls = nullptr;  // null: TLS cannot be offered
   std::chrono::milliseconds tlsHandshakeTimeout{10'000};
+  // The application settings (null: every setting has its default).
+  const platform::IniFile* settings = nullptr;
 };
 
 // Type-ahead entry kinds.
@@ -84,6 +87,8 @@ class CHostSession : public CMSslSocket {
   platform::EventLoop& Loop() { return env_.loop; }
   platform::UserInterface& Ui() { return env_.ui; }
   const platform::Clock& Clock() const { return env_.clock; }
+  const platform::IniFile* Settings() const { return env_.settings; }
+  SessionFrame& Frame() { return env_.frame; }
 
   // Output, used by the Telnet layer and the engines.
   void QueueOutput(std::span<const std::uint8_t> bytes);

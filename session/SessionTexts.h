@@ -16,6 +16,8 @@ inline constexpr char kSessionError[] = "Session %d: %s";
 inline constexpr char kFailedToCreateSocket[] = "Failed to create new socket: %s";
 inline constexpr char kHostUnreachable[] = "Host %s port %d is unreachable";
 inline constexpr char kSslInitFailed[] = "SSL initialization failed.";
+inline constexpr char kAttnKeyStringInvalid[] = "3270 Attn key string '%s' is invalid - using default (%s)";
+inline constexpr char kSysreqKeyStringInvalid[] = "3270 Sysreq key string '%s' is invalid - using default (%s)";
 inline constexpr char kRecordTooLong[] = "A host record longer than %zu bytes was discarded";
 
 }  // namespace corvina::texts
