@@ -1,0 +1,1 @@
+"""The Corvina test host: a scriptable Telnet host for testing the emulator."""
