@@ -167,7 +167,7 @@ struct FileTransferDefaults {
   std::string options;
   std::string hostCodePageFile;
   std::string program = "IND$FILE";
-  std::uint8_t flags = 96;
+  std::uint8_t flags = kTransferCrLf | kTransferAscii;
   std::int32_t hostSystem = 0;      // 0 VM/CMS, 1 MVS/TSO, 2 CICS
   std::int32_t pcDisposition = 0;   // 0 replace, 1 append, 2 prompt
   std::int32_t recordFormat = 0;    // 0 default, 1 fixed, 2 variable, 3 undefined
@@ -176,7 +176,7 @@ struct FileTransferDefaults {
   std::int32_t bufferSize = 8192;
 };
 
-// Where the session window was; kept by the store, not in the profile file.
+// Where the session window was; not written to the profile file.
 struct WindowPlacement {
   std::uint32_t length = 44;
   std::uint32_t flags = 0;
@@ -230,9 +230,9 @@ class CCorvinaSessionProfile {
   // Replaces the "Session Profile" section.
   void WriteTo(platform::IniFile& ini) const;
 
-  // File forms of the above, in dataFolder/fileName; fileName becomes the
-  // profile's file name. Save keeps other sections of an existing file and
-  // clears the modified flag.
+  // The same on the file `file` in `dataFolder`, which becomes the profile's
+  // file name. Save keeps other sections of an existing file and clears the
+  // modified flag.
   bool Load(const std::string& dataFolder, const std::string& file, CCorvinaTerminalTypes& types,
             const ProfileNameResolver& resolver = {}, std::string* error = nullptr);
   bool Save(const std::string& dataFolder, const std::string& file, std::string* error = nullptr);
