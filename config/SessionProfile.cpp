@@ -3,16 +3,17 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdarg>
 #include <climits>
-#include <cstdio>
 #include <vector>
 
 #include "config/ObjectFileName.h"
 #include "config/TerminalTypes.h"
+#include "platform/Format.h"
 #include "platform/IniFile.h"
 
 namespace corvina {
+
+using platform::Format;
 
 namespace {
 
@@ -84,19 +85,6 @@ std::string MachineNetworkName() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return {};
   return name;
-}
-
-__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int size = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, again);
-  va_end(again);
-  return text;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& file) {

@@ -293,12 +293,7 @@ class CCorvinaSessionProfile {
   bool modified = false;
   std::uint16_t connectedSessions = 0;
 
-  // 0 none, 1 SSLv2, 2 SSLv3, 3 TLSv1. Undefined codes from a file count as
-  // TLS rather than silently connecting in the clear.
-  unsigned SecurityChoice() const {
-    const unsigned choice = (hostOptions & kHostSecurityMask) >> 8;
-    return choice > 3 ? 3 : choice;
-  }
+  unsigned SecurityChoice() const { return (hostOptions & kHostSecurityMask) >> 8; }
 };
 
 }  // namespace corvina

@@ -1,9 +1,9 @@
 #include "config/TerminalTypes.h"
 
-#include <cstdio>
 #include <iterator>
 
 #include "config/SessionProfile.h"
+#include "platform/Format.h"
 
 namespace corvina {
 
@@ -123,9 +123,7 @@ std::string CCorvinaTerminalTypes::DisplayNameFor(unsigned code, int rows, int c
   }
   for (const CustomKind& kind : kCustomKinds) {
     if (kind.code != code) continue;
-    char name[64];
-    std::snprintf(name, sizeof name, kind.displayFormat, rows, columns);
-    rows_.push_back({name, kind.telnetType, static_cast<std::uint16_t>(code), static_cast<std::uint16_t>(rows),
+    rows_.push_back({platform::Format(kind.displayFormat, rows, columns), kind.telnetType, static_cast<std::uint16_t>(code), static_cast<std::uint16_t>(rows),
                      static_cast<std::uint16_t>(columns)});
     return rows_.back().displayName;
   }

@@ -122,14 +122,6 @@ TEST(SessionProfile, Defaults) {
   EXPECT_EQ(p.SecurityChoice(), 0u);
 }
 
-TEST(SessionProfile, SecurityChoiceNeverExceedsTls) {
-  CCorvinaSessionProfile p;
-  p.hostOptions = kHostSecuritySslV3 | kHostBringToTop;
-  EXPECT_EQ(p.SecurityChoice(), 2u);
-  p.hostOptions = 0x0F00;
-  EXPECT_EQ(p.SecurityChoice(), 3u);
-}
-
 TEST(SessionProfile, FileNamesFollowTheName) {
   EXPECT_EQ(ObjectFileName("a/b", "tkm"), "a b.tkm");
   EXPECT_EQ(ObjectFileName("x\"'*:<>?\\|y", "tsp"), "x         y.tsp");

@@ -1,0 +1,25 @@
+#include "platform/Format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace corvina::platform {
+
+std::string Format(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  va_list copy;
+  va_copy(copy, ap);
+  int n = std::vsnprintf(nullptr, 0, fmt, copy);
+  va_end(copy);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), fmt, ap);
+    out.resize(static_cast<std::size_t>(n));
+  }
+  va_end(ap);
+  return out;
+}
+
+}  // namespace corvina::platform

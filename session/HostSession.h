@@ -1,0 +1,256 @@
+// CHostSession: one connection to one host, shown in one terminal window.
+// It is the socket, splits the host stream into Telnet commands and terminal
+// data, runs the terminal engine of the current mode, buffers output, and
+// runs connect, disconnect, reconnect, keep-alive, the one-second clock, the
+// keyboard entry points and the type-ahead queue.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/SessionProfile.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/UserInterface.h"
+#include "session/SslSocket.h"
+#include "session/Telnet.h"
+#include "session/TerminalEngine.h"
+
+namespace corvina {
+
+class CHostSession;
+class SessionTraceSink;
+class TlsContexts;
+
+// Makes the engine for a terminal mode; null when none is built in.
+using EngineFactory = std::function<std::unique_ptr<TerminalEngine>(unsigned mode)>;
+
+// What a session needs of the frame that owns it.
+class SessionFrame {
+ public:
+  virtual ~SessionFrame() = default;
+  // Whether the session's window is the one shown.
+  virtual bool IsVisible(const CHostSession&) const { return true; }
+  // The session's connection is over for good: take it out of the table and
+  // destroy it on a later turn of the event loop, never inside this call.
+  virtual void CloseSession(CHostSession& session) = 0;
+  // The preference "Warn me when the host closes a session".
+  virtual bool WarnWhenHostCloses() const { return true; }
+  // The session changed its own profile (cross-hair toggle): save it.
+  virtual void SaveProfile(CHostSession&) {}
+  // Cells, cursor or status changed; repaint when visible.
+  virtual void ScreenChanged(CHostSession&) {}
+};
+
+struct SessionEnvironment {
+  platform::EventLoop& loop;
+  platform::UserInterface& ui;
+  const platform::Clock& clock;
+  SessionFrame& frame;
+  EngineFactory engines;
+  TlsContexts* tls = nullptr;  // null: TLS cannot be offered
+  std::chrono::milliseconds tlsHandshakeTimeout{10'000};
+};
+
+// Type-ahead entry kinds.
+enum : int { kTypeAheadCharacter = 1, kTypeAheadKey = 2 };
+
+class CHostSession : public CMSslSocket {
+ public:
+  // Bytes kept for one inbound record before it is dropped as hostile.
+  static constexpr std::size_t kMaxRecord = 16 * 1024 * 1024;
+
+  CHostSession(int number, std::shared_ptr<CCorvinaSessionProfile> profile, SessionEnvironment env);
+  ~CHostSession() override;
+
+  // Starts the engine of the current mode and opens the connection. False
+  // when no attempt could be started; the frame then destroys the session.
+  bool Connect();
+  // Takes over what the profile says (at connect and after every edit).
+  void ApplyProfile();
+
+  // Identity.
+  int Number() const { return number_; }
+  std::string Title() const;
+  CCorvinaSessionProfile& Profile() { return *profile_; }
+  const CCorvinaSessionProfile& Profile() const { return *profile_; }
+  const std::string& HostName() const { return host_; }
+  int Port() const { return port_; }
+  platform::EventLoop& Loop() { return env_.loop; }
+  platform::UserInterface& Ui() { return env_.ui; }
+  const platform::Clock& Clock() const { return env_.clock; }
+
+  // Output, used by the Telnet layer and the engines.
+  void QueueOutput(std::span<const std::uint8_t> bytes);
+  void QueueOutputEscaped(std::span<const std::uint8_t> bytes);  // doubles 0xFF
+  void FlushOutput();
+  std::size_t SendRaw(std::span<const std::uint8_t> bytes);
+  std::size_t QueuedOutput() const { return output_.size(); }
+  // Largest piece sent at once; 0 sends the whole buffer in one piece.
+  void SetMaxChunk(std::size_t n) { maxChunk_ = n; }
+
+  // Keyboard entry points. OnKeyFunction returns 0 when nothing ran.
+  int OnKeyFunction(int id);
+  void OnCharacter(int code);
+
+  // Status and clock.
+  void ShowStatus();
+  void ShowStatus(const std::string& text);
+  const std::string& StatusText() const { return status_; }
+  bool ArmTick(int ticks, std::function<void()> callback);
+  void CancelTick();
+  void OnTick();
+
+  // Terminal modes.
+  unsigned Mode() const { return mode_; }
+  unsigned ConfiguredKind() const { return configuredKind_; }
+  void SetConfiguredKind(unsigned kind) { configuredKind_ = kind; }
+  void SetMode(unsigned mode) { mode_ = mode; }
+  void SwitchToConfiguredKind();
+  void ResetToNvt();
+  bool EngineRunning() const { return engine_ != nullptr; }
+  TerminalEngine* Engine() { return engine_.get(); }
+  CTelnetLayer& Telnet() { return telnet_; }
+
+  // Called by the Telnet layer: IAC followed by a data byte, and IAC EOR.
+  void CommandAsData(std::uint8_t second);
+  void DeliverRecord();
+  // Bytes of the current receive block not handled yet.
+  std::size_t BytesLeftInBlock() const { return bytesLeft_; }
+
+  // Screen geometry.
+  int Rows() const { return rows_; }
+  int Columns() const { return columns_; }
+  int DefaultRows() const { return defaultRows_; }
+  int DefaultColumns() const { return defaultColumns_; }
+  int AlternateRows() const { return alternateRows_; }
+  int AlternateColumns() const { return alternateColumns_; }
+  int BufferSize() const { return rows_ * columns_; }
+  void SetSize(int rows, int columns);
+  void SetDefaultSize(int rows, int columns);
+  void SetAlternateSize(int rows, int columns);
+
+  // Keyboard state shared with the engines.
+  int Cursor() const { return cursor_; }
+  void SetCursorPosition(int position, bool show);
+  int LockReason() const { return lockReason_; }
+  void SetLockReason(int reason) { lockReason_ = reason; }
+  bool InsertMode() const { return insertMode_; }
+  void SetInsertMode(bool on) { insertMode_ = on; }
+  bool Pasting() const { return pasting_; }
+  bool SelectionActive() const { return selectionActive_; }
+  const CellRect& Selection() const { return selection_; }
+  void SetSelection(const CellRect& r);
+  void ClearSelection();
+  // Set while HLLAPI has the keyboard disabled, or a file transfer runs.
+  void SetKeyboardDisabled(bool on) { keyboardDisabled_ = on; }
+  void SetFileTransferRunning(bool on) { fileTransferRunning_ = on; }
+  bool ScreenChangedFlag() const { return screenChanged_; }
+  void SetScreenChanged(bool on) { screenChanged_ = on; }
+
+  // Type-ahead ring. QueueTypeAhead fails when the ring is full or type-ahead
+  // is off; the caller then locks the keyboard.
+  bool QueueTypeAhead(int kind, int value);
+  bool TypeAheadPending() const { return taRead_ != taWrite_; }
+  std::size_t TypeAheadCount() const;
+  void ClearTypeAhead();
+  bool Replaying() const { return replaying_; }
+  // Asks for a replay on a later turn (after a host write unlocked the keyboard).
+  void RequestTypeAheadReplay();
+  void ReplayTypeAhead();
+
+  // Inbound record buffer (3270 and 5250).
+  std::vector<std::uint8_t>& Record() { return record_; }
+
+  // The current screen as rows of Latin-1 text.
+  std::vector<std::string> ScreenRows();
+
+  void SetTrace(SessionTraceSink* trace) { trace_ = trace; }
+  SessionTraceSink* Trace() { return trace_; }
+
+  // Reconnect after a host disconnect; a pending one can be started at once.
+  bool ReconnectPending() const { return reconnectPending_ || reconnectCountdown_ > 0; }
+  int ReconnectCountdown() const { return reconnectCountdown_; }
+
+ protected:
+  void Notify(int event, int value) override;
+  void SslClientHandshakeComplete(int result) override;
+
+ private:
+  void OnSocketEvent(int event, int value);
+  void AfterNotification();
+  bool OpenConnection();
+  void OnConnected(int error);
+  void OnReceive(std::span<const std::uint8_t> bytes);
+  void AppendRecordByte(std::uint8_t b);
+  void HostDisconnected();
+  void CountdownStep();
+  void ReconnectNow();
+  void ReconnectConnect();
+  void ErrorBox(const std::string& text);
+  void StartEngine();
+  void StopEngine();
+  void RebuildTypeAhead(std::size_t capacity);
+  bool SessionLevelKey(int id);
+  void ExtendSelection(int dRow, int dColumn);
+
+  int number_;
+  std::shared_ptr<CCorvinaSessionProfile> profile_;
+  SessionEnvironment env_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+  std::string host_;
+  int port_ = 23;
+  std::string status_;
+  CTelnetLayer telnet_;
+  unsigned mode_ = kKindLineMode;
+  unsigned configuredKind_ = kKind3279;
+  std::unique_ptr<TerminalEngine> engine_;
+
+  std::function<void()> tickCallback_;
+  int tickCountdown_ = 0;
+
+  int rows_ = 24, columns_ = 80;
+  int defaultRows_ = 24, defaultColumns_ = 80;
+  int alternateRows_ = 24, alternateColumns_ = 80;
+
+  std::vector<std::uint8_t> record_;
+  bool recordOverflow_ = false;
+  std::vector<std::uint8_t> output_;
+  std::size_t maxChunk_ = 0;
+  std::size_t bytesLeft_ = 0;
+
+  int lockReason_ = 0;
+  bool insertMode_ = false;
+  int cursor_ = 0;
+  CellRect selection_;
+  bool selectionActive_ = false;
+  bool pasting_ = false;
+  bool keyboardDisabled_ = false;
+  bool fileTransferRunning_ = false;
+  bool screenChanged_ = false;
+
+  struct TypeAheadEntry {
+    int kind;
+    int value;
+  };
+  std::vector<TypeAheadEntry> typeAhead_;
+  std::size_t taRead_ = 0, taWrite_ = 0;
+  bool replaying_ = false;
+  bool replayPosted_ = false;
+
+  int reconnectCountdown_ = 0;
+  bool reconnectPending_ = false;
+  int keepAliveMinutes_ = 0;
+  std::int64_t nextKeepAlive_ = 0;
+  bool closeReported_ = false;
+
+  SessionTraceSink* trace_ = nullptr;
+};
+
+}  // namespace corvina

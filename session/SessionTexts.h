@@ -1,0 +1,21 @@
+// Every text a session shows, as printf formats.
+#pragma once
+
+namespace corvina::texts {
+
+inline constexpr char kCaption[] = "Corvina";
+inline constexpr char kNotConnected[] = "Not connected";
+inline constexpr char kTitle[] = "%d: %s";
+inline constexpr char kTitleWithShortName[] = "%d[%c]: %s";
+inline constexpr char kConnectedTo[] = "Connected to %s port %d";
+inline constexpr char kTryingToConnect[] = "Trying to connect to %s port %d";
+inline constexpr char kDisconnectedByHost[] = "Session %d disconnected by host %s. ";
+inline constexpr char kReconnectQuestion[] = "Reconnect?";
+inline constexpr char kSecondsUntilReconnect[] = "Seconds until automatic reconnect: %d";
+inline constexpr char kSessionError[] = "Session %d: %s";
+inline constexpr char kFailedToCreateSocket[] = "Failed to create new socket: %s";
+inline constexpr char kHostUnreachable[] = "Host %s port %d is unreachable";
+inline constexpr char kSslInitFailed[] = "SSL initialization failed.";
+inline constexpr char kRecordTooLong[] = "A host record longer than %zu bytes was discarded";
+
+}  // namespace corvina::texts

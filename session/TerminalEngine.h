@@ -1,0 +1,59 @@
+// The seam between a session and its terminal engines (3270, 5250, VT). The
+// session calls an engine only through these operations, in this order of
+// the classic operation table; an operation an engine lacks does nothing.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvina {
+
+class CHostSession;
+class Canvas;
+struct PrintJob;
+struct HllapiRequest;
+
+// A screen rectangle in cells, inclusive.
+struct CellRect {
+  int left = 0, top = 0, right = -1, bottom = -1;
+  bool Empty() const { return right < left || bottom < top; }
+};
+
+// ExtractText flags.
+enum : unsigned {
+  kExtractAttributesAsBlanks = 0x01,
+  kExtractNullsAsBlanks = 0x02,
+};
+
+class TerminalEngine {
+ public:
+  virtual ~TerminalEngine() = default;
+
+  virtual void Start(CHostSession& session) = 0;                          // 1
+  virtual void Stop() = 0;                                                // 2
+  virtual void ProcessRecord(std::span<const std::uint8_t> record) = 0;   // 3
+  virtual void Paint(Canvas&) {}                                          // 4
+  virtual void KeyFunction(int /*id*/) {}                                 // 5
+  virtual void TypeCharacter(int /*code*/) {}                             // 6
+  virtual void MouseFunction(int /*id*/, int /*column*/, int /*row*/) {}  // 7
+  virtual void EraseSelection() {}                                        // 8
+  virtual void PasteText(std::string_view) {}                             // 9
+  virtual std::string CopyRectangle(const CellRect&) { return {}; }       // 10
+  // The session's own cursor routine unless the engine has one.
+  virtual void SetCursor(int position, bool show);                        // 11
+  virtual void DropFiles(const std::vector<std::string>&) {}              // 12
+  virtual void PrintJobStatus(const PrintJob&) {}                         // 13
+  virtual int HllapiFunction(int /*number*/, HllapiRequest&) { return 10; }  // 14
+  // Latin-1 text of `count` positions from `position`; attribute bytes go
+  // to *attributes when asked. Returns the number of positions read.
+  virtual int ExtractText(int position, int count, std::string& out,
+                          std::vector<std::uint8_t>* attributes, unsigned flags) = 0;  // 15
+
+ protected:
+  CHostSession* session_ = nullptr;
+};
+
+}  // namespace corvina
