@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <climits>
+#include <iterator>
 #include <vector>
 
 #include "config/ObjectFileName.h"
@@ -38,11 +39,6 @@ long LenientNumber(std::string_view text) {
 }
 
 // A number from a file that must lie in [min, max]; anything else is the fallback.
-long NumberInRange(std::string_view text, long min, long max, long fallback) {
-  const long value = LenientNumber(text);
-  return value < min || value > max ? fallback : value;
-}
-
 long InRangeOr(long value, long min, long max, long fallback) {
   return value < min || value > max ? fallback : value;
 }
@@ -62,7 +58,7 @@ class Fields {
   }
   std::string_view operator[](std::size_t i) const { return i < parts_.size() ? parts_[i] : std::string_view{}; }
   long Number(std::size_t i, long min, long max, long fallback) const {
-    return NumberInRange((*this)[i], min, max, fallback);
+    return InRangeOr(LenientNumber((*this)[i]), min, max, fallback);
   }
 
  private:
@@ -146,10 +142,8 @@ bool CCorvinaSessionProfile::SetTerminalType(CCorvinaTerminalTypes& types, unsig
 
 void CCorvinaSessionProfile::SetTerminalByDisplayName(CCorvinaTerminalTypes& types, std::string_view displayName) {
   const TerminalTypeRow* row = types.FindByDisplayName(displayName);
-  if (!row) row = types.FindByDisplayName("VT100");
-  // Copy: a custom row added on the way may move the list.
-  const TerminalTypeRow chosen = *row;
-  SetTerminalType(types, chosen.code, chosen.rows, chosen.columns);
+  if (!row) row = types.FindByDisplayName("VT100");  // a built-in row, always there
+  SetTerminalType(types, row->code, row->rows, row->columns);
 }
 
 bool CCorvinaSessionProfile::ReadFrom(const platform::IniFile& ini, CCorvinaTerminalTypes& types,
