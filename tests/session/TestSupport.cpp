@@ -1,0 +1,201 @@
+#include "TestSupport.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "session/LineModeEngine.h"
+
+namespace corvina::test {
+
+LoopbackServer::LoopbackServer(platform::EventLoop& loop) : listener_(loop) {
+  listener_.SetOwner([this](CMSocket& s, int event, int) {
+    if (event != kSockAccepted) return;
+    auto conn = std::make_unique<Conn>();
+    conn->socket = s.TakeAccepted();
+    Conn* c = conn.get();
+    c->socket->SetOwner([c](CMSocket& sock, int ev, int) {
+      c->events.push_back(ev);
+      if (ev == kSockData) {
+        auto in = sock.TakeInput();
+        c->received.append(in.begin(), in.end());
+      }
+    });
+    connections_.push_back(std::move(conn));
+  });
+  listener_.Listen("127.0.0.1", 0);
+}
+
+const std::string& LoopbackServer::Received() const {
+  static const std::string none;
+  return connections_.empty() ? none : connections_.back()->received;
+}
+
+const std::vector<int>& LoopbackServer::Events() const {
+  static const std::vector<int> none;
+  return connections_.empty() ? none : connections_.back()->events;
+}
+
+void LoopbackServer::Send(const std::string& bytes) {
+  if (!connections_.empty()) connections_.back()->socket->Send(bytes.data(), bytes.size());
+}
+
+void LoopbackServer::CloseConnection() {
+  if (!connections_.empty()) connections_.back()->socket->Close();
+}
+
+namespace {
+
+class RecordingEngine final : public TerminalEngine {
+ public:
+  explicit RecordingEngine(EngineLog& log) : log_(log) {}
+  void Start(CHostSession& s) override {
+    session_ = &s;
+    ++log_.starts;
+    log_.modes.push_back(s.Mode());
+  }
+  void Stop() override { ++log_.stops; }
+  void ProcessRecord(std::span<const std::uint8_t> r) override {
+    log_.records.emplace_back(r.begin(), r.end());
+  }
+  void KeyFunction(int id) override { Key(kTypeAheadKey, id); }
+  void TypeCharacter(int code) override { Key(kTypeAheadCharacter, code); }
+  int ExtractText(int, int count, std::string& out, std::vector<std::uint8_t>*, unsigned) override {
+    out.append(static_cast<std::size_t>(count), ' ');
+    return count;
+  }
+
+ private:
+  void Key(int kind, int value) {
+    bool queueing = session_->LockReason() != 0 || (session_->TypeAheadPending() && !session_->Replaying());
+    if (queueing) {
+      if (!session_->QueueTypeAhead(kind, value)) session_->SetLockReason(4);
+      return;
+    }
+    log_.keys.push_back(value);
+  }
+  EngineLog& log_;
+};
+
+}  // namespace
+
+std::unique_ptr<TerminalEngine> MakeRecordingEngine(EngineLog& log) {
+  return std::make_unique<RecordingEngine>(log);
+}
+
+CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, TlsContexts* tls,
+                               std::chrono::milliseconds handshake) {
+  SessionEnvironment env{loop, ui, clock, *this,
+                         [this](unsigned mode) -> std::unique_ptr<TerminalEngine> {
+                           if (lineModeEngine && IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
+                           return MakeRecordingEngine(engineLog);
+                         },
+                         tls, handshake};
+  session_ = std::make_unique<CHostSession>(1, std::move(profile), env);
+  CHostSession* s = session_.get();  // stays alive until the next turn even when closed
+  if (!s->Connect()) CloseSession(*s);
+  return *s;
+}
+
+void TestFrame::CloseSession(CHostSession&) {
+  ++closes;
+  loop.DeleteLater(std::move(session_));
+}
+
+bool TestFrame::HasStatus(const std::string& text) const {
+  for (const auto& s : ui.statuses)
+    if (s == text) return true;
+  return false;
+}
+
+bool TestFrame::HasBoxContaining(const std::string& text) const {
+  for (const auto& b : ui.boxes)
+    if (b.text.find(text) != std::string::npos) return true;
+  return false;
+}
+
+std::shared_ptr<CCorvinaSessionProfile> ProfileFor(int port, unsigned kind) {
+  auto p = std::make_shared<CCorvinaSessionProfile>();
+  p->name = "test";
+  p->host = "127.0.0.1";
+  p->port = port;
+  p->terminalType = static_cast<std::uint16_t>(kind);
+  return p;
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool quietOutput) {
+  int p[2];
+  if (::pipe2(p, O_CLOEXEC) != 0) return;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::dup2(p[0], 0);
+    if (quietOutput) {
+      int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+    }
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+  }
+  ::close(p[0]);
+  stdinFd_ = p[1];
+}
+
+ChildProcess::~ChildProcess() {
+  if (stdinFd_ >= 0) ::close(stdinFd_);
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+void ChildProcess::Write(const std::string& bytes) {
+  if (stdinFd_ >= 0) [[maybe_unused]] auto n = ::write(stdinFd_, bytes.data(), bytes.size());
+}
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+bool WaitForListener(int port, int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    if (ok) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+std::string MakeTempDir() {
+  std::string tmpl = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/corvina-test-XXXXXX");
+  char* d = ::mkdtemp(tmpl.data());
+  return d ? std::string(d) : std::string();
+}
+
+}  // namespace corvina::test

@@ -1,0 +1,104 @@
+// Shared pieces of the session tests: a loopback server built on the plain
+// socket, a frame that records what the session asks of it, engines that
+// record what they are given, and child processes for real peers.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/PollLoop.h"
+#include "platform/UserInterface.h"
+#include "session/HostSession.h"
+#include "session/MSocket.h"
+
+namespace corvina::test {
+
+// Accepts connections on 127.0.0.1 and records what each one receives.
+class LoopbackServer {
+ public:
+  explicit LoopbackServer(platform::EventLoop& loop);
+  int Port() const { return listener_.LocalPort(); }
+  int Accepted() const { return static_cast<int>(connections_.size()); }
+  // Bytes received on the newest connection.
+  const std::string& Received() const;
+  void Send(const std::string& bytes);
+  void CloseConnection();
+  // The connection events of the newest connection, in order.
+  const std::vector<int>& Events() const;
+
+ private:
+  struct Conn {
+    std::unique_ptr<CMSocket> socket;
+    std::string received;
+    std::vector<int> events;
+  };
+  CMSocket listener_;
+  std::vector<std::unique_ptr<Conn>> connections_;
+};
+
+// What a recording engine saw.
+struct EngineLog {
+  std::vector<std::string> records;  // ProcessRecord calls
+  std::vector<int> keys;             // KeyFunction and TypeCharacter, in order
+  int starts = 0, stops = 0;
+  std::vector<unsigned> modes;       // mode of each started engine
+};
+
+// Records records and keys; locked keyboards queue keys as a 3270 does.
+std::unique_ptr<TerminalEngine> MakeRecordingEngine(EngineLog& log);
+
+class TestFrame : public SessionFrame {
+ public:
+  platform::PollLoop loop;
+  platform::RecordingUserInterface ui;
+  platform::FakeClock clock;
+  bool warn = true;
+  int closes = 0;
+  int saves = 0;
+  EngineLog engineLog;
+  bool lineModeEngine = false;  // VT modes get the line-mode engine
+
+  // Connects a session with this profile; the frame owns it until it closes.
+  CHostSession& Start(std::shared_ptr<CCorvinaSessionProfile> profile, TlsContexts* tls = nullptr,
+                      std::chrono::milliseconds handshake = std::chrono::seconds(10));
+  CHostSession* Session() { return session_.get(); }
+  bool RunUntil(const std::function<bool()>& done, int ms = 5000) {
+    return loop.RunUntil(done, std::chrono::milliseconds(ms));
+  }
+  bool HasStatus(const std::string& text) const;
+  bool HasBoxContaining(const std::string& text) const;
+
+  void CloseSession(CHostSession& s) override;
+  bool WarnWhenHostCloses() const override { return warn; }
+  void SaveProfile(CHostSession&) override { ++saves; }
+
+ private:
+  std::unique_ptr<CHostSession> session_;
+};
+
+std::shared_ptr<CCorvinaSessionProfile> ProfileFor(int port, unsigned kind = kKindVt100);
+
+// A child process with a pipe to its standard input.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& argv, bool quietOutput = true);
+  ~ChildProcess();
+  void Write(const std::string& bytes);
+  pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  int stdinFd_ = -1;
+};
+
+int FreePort();
+// Waits until something listens on 127.0.0.1:port.
+bool WaitForListener(int port, int ms = 10000);
+std::string MakeTempDir();
+
+}  // namespace corvina::test
