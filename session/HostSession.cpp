@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "keyboard/KeyFunctions.h"
 #include "platform/Format.h"
 #include "platform/WsaErrors.h"
 #include "session/SessionTexts.h"
@@ -13,18 +14,6 @@ namespace corvina {
 using platform::Format;
 
 namespace {
-
-// Identifiers of the functions every terminal table shares, run by the
-// session itself.
-enum : int {
-  kMacroKey = 33300,
-  kScriptKey = 33301,
-  kSelectionUp = 33302,
-  kSelectionDown = 33303,
-  kSelectionLeft = 33304,
-  kSelectionRight = 33305,
-  kToggleCrossHair = 33307,
-};
 
 bool IsRecordMode(unsigned mode) { return Is3270Family(mode) || Is5250Family(mode); }
 
@@ -347,22 +336,22 @@ void CHostSession::OnCharacter(int code) {
 
 bool CHostSession::SessionLevelKey(int id) {
   switch (id) {
-    case kMacroKey:
-    case kScriptKey:
+    case kf::kPlayMacro:
+    case kf::kRunScript:
       return true;  // bindings with a macro or script run them before here
-    case kSelectionUp:
+    case kf::kEditSelectionUp:
       ExtendSelection(-1, 0);
       return true;
-    case kSelectionDown:
+    case kf::kEditSelectionDown:
       ExtendSelection(1, 0);
       return true;
-    case kSelectionLeft:
+    case kf::kEditSelectionLeft:
       ExtendSelection(0, -1);
       return true;
-    case kSelectionRight:
+    case kf::kEditSelectionRight:
       ExtendSelection(0, 1);
       return true;
-    case kToggleCrossHair:
+    case kf::kToggleCrossHairCursor:
       profile_->displayOptions ^= insertMode_ ? kDisplayCrossHairInsert : kDisplayCrossHairNormal;
       profile_->modified = true;
       env_.frame.SaveProfile(*this);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/TerminalTypes.h"
 #include "platform/Format.h"
 #include "session/HostSession.h"
 #include "session/SessionTexts.h"
@@ -56,17 +57,6 @@ bool ParseHex(const std::string& text, std::vector<std::uint8_t>* out) {
     out->push_back(static_cast<std::uint8_t>(v));
   }
   return true;
-}
-
-// TODO(merge): replace with the terminal-type list's built-in rows.
-bool IsBuiltInTerminalType(unsigned kind, int rows, int columns) {
-  struct Row { unsigned kind; int rows, columns; };
-  static const Row rows_[] = {{16, 24, 80}, {16, 32, 80}, {16, 43, 80}, {16, 27, 132}, {17, 24, 80},
-                              {17, 32, 80}, {17, 43, 80}, {17, 27, 132}, {32, 24, 80}, {32, 27, 132},
-                              {259, 24, 80}, {260, 24, 80}, {258, 24, 80}, {18, 24, 80}};
-  for (const auto& r : rows_)
-    if (r.kind == kind && r.rows == rows && r.columns == columns) return true;
-  return false;
 }
 
 }  // namespace
@@ -570,7 +560,7 @@ void CTelnetLayer::CorvinaESubnegotiation(std::span<const std::uint8_t> m) {
 
 void CTelnetLayer::SendDeviceTypeRequest() {
   unsigned kind = session_.ConfiguredKind();
-  if (!IsBuiltInTerminalType(kind, session_.AlternateRows(), session_.AlternateColumns()))
+  if (!CCorvinaTerminalTypes::IsBuiltIn(kind, session_.AlternateRows(), session_.AlternateColumns()))
     terminalType_ = "IBM-DYNAMIC";
   std::vector<std::uint8_t> out = {IAC, SB, kCorvinaE, kDeviceType, kRequest};
   AppendEscaped(out, terminalType_);

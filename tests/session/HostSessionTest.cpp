@@ -87,7 +87,7 @@ TEST(HostSessionReceive, LineModeShowsHostTextAndCommandsSplitAcrossBlocks) {
   ASSERT_TRUE(frame.RunUntil([&] { return s.ScreenRows()[1].rfind("World", 0) == 0; }));
   EXPECT_TRUE(s.Telnet().Assembling());
   server.Send(std::string("\xFB\x01", 2) + "!");  // IAC WILL ECHO completes, then data
-  ASSERT_TRUE(frame.RunUntil([&] { return server.Received() == std::string("\xFF\xFE\x01", 3); }));
+  ASSERT_TRUE(frame.RunUntil([&] { return server.Received() == std::string("\xFF\xFD\x01", 3); }));
   ASSERT_TRUE(frame.RunUntil([&] { return s.ScreenRows()[1].rfind("World!", 0) == 0; }));
   EXPECT_EQ(s.ScreenRows()[0].substr(0, 5), "Hello");
   EXPECT_EQ(s.ScreenRows()[0].size(), 80u);

@@ -35,13 +35,33 @@ std::string B(std::initializer_list<int> bytes) {
 
 }  // namespace
 
-TEST(TelnetLayer, RefusesEveryOptionTheHostOffersOrAsksFor) {
+TEST(TelnetLayer, AnswersOptionsByTheTablesForAVtSession) {
   Wire w;
-  w.Send(B({0xFF, 0xFB, 0x18, 0xFF, 0xFD, 0x1F, 0xFF, 0xFC, 0x01, 0xFF, 0xFE, 0x03}) + "go");
-  ASSERT_TRUE(w.WaitData("go"));
-  ASSERT_TRUE(w.frame.RunUntil([&] { return w.server.Received().size() >= 6; }));
-  // WILL gets DONT, DO gets WONT; WONT and DONT need no answer.
-  EXPECT_EQ(w.server.Received(), B({0xFF, 0xFE, 0x18, 0xFF, 0xFC, 0x1F}));
+  auto ask = [&](std::initializer_list<int> request, const std::string& answer) {
+    std::size_t before = w.server.Received().size();
+    w.Send(B(request));
+    EXPECT_TRUE(w.frame.RunUntil([&] { return w.server.Received().size() >= before + answer.size(); }))
+        << "no answer";
+    w.frame.loop.RunFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(w.server.Received().substr(before), answer);
+  };
+  ask({0xFF, 0xFB, 0x00}, B({0xFF, 0xFE, 0x00}));  // WILL BINARY: a VT session refuses
+  ask({0xFF, 0xFD, 0x00}, B({0xFF, 0xFC, 0x00}));  // DO BINARY
+  ask({0xFF, 0xFB, 0x01}, B({0xFF, 0xFD, 0x01}));  // WILL ECHO
+  ask({0xFF, 0xFB, 0x01}, "");                     // already on: no answer
+  ask({0xFF, 0xFD, 0x01}, B({0xFF, 0xFC, 0x01}));  // DO ECHO while the host echoes
+  ask({0xFF, 0xFB, 0x03}, B({0xFF, 0xFD, 0x03}));  // WILL SGA
+  ask({0xFF, 0xFD, 0x18}, B({0xFF, 0xFB, 0x18}));  // DO TERMINAL-TYPE
+  ask({0xFF, 0xFD, 0x1F}, B({0xFF, 0xFB, 0x1F, 0xFF, 0xFA, 0x1F, 0x00, 0x50, 0x00, 0x18, 0xFF, 0xF0}));
+  ask({0xFF, 0xFD, 0x27}, B({0xFF, 0xFC, 0x27}));  // NEW-ENVIRON is for 5250 sessions
+  ask({0xFF, 0xFD, 0x28}, B({0xFF, 0xFC, 0x28}));  // CorvinaE is for 3270 sessions
+  ask({0xFF, 0xFD, 0x63}, B({0xFF, 0xFC, 0x63}));  // unknown option
+  ask({0xFF, 0xFC, 0x01}, B({0xFF, 0xFE, 0x01}));  // WONT ECHO turns it off
+  ask({0xFF, 0xFD, 0x03}, B({0xFF, 0xFB, 0x03}));  // DO SGA
+  ask({0xFF, 0xFE, 0x03}, B({0xFF, 0xFC, 0x03}));  // DONT SGA turns ours off
+  ask({0xFF, 0xFE, 0x03}, "");                     // already off: no answer
+  ask({0xFF, 0xFA, 0x21, 0x01, 0xFF, 0xF0}, "");   // LFLOW state
+  EXPECT_EQ(w.session->Telnet().FlowControl(), 1);
 }
 
 TEST(TelnetLayer, SubnegotiationEndsAtSeAfterAnOddRunOfIacs) {
