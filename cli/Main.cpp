@@ -7,14 +7,15 @@
 #include <iostream>
 #include <memory>
 
+#include "app/Engines.h"
 #include "cli/CliOptions.h"
+#include "config/TerminalTypes.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/PollLoop.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
-#include "session/LineModeEngine.h"
 #include "session/TlsContexts.h"
 
 using namespace corvina;
@@ -70,12 +71,8 @@ void PrintScreen(const std::vector<std::string>& rows) {
   std::cout.flush();
 }
 
-TlsSettings ReadTlsSettings(const cli::CliOptions& o) {
+TlsSettings ReadTlsSettings(const platform::IniFile& settings, const cli::CliOptions& o) {
   TlsSettings s;
-  platform::IniFile settings(platform::AppProfilePath());
-  std::string error;
-  if (!settings.Path().empty() && !settings.Load(&error))
-    std::cerr << "corvina-cli: " << error << " (using defaults)\n";
   s.verifyServer = settings.GetInt("SSL", "VerifyServer", 1) != 0;
   s.caFile = settings.GetString("SSL", "CAFile");
   if (o.verifyServer) s.verifyServer = *o.verifyServer;
@@ -103,7 +100,10 @@ int main(int argc, char** argv) {
   platform::PollLoop loop;
   CliUserInterface ui(o.quiet, o.answers);
   CliFrame frame(loop);
-  TlsContexts tls(ReadTlsSettings(o));
+  platform::IniFile settings(platform::AppProfilePath());
+  if (std::string error; !settings.Path().empty() && !settings.Load(&error))
+    std::cerr << "corvina-cli: " << error << " (using defaults)\n";
+  TlsContexts tls(ReadTlsSettings(settings, o));
 
   auto profile = std::make_shared<CCorvinaSessionProfile>();
   profile->name = o.host + ":" + std::to_string(o.port);
@@ -119,12 +119,8 @@ int main(int argc, char** argv) {
   }
   profile->keepAliveInterval = static_cast<std::uint16_t>(o.keepAliveMinutes);
 
-  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame,
-                         [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
-                           if (IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
-                           return nullptr;
-                         },
-                         &tls};
+  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine, &tls};
+  env.settings = &settings;
   auto session = std::make_unique<CHostSession>(1, profile, env);
 
   // Ctrl+C and SIGTERM end the session cleanly and still print the screen.
@@ -142,6 +138,12 @@ int main(int argc, char** argv) {
                   [&] { loop.Quit(); });
 
   if (session->Connect()) loop.Run();
+  if (!o.quiet) {
+    std::string mode(session->Mode() == kKindLineMode ? "NVT" : TerminalShortName(session->Mode()));
+    std::cerr << "Terminal mode: " << mode << "\n";
+    if (!session->Telnet().AssignedDeviceName().empty())
+      std::cerr << "Device name: " << platform::Latin1ToUtf8(session->Telnet().AssignedDeviceName()) << "\n";
+  }
   PrintScreen(session->ScreenRows());
   session.reset();
   if (sigFd >= 0) close(sigFd);
