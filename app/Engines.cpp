@@ -1,11 +1,21 @@
 #include "app/Engines.h"
 
 #include "config/SessionProfile.h"
+#include "ibm3270/Engine3270.h"
 #include "session/LineModeEngine.h"
 
 namespace corvina::app {
 
 std::unique_ptr<TerminalEngine> CreateEngine(unsigned mode) {
+  switch (mode) {
+    case kKind3278:
+    case kKind3279:
+      return std::make_unique<C3270Engine>();
+    case kKind3270Printer:
+      return nullptr;  // the 3270 printer variant is not built in yet
+    default:
+      break;
+  }
   if (IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
   return nullptr;
 }

@@ -89,12 +89,15 @@ Running:
                           otherwise each question gets its default answer)
       --settings FILE     application settings file (default
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
+      --fields            after a 3270 screen, print its fields with their
+                          attributes
   -q, --quiet             do not print status texts
   -h, --help              show this text
 
 Status texts and messages go to standard error, the final screen (UTF-8) to
-standard output. Exit status: 0 when the session ran and ended, 1 when it
-failed (the message says why), 2 for a command-line error.
+standard output; a 3270 screen is printed whole, every row all columns wide.
+Exit status: 0 when the session ran and ended, 1 when it failed (the message
+says why), 2 for a command-line error.
 )";
 }
 
@@ -126,6 +129,8 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       o.help = true;
     } else if (a == "-q" || a == "--quiet") {
       o.quiet = true;
+    } else if (a == "--fields") {
+      o.fields = true;
     } else if (a == "--tls") {
       o.tls = true;
     } else if (a == "--no-verify") {

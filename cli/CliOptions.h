@@ -23,6 +23,7 @@ struct CliOptions {
   std::vector<platform::Answer> answers;
   std::string settingsFile;
   bool quiet = false;
+  bool fields = false;  // also print the 3270 fields with their attributes
   bool help = false;
 };
 

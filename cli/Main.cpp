@@ -10,12 +10,15 @@
 #include "app/Engines.h"
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
+#include "ibm3270/Engine3270.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
+#include "platform/Format.h"
 #include "platform/IniFile.h"
 #include "platform/PollLoop.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
+#include "session/TextCanvas.h"
 #include "session/TlsContexts.h"
 
 using namespace corvina;
@@ -68,6 +71,28 @@ void PrintScreen(const std::vector<std::string>& rows) {
   };
   while (last > 0 && trimmed(rows[last - 1]).empty()) --last;
   for (std::size_t i = 0; i < last; ++i) std::cout << platform::Latin1ToUtf8(trimmed(rows[i])) << '\n';
+  std::cout.flush();
+}
+
+// The 3270 screen as it is drawn, every row all columns wide; then, when
+// asked, one line per field: its attribute described, the attribute byte and
+// extended attribute word, and its text.
+void Print3270Screen(C3270Engine& engine, bool fields) {
+  TextCanvas canvas;
+  engine.Paint(canvas);
+  for (const std::string& line : canvas.Lines()) std::cout << line << '\n';
+  if (fields) {
+    std::cout << "\nFields:\n";
+    const C3270PresentationSpace& screen = engine.Screen();
+    for (const C3270Engine::Field& f : engine.Fields()) {
+      std::string text;
+      engine.ExtractText(screen.Wrap(f.attributePosition + 1), f.length, text, nullptr, kExtractFieldMode);
+      std::cout << platform::Format("%s; attribute 0x%02X, extended 0x%08X: \"",
+                                    screen.DescribeAttribute(f.attributePosition).c_str(), f.attribute,
+                                    static_cast<unsigned>(f.extended))
+                << platform::Latin1ToUtf8(text) << "\"\n";
+    }
+  }
   std::cout.flush();
 }
 
@@ -144,7 +169,10 @@ int main(int argc, char** argv) {
     if (!session->Telnet().AssignedDeviceName().empty())
       std::cerr << "Device name: " << platform::Latin1ToUtf8(session->Telnet().AssignedDeviceName()) << "\n";
   }
-  PrintScreen(session->ScreenRows());
+  if (auto* engine3270 = dynamic_cast<C3270Engine*>(session->Engine()))
+    Print3270Screen(*engine3270, o.fields);
+  else
+    PrintScreen(session->ScreenRows());
   session.reset();
   if (sigFd >= 0) close(sigFd);
   return ui.ErrorShown() ? 1 : 0;

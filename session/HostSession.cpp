@@ -603,8 +603,7 @@ std::vector<std::string> CHostSession::ScreenRows() {
   if (!engine_) return rows;
   for (int r = 0; r < rows_; ++r) {
     std::string line;
-    engine_->ExtractText(r * columns_, columns_, line, nullptr,
-                         kExtractAttributesAsBlanks | kExtractNullsAsBlanks);
+    engine_->ExtractText(r * columns_, columns_, line, nullptr, 0);
     rows.push_back(std::move(line));
   }
   return rows;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "codepage/CodePage.h"
 #include "config/SessionProfile.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
@@ -121,6 +122,10 @@ class CHostSession : public CMSslSocket {
   bool EngineRunning() const { return engine_ != nullptr; }
   TerminalEngine* Engine() { return engine_.get(); }
   CTelnetLayer& Telnet() { return telnet_; }
+  // Translates the host's EBCDIC texts (3270, 5250); the built-in table
+  // until the application sets another.
+  const CCorvinaCodePage& CodePage() const { return codePage_; }
+  CCorvinaCodePage& CodePage() { return codePage_; }
 
   // Called by the Telnet layer: IAC followed by a data byte, and IAC EOR.
   void CommandAsData(std::uint8_t second);
@@ -213,6 +218,7 @@ class CHostSession : public CMSslSocket {
   int port_ = 23;
   std::string status_;
   CTelnetLayer telnet_;
+  CCorvinaCodePage codePage_;
   unsigned mode_ = kKindLineMode;
   unsigned configuredKind_ = kKind3279;
   std::unique_ptr<TerminalEngine> engine_;

@@ -20,4 +20,22 @@ inline constexpr char kAttnKeyStringInvalid[] = "3270 Attn key string '%s' is in
 inline constexpr char kSysreqKeyStringInvalid[] = "3270 Sysreq key string '%s' is invalid - using default (%s)";
 inline constexpr char kRecordTooLong[] = "A host record longer than %zu bytes was discarded";
 
+// Operator information area.
+inline constexpr char kOiaLocked[] = "X ";
+inline constexpr char kOiaScrollBack[] = "SCROLLBACK";
+inline constexpr char kOiaSession[] = "%d:%s";
+inline constexpr char kOiaCursor[] = "%02d,%02d ";
+inline constexpr char kOiaCursorWide[] = "%02d,%03d";
+inline constexpr char kOiaResponseTime[] = "%.2d:%.2d.%.3d";
+inline constexpr char kOiaTimeOfDay[] = "%H:%M ";
+inline constexpr char kOiaDate[] = "%x";
+// Keyboard lock reasons 2 to 8 (1 shows the AID key's name, or kLockSystem).
+inline constexpr char kLockSystem[] = "SYSTEM";
+inline constexpr char kLockProgramCheck[] = "PROG%.3d";
+inline constexpr char kLockTypeAhead[] = "?+";
+inline constexpr char kLockMinusFunction[] = "-f";
+inline constexpr char kLockProtected[] = "<0>";
+inline constexpr char kLockFieldFull[] = "0>";
+inline constexpr char kLockNumeric[] = "NUM";
+
 }  // namespace corvina::texts

@@ -22,10 +22,16 @@ struct CellRect {
   bool Empty() const { return right < left || bottom < top; }
 };
 
-// ExtractText flags.
+// ExtractText flags (the values of the HLLAPI option flags). Without flags
+// field attributes, nulls and non-display text all come out as blanks.
 enum : unsigned {
-  kExtractAttributesAsBlanks = 0x01,
-  kExtractNullsAsBlanks = 0x02,
+  kExtractFieldMode = 0x1,                // wrap at the end, stop at the next attribute
+  kExtractAttributeAsTab = 0x2,           // a field attribute gives a TAB
+  kExtractShowNonDisplay = 0x20000,       // non-display fields as they are
+  kExtractColorForm = 0x200000,           // extended attribute bytes in PC colour form
+  kExtractExtendedAttributes = 0x400000,  // an extended attribute byte after each character
+  kExtractAttributeBytes = 0x8000000,     // a field attribute gives its byte ORed with 0xC0
+  kExtractNonDisplayAsNull = 0x80000000,  // non-display characters give 0x00, not a blank
 };
 
 class TerminalEngine {
@@ -47,8 +53,9 @@ class TerminalEngine {
   virtual void DropFiles(const std::vector<std::string>&) {}              // 12
   virtual void PrintJobStatus(const PrintJob&) {}                         // 13
   virtual int HllapiFunction(int /*number*/, HllapiRequest&) { return 10; }  // 14
-  // Latin-1 text of `count` positions from `position`; attribute bytes go
-  // to *attributes when asked. Returns the number of positions read.
+  // Latin-1 text of `count` positions from `position`; when asked, the field
+  // attribute that governs each position read goes to *attributes. Returns
+  // the number of bytes produced.
   virtual int ExtractText(int position, int count, std::string& out,
                           std::vector<std::uint8_t>* attributes, unsigned flags) = 0;  // 15
 

@@ -1,0 +1,95 @@
+// The 3270 display engine: the host's commands and orders applied to the
+// presentation space, the extended protocol's record headers, line-mode
+// text, program checks, the reads the host asks for, and the screen drawn
+// as a render model.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ibm3270/PresentationSpace.h"
+#include "session/RenderModel.h"
+#include "session/TerminalEngine.h"
+
+namespace corvina {
+
+class C3270Engine : public TerminalEngine {
+ public:
+  // Program check numbers.
+  static constexpr int kInvalidCommand = 401;
+  static constexpr int kInvalidAddress = 402;
+
+  C3270Engine() = default;
+  C3270Engine(const C3270Engine&) = delete;
+  C3270Engine& operator=(const C3270Engine&) = delete;
+
+  void Start(CHostSession& session) override;
+  void Stop() override;
+  void ProcessRecord(std::span<const std::uint8_t> record) override;
+  void Paint(Canvas& canvas) override;
+  int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
+                  unsigned flags) override;
+
+  // The presentation space while the engine runs.
+  const C3270PresentationSpace& Screen() const { return *ps_; }
+  std::uint8_t Wcc() const { return wcc_; }
+  std::uint8_t CurrentAid() const { return aid_; }
+  int ProgramCheck() const { return programCheck_; }
+  // The render model as of the last paint.
+  const RenderModel& Model() const { return model_; }
+
+  // One field of a formatted screen.
+  struct Field {
+    int attributePosition = 0;
+    std::uint8_t attribute = 0;
+    std::uint32_t extended = 0;
+    int length = 0;  // character positions up to the next attribute
+  };
+  std::vector<Field> Fields() const;
+
+  // Unlocks a keyboard waiting for the host (not after a program check) and
+  // forgets the current AID.
+  void KeyboardRestore();
+  // Queues the inbound records of the read commands.
+  void ReadBuffer(std::uint8_t aid);
+  void ReadModified(std::uint8_t aid);
+  // Sets the sizes of the stored BIND image (or the profile's) and clears.
+  void SessionReset();
+
+ protected:
+  // Hooks of the 3270 printer variant; the display has none of them.
+  virtual bool IsPrinter() const { return false; }
+  virtual void PrinterScsData(std::span<const std::uint8_t> /*data*/) {}
+  virtual void PrinterEndOfJob() {}
+  virtual void PrinterWriteComplete(std::uint8_t /*wcc*/) {}
+
+ private:
+  void ProcessCorvinaERecord(std::span<const std::uint8_t> data);
+  void ProcessCommand(std::span<const std::uint8_t> record);
+  // Applies a Write's orders and data; false when it ended in a program check.
+  bool Write(std::span<const std::uint8_t> record);
+  void AfterWrite();
+  int ProgramTab(int position, bool dataWrittenLast);
+  void EraseAllUnprotected();
+  void DoProgramCheck(int number);
+  void LineModeText(std::span<const std::uint8_t> text, bool translate);
+  void Alarm();
+  void Refresh();
+  void SendInboundRecord(const std::vector<std::uint8_t>& data);
+  void UpdateModel();
+  RenderCell CellAt(int position, std::uint8_t attribute, bool formatted, std::uint32_t fieldExtended) const;
+  std::string OiaText() const;
+
+  std::optional<C3270PresentationSpace> ps_;  // while running
+  std::uint8_t wcc_ = 0;
+  std::uint8_t aid_ = 0x60;
+  int programCheck_ = 0;
+  std::uint32_t characterAttributes_ = 0;  // Set Attribute values of the current Write
+  bool alarmPending_ = false;              // a sound alarm for the next repaint
+  RenderModel model_;
+};
+
+}  // namespace corvina

@@ -1,0 +1,86 @@
+// The screen model of a 3270 display session: characters, field attributes
+// and extended attributes of every buffer position, and the rules that read
+// them. The geometry and the cursor are the session's; the buffers always
+// hold the alternate size, and every position is reduced modulo the current
+// buffer size before it reaches them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvina {
+
+class CCorvinaCodePage;
+class CHostSession;
+
+class C3270PresentationSpace {
+ public:
+  explicit C3270PresentationSpace(CHostSession& session) : session_(session) {}
+
+  // Cleared buffers for the session's alternate size, and none.
+  void Allocate();
+  void Free();
+
+  // Positions in use (rows x columns of the current size); 0 without buffers.
+  int Size() const;
+  int Columns() const;
+  // The position reduced modulo the buffer size (0 without buffers).
+  int Wrap(int position) const;
+
+  std::uint8_t Character(int position) const { return Size() ? chars_[Index(position)] : 0; }
+  std::uint8_t Attribute(int position) const { return Size() ? attrs_[Index(position)] : 0; }
+  std::uint32_t Extended(int position) const { return Size() ? ext_[Index(position)] : 0; }
+
+  // Stores a character with its extended word; a field attribute there is
+  // removed. Marks the screen changed.
+  void PutCharacter(int position, std::uint8_t c, std::uint32_t extended);
+  // Stores a field attribute (kFaStored is added) and its extended word; the
+  // position's character becomes null.
+  void PutAttribute(int position, std::uint8_t attribute, std::uint32_t extended);
+
+  // The position of the field attribute that governs the position (searching
+  // backwards and wrapping); -1 on an unformatted screen.
+  int FieldAttributePosition(int position) const;
+  // The attribute of the position's field; kFaOnAttribute on an attribute
+  // position; kFaStored (unprotected, normal) on an unformatted screen.
+  std::uint8_t GoverningAttribute(int position) const;
+  bool Formatted() const;
+  void SetMdt(int position);
+  void ResetMdt(int position);
+  void ResetAllMdt();
+
+  // Empties all three buffers, puts the cursor, the write address and the
+  // SSCP-LU input area at 0 and marks the screen changed; refreshes the
+  // window when asked.
+  void Clear(bool refresh);
+  // Makes rows x columns the current size (never beyond the buffers, which
+  // grow when it would be), clearing when asked.
+  void SetSize(int rows, int columns, bool clear);
+  // New buffers for a new alternate size; the first positions are kept.
+  void ResizeBuffers(int alternateRows, int alternateColumns);
+  // Makes room for a host address at or beyond the buffer by growing the
+  // screen to the smallest standard model; false when none holds it.
+  bool Accommodate(int address);
+
+  // Tool-tip text of an attribute position; empty for any other position.
+  std::string DescribeAttribute(int position) const;
+  // Text of count positions from position (see TerminalEngine::ExtractText).
+  int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
+                  unsigned flags, const CCorvinaCodePage& codePage) const;
+
+  // The write buffer address used by the orders of a Write.
+  int writeAddress = 0;
+  // The SSCP-LU input area (start and end positions).
+  int sscpStart = 0, sscpEnd = 0;
+
+ private:
+  std::size_t Index(int position) const { return static_cast<std::size_t>(Wrap(position)); }
+  void ScreenChanged();
+
+  CHostSession& session_;
+  std::vector<std::uint8_t> chars_, attrs_;
+  std::vector<std::uint32_t> ext_;
+};
+
+}  // namespace corvina

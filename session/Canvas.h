@@ -1,0 +1,34 @@
+// Where a render model is drawn: the session window, a printed page, or text.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "session/RenderModel.h"
+
+namespace corvina {
+
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+  // A canvas that still shows the last paint of the model (a window, a text
+  // canvas after its first paint) is sent only what changed since; any other
+  // (a new page) is sent everything.
+  virtual bool KeepsPicture() const { return false; }
+  // The screen size of this paint; a canvas that keeps its picture starts
+  // over when it changed.
+  virtual void BeginPaint(int /*rows*/, int /*columns*/) {}
+  // Latin-1 text, one character per cell, from the cell at row and column.
+  virtual void DrawText(int row, int column, std::string_view latin1, const CellLook& look) = 0;
+  virtual void DrawGlyph(int row, int column, std::uint8_t glyph, const CellLook& look) = 0;
+  // The operator information area line; empty when none is shown.
+  virtual void DrawOia(std::string_view latin1) = 0;
+  virtual void DrawCursor(int /*row*/, int /*column*/, bool /*visible*/) {}
+  virtual void EndPaint() {}
+};
+
+// Draws the model: only its changes on a canvas that keeps its picture (the
+// changes are then cleared), everything on any other canvas.
+void PaintModel(RenderModel& model, Canvas& canvas);
+
+}  // namespace corvina

@@ -1,0 +1,142 @@
+#include "session/RenderModel.h"
+
+#include <algorithm>
+
+#include "session/Canvas.h"
+
+namespace corvina {
+
+void RenderModel::Resize(int rows, int columns) {
+  rows_ = std::max(0, rows);
+  columns_ = std::max(0, columns);
+  cells_.assign(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_), RenderCell{});
+  changed_.assign(static_cast<std::size_t>(rows_), Span{});
+  MarkAllChanged();
+}
+
+const RenderCell& RenderModel::Cell(int row, int column) const {
+  static const RenderCell blank;
+  if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return blank;
+  return cells_[static_cast<std::size_t>(row * columns_ + column)];
+}
+
+void RenderModel::SetCell(int row, int column, const RenderCell& cell) {
+  if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return;
+  RenderCell& c = cells_[static_cast<std::size_t>(row * columns_ + column)];
+  if (c == cell) return;
+  c = cell;
+  MarkChanged(row, column);
+}
+
+void RenderModel::MarkChanged(int row, int column) {
+  Span& s = changed_[static_cast<std::size_t>(row)];
+  if (s.last < s.first) {
+    s.first = s.last = column;
+    return;
+  }
+  s.first = std::min(s.first, column);
+  s.last = std::max(s.last, column);
+}
+
+void RenderModel::SetCursor(int row, int column, bool visible) {
+  cursorRow_ = row;
+  cursorColumn_ = column;
+  cursorVisible_ = visible && row >= 0 && row < rows_ && column >= 0 && column < columns_;
+}
+
+void RenderModel::SetOia(std::string_view text) {
+  if (oia_ == text) return;
+  oia_.assign(text);
+  oiaChanged_ = true;
+}
+
+bool RenderModel::RowChanged(int row) const {
+  if (row < 0 || row >= rows_) return false;
+  const Span& s = changed_[static_cast<std::size_t>(row)];
+  return s.first <= s.last;
+}
+
+int RenderModel::FirstChangedColumn(int row) const {
+  return RowChanged(row) ? changed_[static_cast<std::size_t>(row)].first : 0;
+}
+
+int RenderModel::LastChangedColumn(int row) const {
+  return RowChanged(row) ? changed_[static_cast<std::size_t>(row)].last : -1;
+}
+
+CellRect RenderModel::ChangedRect() const {
+  CellRect r;
+  for (int row = 0; row < rows_; ++row) {
+    if (!RowChanged(row)) continue;
+    const Span& s = changed_[static_cast<std::size_t>(row)];
+    if (r.Empty()) {
+      r = CellRect{s.first, row, s.last, row};
+      continue;
+    }
+    r.left = std::min(r.left, s.first);
+    r.right = std::max(r.right, s.last);
+    r.bottom = row;
+  }
+  return r;
+}
+
+bool RenderModel::Changed() const { return oiaChanged_ || !ChangedRect().Empty(); }
+
+void RenderModel::MarkAllChanged() {
+  for (Span& s : changed_) s = Span{0, columns_ - 1};
+  oiaChanged_ = true;
+}
+
+void RenderModel::ClearChanges() {
+  for (Span& s : changed_) s = Span{};
+  oiaChanged_ = false;
+}
+
+void RenderModel::ForEachRun(int row, int firstColumn, int lastColumn,
+                             const std::function<void(const RenderRun&)>& draw) const {
+  if (row < 0 || row >= rows_) return;
+  firstColumn = std::max(0, firstColumn);
+  lastColumn = std::min(columns_ - 1, lastColumn);
+  RenderRun run;
+  run.row = row;
+  auto flush = [&] {
+    if (!run.text.empty()) draw(run);
+    run.text.clear();
+  };
+  for (int c = firstColumn; c <= lastColumn; ++c) {
+    const RenderCell& cell = cells_[static_cast<std::size_t>(row * columns_ + c)];
+    if (cell.glyph != kNoGlyph) {
+      flush();
+      draw(RenderRun{row, c, {}, cell.glyph, cell.look});
+      continue;
+    }
+    if (!run.text.empty() && !(run.look == cell.look)) flush();
+    if (run.text.empty()) {
+      run.column = c;
+      run.look = cell.look;
+    }
+    run.text.push_back(static_cast<char>(cell.character));
+  }
+  flush();
+}
+
+void PaintModel(RenderModel& model, Canvas& canvas) {
+  const bool onlyChanges = canvas.KeepsPicture();
+  canvas.BeginPaint(model.Rows(), model.Columns());
+  for (int row = 0; row < model.Rows(); ++row) {
+    int first = onlyChanges ? model.FirstChangedColumn(row) : 0;
+    int last = onlyChanges ? model.LastChangedColumn(row) : model.Columns() - 1;
+    model.ForEachRun(row, first, last, [&](const RenderRun& run) {
+      if (run.glyph != kNoGlyph)
+        canvas.DrawGlyph(run.row, run.column, run.glyph, run.look);
+      else
+        canvas.DrawText(run.row, run.column, run.text, run.look);
+    });
+  }
+  if (!onlyChanges || model.OiaChanged()) canvas.DrawOia(model.Oia());
+  canvas.DrawCursor(model.CursorRow(), model.CursorColumn(), model.CursorVisible());
+  canvas.EndPaint();
+  if (onlyChanges) model.ClearChanges();
+}
+
+}  // namespace corvina
