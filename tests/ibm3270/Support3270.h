@@ -1,0 +1,124 @@
+// Host records written the way a host program writes them, and a 3270
+// session connected to a loopback host whose replies are caught as they are
+// sent.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "../session/TestSupport.h"
+#include "ibm3270/Engine3270.h"
+#include "session/SessionTrace.h"
+
+namespace corvina::test {
+
+using Bytes = std::vector<std::uint8_t>;
+using Pairs = std::initializer_list<std::pair<std::uint8_t, std::uint8_t>>;
+
+// A 3270 command with its WCC, orders and data.
+class HostRecord {
+ public:
+  explicit HostRecord(std::uint8_t command) : bytes_{command} {}
+  static HostRecord Write(std::uint8_t wcc) { return HostRecord(0xF1).Byte(wcc); }
+  static HostRecord EraseWrite(std::uint8_t wcc) { return HostRecord(0xF5).Byte(wcc); }
+  static HostRecord EraseWriteAlternate(std::uint8_t wcc) { return HostRecord(0x7E).Byte(wcc); }
+
+  HostRecord& Byte(std::uint8_t b);
+  HostRecord& Sba(int position);    // 12-bit coded below 4096, 14-bit above
+  HostRecord& Sba14(int position);  // always 14-bit
+  HostRecord& Sf(std::uint8_t attribute);
+  HostRecord& Sfe(Pairs pairs);
+  HostRecord& Mf(Pairs pairs);
+  HostRecord& Sa(std::uint8_t type, std::uint8_t value);
+  HostRecord& Ic();
+  HostRecord& Pt();
+  HostRecord& Ra(int stop, std::uint8_t ebcdic);
+  HostRecord& RaGe(int stop, std::uint8_t code);
+  HostRecord& Eua(int stop);
+  HostRecord& Ge(std::uint8_t code);
+  HostRecord& Text(std::string_view latin1);  // through the built-in code page
+
+  const Bytes& Data() const { return bytes_; }
+  operator const Bytes&() const { return bytes_; }
+
+ private:
+  HostRecord& Address(int position);
+  Bytes bytes_;
+};
+
+// Field attributes as hosts write them.
+constexpr std::uint8_t kUnprotected = 0x40, kUnprotectedMdt = 0xC1, kProtected = 0x60,
+                       kProtectedBright = 0xE8, kNumeric = 0x50, kAutoskip = 0xF0, kHidden = 0x4C;
+// WCCs: restore the keyboard (and reset the MDTs); sound the alarm.
+constexpr std::uint8_t kWccRestore = 0xC3, kWccNone = 0x40, kWccAlarm = 0xC6;
+
+// The five-byte header of an extended-protocol record.
+Bytes Header(std::uint8_t dataType, std::uint8_t responseFlag = 0, std::uint16_t sequence = 0);
+Bytes Concat(const Bytes& a, const Bytes& b);
+std::string Hex(const Bytes& bytes);
+
+class Frame3270 final : public SessionFrame {
+ public:
+  bool visible = true;
+  int screenChanges = 0;
+  bool IsVisible(const CHostSession&) const override { return visible; }
+  void CloseSession(CHostSession&) override {}
+  void ScreenChanged(CHostSession&) override { ++screenChanges; }
+};
+
+struct SessionOptions {
+  unsigned kind = kKind3279;
+  int rows = 24, columns = 80;  // the profile's (alternate) size
+  bool extended = false;        // negotiate the extended protocol
+  Bytes functions = {0, 1, 2, 3, 4};
+  std::uint32_t terminalOptions = 0;
+  std::uint32_t displayOptions = 0;
+  std::uint32_t hostOptions = 0;
+};
+
+// A session negotiated into 3270 mode with a loopback host. Records go to
+// the engine directly; what the session sends is caught synchronously.
+class Session3270 : private SessionTraceSink {
+ public:
+  explicit Session3270(SessionOptions options = {});
+  ~Session3270() override;
+
+  CHostSession& S() { return *session_; }
+  C3270Engine& E() { return *engine_; }
+  const C3270PresentationSpace& Ps() { return engine_->Screen(); }
+  platform::RecordingUserInterface& Ui() { return ui_; }
+  Frame3270& Frame() { return frame_; }
+  bool Ready() const { return engine_ != nullptr; }
+
+  // Hands the record to the engine and sends what it queued.
+  void Host(const Bytes& record);
+  // Bytes sent since the last call.
+  Bytes TakeSent();
+
+  // The screen as drawn, row by row (UTF-8), and one row of it.
+  std::vector<std::string> Screen();
+  std::string Row(int row);
+  int Position(int row, int column) const { return row * session_->Columns() + column; }
+
+ private:
+  void Received(std::span<const std::uint8_t>) override {}
+  void Sent(std::span<const std::uint8_t> bytes) override { sent_.insert(sent_.end(), bytes.begin(), bytes.end()); }
+  void Text(const std::string&) override {}
+  void Keystroke(int) override {}
+
+  platform::PollLoop loop_;
+  platform::RecordingUserInterface ui_;
+  platform::FakeClock clock_;
+  Frame3270 frame_;
+  LoopbackServer server_{loop_};
+  std::unique_ptr<CHostSession> session_;
+  C3270Engine* engine_ = nullptr;
+  Bytes sent_;
+};
+
+}  // namespace corvina::test
