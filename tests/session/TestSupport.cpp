@@ -100,7 +100,7 @@ CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, 
                            if (lineModeEngine && IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
                            return MakeRecordingEngine(engineLog);
                          },
-                         tls, handshake};
+                         tls, handshake, &settings};
   session_ = std::make_unique<CHostSession>(1, std::move(profile), env);
   CHostSession* s = session_.get();  // stays alive until the next turn even when closed
   if (!s->Connect()) CloseSession(*s);

@@ -57,6 +57,7 @@ class TestFrame : public SessionFrame {
   platform::PollLoop loop;
   platform::RecordingUserInterface ui;
   platform::FakeClock clock;
+  platform::IniFile settings;  // the application settings the sessions see
   bool warn = true;
   int closes = 0;
   int saves = 0;
