@@ -88,6 +88,9 @@ Running:
       --answer yes|no|ok|cancel
                           answer the next question (repeatable, in order;
                           otherwise each question gets its default answer)
+      --trace FILE        write a trace of everything sent and received (binary
+                          unless the setting TraceFileBinary is 0)
+      --trace-text        write the trace as text with hex dumps
       --settings FILE     application settings file (default
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
   -q, --quiet             do not print status texts
@@ -196,6 +199,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Invalid answer \"" + value + "\" (yes, no, ok or cancel)";
         return std::nullopt;
       }
+    } else if (a == "--trace") {
+      if (!need("a file name")) return std::nullopt;
+      o.traceFile = value;
+    } else if (a == "--trace-text") {
+      o.traceText = true;
     } else if (a == "--settings") {
       if (!need("a file name")) return std::nullopt;
       o.settingsFile = value;
@@ -210,6 +218,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     }
   }
   if (o.help) return o;
+  if (o.traceText && o.traceFile.empty()) {
+    *error = "--trace-text needs --trace FILE";
+    return std::nullopt;
+  }
   if (target.empty()) {
     *error = "Please enter a Host Name or IP address.";
     return std::nullopt;

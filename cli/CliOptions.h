@@ -23,6 +23,8 @@ struct CliOptions {
   std::optional<double> runSeconds;  // unset: until the host closes
   std::vector<platform::Answer> answers;
   std::string settingsFile;
+  std::string traceFile;
+  bool traceText = false;
   bool quiet = false;
   bool help = false;
 };

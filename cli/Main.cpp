@@ -123,9 +123,24 @@ int main(int argc, char** argv) {
   }
   profile->keepAliveInterval = static_cast<std::uint16_t>(o.keepAliveMinutes);
 
-  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine, &tls};
+  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine};
+  env.tls = &tls;
   env.settings = &settings;
   auto session = std::make_unique<CHostSession>(1, profile, env);
+
+  CSessionTrace trace(platform::SystemClock::Instance());
+  if (!o.traceFile.empty()) {
+    if (!settings.Get("Configuration", "TraceFileBinary")) {
+      settings.SetInt("Configuration", "TraceFileBinary", 1);
+      settings.Save();
+    }
+    bool binary = !o.traceText && settings.GetInt("Configuration", "TraceFileBinary", 1) != 0;
+    if (std::string error; !trace.Open(o.traceFile, binary, &error)) {
+      std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
+      return 1;
+    }
+    session->SetTrace(&trace);
+  }
 
   // Ctrl+C and SIGTERM end the session cleanly and still print the screen.
   sigset_t stopSignals;

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "../session/TestSupport.h"
 #include "cli/CliOptions.h"
@@ -117,4 +119,38 @@ TEST(CliProgram, ShowsTheNegotiatedModeAndDeviceName) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Terminal mode: 3279\n"), std::string::npos) << r.out << host.Log();
   EXPECT_NE(r.out.find("Device name: CORV0042\n"), std::string::npos) << r.out << host.Log();
+}
+
+TEST(CliProgram, WritesATraceThatTheTraceToolPrints) {
+  test::TestHost host("nvt-close");
+  ASSERT_TRUE(host.Ready());
+  std::string dir = test::MakeTempDir();
+  auto r = RunCli("-q --settings " + dir + "/Corvina.ini --trace " + dir + "/t.trc -t vt100 127.0.0.1:" +
+                  std::to_string(host.Port()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::string cmd = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + dir + "/t.trc 2>&1";
+  FILE* f = ::popen(cmd.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  std::string text;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  EXPECT_EQ(WEXITSTATUS(::pclose(f)), 0) << text;
+  EXPECT_EQ(text.rfind("Corvina release ", 0), 0u) << text;
+  EXPECT_NE(text.find("bytes rcvd\r\n00000000  "), std::string::npos) << text;
+  EXPECT_NE(text.find(": Connected to 127.0.0.1 port "), std::string::npos) << text;
+  // The setting is created with its default.
+  std::ifstream ini(dir + "/Corvina.ini");
+  std::stringstream ss;
+  ss << ini.rdbuf();
+  EXPECT_NE(ss.str().find("TraceFileBinary=1"), std::string::npos) << ss.str();
+  // A damaged file is reported, not misread.
+  std::ofstream(dir + "/bad.trc", std::ios::binary) << std::string("\xFF<\x1E\x00", 4) << "short";
+  std::string bad = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + dir + "/bad.trc 2>&1";
+  f = ::popen(bad.c_str(), "r");
+  text.clear();
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  EXPECT_EQ(WEXITSTATUS(::pclose(f)), 1);
+  EXPECT_NE(text.find("Truncated trace record at offset 0"), std::string::npos) << text;
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
