@@ -1,9 +1,5 @@
 #include "session/HostSession.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 
 #include "keyboard/KeyFunctions.h"
@@ -174,7 +170,7 @@ void CHostSession::OnSocketEvent(int event, int value) {
     case kSockData: {
       ClearSelection();
       std::vector<std::uint8_t> bytes = TakeInput();
-      OnReceive(bytes);
+      ProcessReceived(bytes);
       break;
     }
     case kSockClosed:
@@ -204,11 +200,13 @@ void CHostSession::AfterNotification() {
 
 // ----------------------------------------------------------------- receiving
 
-void CHostSession::OnReceive(std::span<const std::uint8_t> bytes) {
+void CHostSession::ProcessReceived(std::span<const std::uint8_t> bytes) {
   if (trace_) trace_->Entry(TraceInfo(), bytes, kTraceReceived);
   const std::size_t n = bytes.size();
+  // Bytes after the connection closed under us belong to no one.
+  const bool connected = State() == kSocketConnected;
   std::size_t i = 0;
-  while (i < n && State() == kSocketConnected) {
+  while (i < n && (!connected || State() == kSocketConnected)) {
     std::uint8_t b = bytes[i];
     bytesLeft_ = n - i - 1;
     if (telnet_.Assembling()) {
@@ -635,14 +633,7 @@ TraceSource CHostSession::TraceInfo() const {
   s.host = host_;
   s.port = port_;
   s.socket = std::max(Handle(), 0);
-  sockaddr_storage peer{};
-  socklen_t len = sizeof peer;
-  if (Handle() >= 0 && ::getpeername(Handle(), reinterpret_cast<sockaddr*>(&peer), &len) == 0 &&
-      peer.ss_family == AF_INET) {
-    const auto* in = reinterpret_cast<const sockaddr_in*>(&peer);
-    s.peerIPv4 = in->sin_addr.s_addr;
-    s.peerPort = ntohs(in->sin_port);
-  }
+  PeerIPv4(&s.peerIPv4, &s.peerPort);
   s.remoteBinary = telnet_.RemoteBinary();
   s.ebcdicToAscii = codePage_.EbcdicToAscii().data();
   return s;

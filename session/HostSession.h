@@ -128,6 +128,10 @@ class CHostSession : public CMSslSocket {
   TerminalEngine* Engine() { return engine_.get(); }
   CTelnetLayer& Telnet() { return telnet_; }
 
+  // One block of bytes from the host: Telnet commands to the Telnet layer,
+  // data to the record buffer or the VT engine. The socket calls it; tests,
+  // benchmarks and fuzzing call it directly.
+  void ProcessReceived(std::span<const std::uint8_t> bytes);
   // Called by the Telnet layer: IAC followed by a data byte, and IAC EOR.
   void CommandAsData(std::uint8_t second);
   void DeliverRecord();
@@ -199,7 +203,6 @@ class CHostSession : public CMSslSocket {
   void AfterNotification();
   bool OpenConnection();
   void OnConnected(int error);
-  void OnReceive(std::span<const std::uint8_t> bytes);
   void AppendRecordByte(std::uint8_t b);
   void HostDisconnected();
   void CountdownStep();
