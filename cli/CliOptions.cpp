@@ -82,6 +82,10 @@ Connection:
       --ca-file FILE      also trust the certificates in FILE (PEM)
       --reconnect SECONDS reconnect this many seconds after the host disconnects
       --keepalive MINUTES send a Telnet NOP every MINUTES minutes
+Information (no connection):
+      --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
+                          or SYSTEM for the system commands)
+      --show-profile FILE show the settings a session profile file (.tsp) holds
 Running:
       --for SECONDS       end the session after SECONDS (default: when the host
                           closes it)
@@ -161,6 +165,18 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Invalid screen size \"" + value + "\" (for example 24x80)";
         return std::nullopt;
       }
+    } else if (a == "--list-keys") {
+      if (!need("a terminal kind")) return std::nullopt;
+      if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
+      for (const auto& k : kKinds)
+        if (EqualsNoCase(value, k.name)) o.listKeysKind = k.kind;
+      if (!o.listKeysKind) {
+        *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI, SYSTEM)";
+        return std::nullopt;
+      }
+    } else if (a == "--show-profile") {
+      if (!need("a file name")) return std::nullopt;
+      o.showProfile = value;
     } else if (a == "--lu") {
       if (!need("LU names")) return std::nullopt;
       o.luNames = value;
@@ -217,7 +233,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       return std::nullopt;
     }
   }
-  if (o.help) return o;
+  if (o.help || o.listKeysKind || !o.showProfile.empty()) return o;
   if (o.traceText && o.traceFile.empty()) {
     *error = "--trace-text needs --trace FILE";
     return std::nullopt;

@@ -10,6 +10,11 @@
 namespace corvina::cli {
 
 struct CliOptions {
+  // Instead of connecting: list the key functions of a terminal kind (0 is
+  // the system commands), or show what a session profile file holds.
+  std::optional<unsigned> listKeysKind;
+  std::string showProfile;
+
   std::string host;
   int port = 23;
   unsigned terminalKind = 17;  // 3279

@@ -10,6 +10,7 @@
 #include "app/Engines.h"
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
+#include "keyboard/KeyFunctionTables.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -80,6 +81,36 @@ TlsSettings ReadTlsSettings(const platform::IniFile& settings, const cli::CliOpt
   return s;
 }
 
+int ListKeys(unsigned kind) {
+  for (const KeyFunctionRow& row : KeyFunctionTable(kind)) {
+    std::string_view description = row.description.substr(0, row.description.find('\n'));
+    std::printf("%5d  %-26.*s %-4.*s %.*s\n", row.id, static_cast<int>(row.name.size()), row.name.data(),
+                static_cast<int>(row.mnemonic.size()), row.mnemonic.data(), static_cast<int>(description.size()),
+                description.data());
+  }
+  return 0;
+}
+
+int ShowProfile(const std::string& path) {
+  std::string folder = ".", file = path;
+  if (auto slash = path.rfind('/'); slash != std::string::npos) {
+    folder = path.substr(0, slash);
+    file = path.substr(slash + 1);
+  }
+  CCorvinaTerminalTypes types;
+  CCorvinaSessionProfile profile;
+  std::string error;
+  if (!profile.Load(folder.empty() ? "/" : folder, file, types, {}, &error)) {
+    std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(error) << "\n";
+    return 1;
+  }
+  std::cout << "Terminal: " << platform::Latin1ToUtf8(profile.terminalDisplayName) << "\n";
+  platform::IniFile normalized;
+  profile.WriteTo(normalized);
+  std::cout << platform::Latin1ToUtf8(normalized.Text());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +126,8 @@ int main(int argc, char** argv) {
     std::cout << cli::UsageText();
     return 0;
   }
+  if (o.listKeysKind) return ListKeys(*o.listKeysKind);
+  if (!o.showProfile.empty()) return ShowProfile(o.showProfile);
   if (!o.settingsFile.empty()) platform::SetAppProfilePathOverride(o.settingsFile);
 
   platform::PollLoop loop;

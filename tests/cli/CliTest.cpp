@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -152,5 +153,29 @@ TEST(CliProgram, WritesATraceThatTheTraceToolPrints) {
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
   EXPECT_EQ(WEXITSTATUS(::pclose(f)), 1);
   EXPECT_NE(text.find("Truncated trace record at offset 0"), std::string::npos) << text;
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(CliProgram, ListsKeyFunctionsAndShowsProfiles) {
+  auto keys = RunCli("--list-keys 3279");
+  EXPECT_EQ(keys.status, 0);
+  EXPECT_EQ(std::count(keys.out.begin(), keys.out.end(), '\n'), 67);
+  EXPECT_NE(keys.out.find("32925  PF3"), std::string::npos) << keys.out;
+  auto system = RunCli("--list-keys system");
+  EXPECT_EQ(std::count(system.out.begin(), system.out.end(), '\n'), 48);
+  EXPECT_EQ(RunCli("--list-keys 3180").status, 2);
+
+  std::string dir = test::MakeTempDir();
+  std::ofstream(dir + "/custom.tsp") << "[Session Profile]\nName=prod\nHost=mvs.example\n"
+                                        "TerminalType=3279,30,100,IBM-3279-5-E\n";
+  auto shown = RunCli("--show-profile " + dir + "/custom.tsp");
+  EXPECT_EQ(shown.status, 0) << shown.out;
+  EXPECT_EQ(shown.out.rfind("Terminal: IBM 3279-5 (30x100)\n", 0), 0u) << shown.out;
+  EXPECT_NE(shown.out.find("Host=mvs.example,23\n"), std::string::npos) << shown.out;
+  std::ofstream(dir + "/bad.tsp") << "[Session Profile]\nName=prod\nHost=mvs.example\n"
+                                     "TerminalType=3278,30,100,IBM-3278-5\n";
+  auto bad = RunCli("--show-profile " + dir + "/bad.tsp");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("not a session profile"), std::string::npos) << bad.out;
   std::system(("rm -rf '" + dir + "'").c_str());
 }
