@@ -76,17 +76,25 @@ Connection:
   -t, --terminal KIND     3278, 3279, 3270P, 5250, 5250P, VT100, VT220 or ANSI
                           (default 3279)
       --size ROWSxCOLS    screen size (default 24x80)
+      --lu NAMES          LU or device names to ask for, separated by ";"
       --tls               connect with TLS
       --no-verify         do not verify the host's certificate
       --ca-file FILE      also trust the certificates in FILE (PEM)
       --reconnect SECONDS reconnect this many seconds after the host disconnects
       --keepalive MINUTES send a Telnet NOP every MINUTES minutes
+Information (no connection):
+      --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
+                          or SYSTEM for the system commands)
+      --show-profile FILE show the settings a session profile file (.tsp) holds
 Running:
       --for SECONDS       end the session after SECONDS (default: when the host
                           closes it)
       --answer yes|no|ok|cancel
                           answer the next question (repeatable, in order;
                           otherwise each question gets its default answer)
+      --trace FILE        write a trace of everything sent and received (binary
+                          unless the setting TraceFileBinary is 0)
+      --trace-text        write the trace as text with hex dumps
       --settings FILE     application settings file (default
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
       --fields            after a 3270 screen, print its fields with their
@@ -162,6 +170,21 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Invalid screen size \"" + value + "\" (for example 24x80)";
         return std::nullopt;
       }
+    } else if (a == "--list-keys") {
+      if (!need("a terminal kind")) return std::nullopt;
+      if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
+      for (const auto& k : kKinds)
+        if (EqualsNoCase(value, k.name)) o.listKeysKind = k.kind;
+      if (!o.listKeysKind) {
+        *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI, SYSTEM)";
+        return std::nullopt;
+      }
+    } else if (a == "--show-profile") {
+      if (!need("a file name")) return std::nullopt;
+      o.showProfile = value;
+    } else if (a == "--lu") {
+      if (!need("LU names")) return std::nullopt;
+      o.luNames = value;
     } else if (a == "--ca-file") {
       if (!need("a file name")) return std::nullopt;
       o.caFile = value;
@@ -197,6 +220,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Invalid answer \"" + value + "\" (yes, no, ok or cancel)";
         return std::nullopt;
       }
+    } else if (a == "--trace") {
+      if (!need("a file name")) return std::nullopt;
+      o.traceFile = value;
+    } else if (a == "--trace-text") {
+      o.traceText = true;
     } else if (a == "--settings") {
       if (!need("a file name")) return std::nullopt;
       o.settingsFile = value;
@@ -210,7 +238,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       return std::nullopt;
     }
   }
-  if (o.help) return o;
+  if (o.help || o.listKeysKind || !o.showProfile.empty()) return o;
+  if (o.traceText && o.traceFile.empty()) {
+    *error = "--trace-text needs --trace FILE";
+    return std::nullopt;
+  }
   if (target.empty()) {
     *error = "Please enter a Host Name or IP address.";
     return std::nullopt;

@@ -10,10 +10,16 @@
 namespace corvina::cli {
 
 struct CliOptions {
+  // Instead of connecting: list the key functions of a terminal kind (0 is
+  // the system commands), or show what a session profile file holds.
+  std::optional<unsigned> listKeysKind;
+  std::string showProfile;
+
   std::string host;
   int port = 23;
   unsigned terminalKind = 17;  // 3279
   int rows = 24, columns = 80;
+  std::string luNames;  // LU or device names, ";"-separated
   bool tls = false;
   std::optional<bool> verifyServer;  // unset: from the settings file
   std::string caFile;
@@ -22,6 +28,8 @@ struct CliOptions {
   std::optional<double> runSeconds;  // unset: until the host closes
   std::vector<platform::Answer> answers;
   std::string settingsFile;
+  std::string traceFile;
+  bool traceText = false;
   bool quiet = false;
   bool fields = false;  // also print the 3270 fields with their attributes
   bool help = false;

@@ -11,6 +11,7 @@
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
 #include "ibm3270/Engine3270.h"
+#include "keyboard/KeyFunctionTables.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
 #include "platform/Format.h"
@@ -105,6 +106,36 @@ TlsSettings ReadTlsSettings(const platform::IniFile& settings, const cli::CliOpt
   return s;
 }
 
+int ListKeys(unsigned kind) {
+  for (const KeyFunctionRow& row : KeyFunctionTable(kind)) {
+    std::string_view description = row.description.substr(0, row.description.find('\n'));
+    std::printf("%5d  %-26.*s %-4.*s %.*s\n", row.id, static_cast<int>(row.name.size()), row.name.data(),
+                static_cast<int>(row.mnemonic.size()), row.mnemonic.data(), static_cast<int>(description.size()),
+                description.data());
+  }
+  return 0;
+}
+
+int ShowProfile(const std::string& path) {
+  std::string folder = ".", file = path;
+  if (auto slash = path.rfind('/'); slash != std::string::npos) {
+    folder = path.substr(0, slash);
+    file = path.substr(slash + 1);
+  }
+  CCorvinaTerminalTypes types;
+  CCorvinaSessionProfile profile;
+  std::string error;
+  if (!profile.Load(folder.empty() ? "/" : folder, file, types, {}, &error)) {
+    std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(error) << "\n";
+    return 1;
+  }
+  std::cout << "Terminal: " << platform::Latin1ToUtf8(profile.terminalDisplayName) << "\n";
+  platform::IniFile normalized;
+  profile.WriteTo(normalized);
+  std::cout << platform::Latin1ToUtf8(normalized.Text());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,6 +151,8 @@ int main(int argc, char** argv) {
     std::cout << cli::UsageText();
     return 0;
   }
+  if (o.listKeysKind) return ListKeys(*o.listKeysKind);
+  if (!o.showProfile.empty()) return ShowProfile(o.showProfile);
   if (!o.settingsFile.empty()) platform::SetAppProfilePathOverride(o.settingsFile);
 
   platform::PollLoop loop;
@@ -134,9 +167,13 @@ int main(int argc, char** argv) {
   profile->name = o.host + ":" + std::to_string(o.port);
   profile->host = o.host;
   profile->port = o.port;
-  profile->terminalType = static_cast<std::uint16_t>(o.terminalKind);
-  profile->rows = static_cast<std::uint16_t>(o.rows);
-  profile->columns = static_cast<std::uint16_t>(o.columns);
+  CCorvinaTerminalTypes terminalTypes;
+  if (!profile->SetTerminalType(terminalTypes, o.terminalKind, o.rows, o.columns)) {
+    std::cerr << "corvina-cli: the terminal " << TerminalShortName(o.terminalKind) << " has no " << o.rows
+              << "x" << o.columns << " screen size\n";
+    return 2;
+  }
+  profile->luName = o.luNames;
   if (o.tls) profile->hostOptions |= kHostSecurityTlsV1;
   if (o.reconnectDelay) {
     profile->hostOptions |= kHostReconnect;
@@ -144,9 +181,24 @@ int main(int argc, char** argv) {
   }
   profile->keepAliveInterval = static_cast<std::uint16_t>(o.keepAliveMinutes);
 
-  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine, &tls};
+  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine};
+  env.tls = &tls;
   env.settings = &settings;
   auto session = std::make_unique<CHostSession>(1, profile, env);
+
+  CSessionTrace trace(platform::SystemClock::Instance());
+  if (!o.traceFile.empty()) {
+    if (!settings.Get("Configuration", "TraceFileBinary")) {
+      settings.SetInt("Configuration", "TraceFileBinary", 1);
+      settings.Save();
+    }
+    bool binary = !o.traceText && settings.GetInt("Configuration", "TraceFileBinary", 1) != 0;
+    if (std::string error; !trace.Open(o.traceFile, binary, &error)) {
+      std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
+      return 1;
+    }
+    session->SetTrace(&trace);
+  }
 
   // Ctrl+C and SIGTERM end the session cleanly and still print the screen.
   sigset_t stopSignals;

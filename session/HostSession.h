@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "platform/EventLoop.h"
 #include "platform/IniFile.h"
 #include "platform/UserInterface.h"
+#include "session/SessionTrace.h"
 #include "session/SslSocket.h"
 #include "session/Telnet.h"
 #include "session/TerminalEngine.h"
@@ -26,7 +28,6 @@
 namespace corvina {
 
 class CHostSession;
-class SessionTraceSink;
 class TlsContexts;
 
 // Makes the engine for a terminal mode; null when none is built in.
@@ -59,6 +60,8 @@ struct SessionEnvironment {
   std::chrono::milliseconds tlsHandshakeTimeout{10'000};
   // The application settings (null: every setting has its default).
   const platform::IniFile* settings = nullptr;
+  // Where profiles' code-page file names are found.
+  std::string codePageFolder = {};
 };
 
 // Type-ahead entry kinds.
@@ -89,6 +92,8 @@ class CHostSession : public CMSslSocket {
   platform::UserInterface& Ui() { return env_.ui; }
   const platform::Clock& Clock() const { return env_.clock; }
   const platform::IniFile* Settings() const { return env_.settings; }
+  // The session's EBCDIC translation (the built-in table until a file loads).
+  const CCorvinaCodePage& CodePage() const { return codePage_; }
   SessionFrame& Frame() { return env_.frame; }
 
   // Output, used by the Telnet layer and the engines.
@@ -122,11 +127,11 @@ class CHostSession : public CMSslSocket {
   bool EngineRunning() const { return engine_ != nullptr; }
   TerminalEngine* Engine() { return engine_.get(); }
   CTelnetLayer& Telnet() { return telnet_; }
-  // Translates the host's EBCDIC texts (3270, 5250); the built-in table
-  // until the application sets another.
-  const CCorvinaCodePage& CodePage() const { return codePage_; }
-  CCorvinaCodePage& CodePage() { return codePage_; }
 
+  // One block of bytes from the host: Telnet commands to the Telnet layer,
+  // data to the record buffer or the VT engine. The socket calls it; tests,
+  // benchmarks and fuzzing call it directly.
+  void ProcessReceived(std::span<const std::uint8_t> bytes);
   // Called by the Telnet layer: IAC followed by a data byte, and IAC EOR.
   void CommandAsData(std::uint8_t second);
   void DeliverRecord();
@@ -182,6 +187,8 @@ class CHostSession : public CMSslSocket {
 
   void SetTrace(SessionTraceSink* trace) { trace_ = trace; }
   SessionTraceSink* Trace() { return trace_; }
+  // How this session's trace records describe it.
+  TraceSource TraceInfo() const;
 
   // Reconnect after a host disconnect; a pending one can be started at once.
   bool ReconnectPending() const { return reconnectPending_ || reconnectCountdown_ > 0; }
@@ -196,7 +203,6 @@ class CHostSession : public CMSslSocket {
   void AfterNotification();
   bool OpenConnection();
   void OnConnected(int error);
-  void OnReceive(std::span<const std::uint8_t> bytes);
   void AppendRecordByte(std::uint8_t b);
   void HostDisconnected();
   void CountdownStep();
@@ -218,7 +224,6 @@ class CHostSession : public CMSslSocket {
   int port_ = 23;
   std::string status_;
   CTelnetLayer telnet_;
-  CCorvinaCodePage codePage_;
   unsigned mode_ = kKindLineMode;
   unsigned configuredKind_ = kKind3279;
   std::unique_ptr<TerminalEngine> engine_;
@@ -262,6 +267,8 @@ class CHostSession : public CMSslSocket {
   bool closeReported_ = false;
 
   SessionTraceSink* trace_ = nullptr;
+  CCorvinaCodePage codePage_;
+  std::optional<std::string> codePageName_;  // the profile's name it was loaded for
 };
 
 }  // namespace corvina

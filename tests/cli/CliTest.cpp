@@ -2,8 +2,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "../session/TestSupport.h"
 #include "cli/CliOptions.h"
@@ -108,4 +111,71 @@ TEST(CliProgram, ShowsTheLoginBannerOfARealTelnetServer) {
   auto r = RunCli("-q --for 4 -t vt100 127.0.0.1:" + std::to_string(port));
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("login:"), std::string::npos) << r.out;
+}
+
+TEST(CliProgram, ShowsTheNegotiatedModeAndDeviceName) {
+  test::TestHost host("tn3270e", {"device-name=CORV0042"});
+  ASSERT_TRUE(host.Ready());
+  auto r = RunCli("--for 2 -t 3279 127.0.0.1:" + std::to_string(host.Port()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Terminal mode: 3279\n"), std::string::npos) << r.out << host.Log();
+  EXPECT_NE(r.out.find("Device name: CORV0042\n"), std::string::npos) << r.out << host.Log();
+}
+
+TEST(CliProgram, WritesATraceThatTheTraceToolPrints) {
+  test::TestHost host("nvt-close");
+  ASSERT_TRUE(host.Ready());
+  std::string dir = test::MakeTempDir();
+  auto r = RunCli("-q --settings " + dir + "/Corvina.ini --trace " + dir + "/t.trc -t vt100 127.0.0.1:" +
+                  std::to_string(host.Port()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::string cmd = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + dir + "/t.trc 2>&1";
+  FILE* f = ::popen(cmd.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  std::string text;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  EXPECT_EQ(WEXITSTATUS(::pclose(f)), 0) << text;
+  EXPECT_EQ(text.rfind("Corvina release ", 0), 0u) << text;
+  EXPECT_NE(text.find("bytes rcvd\r\n00000000  "), std::string::npos) << text;
+  EXPECT_NE(text.find(": Connected to 127.0.0.1 port "), std::string::npos) << text;
+  // The setting is created with its default.
+  std::ifstream ini(dir + "/Corvina.ini");
+  std::stringstream ss;
+  ss << ini.rdbuf();
+  EXPECT_NE(ss.str().find("TraceFileBinary=1"), std::string::npos) << ss.str();
+  // A damaged file is reported, not misread.
+  std::ofstream(dir + "/bad.trc", std::ios::binary) << std::string("\xFF<\x1E\x00", 4) << "short";
+  std::string bad = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + dir + "/bad.trc 2>&1";
+  f = ::popen(bad.c_str(), "r");
+  text.clear();
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  EXPECT_EQ(WEXITSTATUS(::pclose(f)), 1);
+  EXPECT_NE(text.find("Truncated trace record at offset 0"), std::string::npos) << text;
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(CliProgram, ListsKeyFunctionsAndShowsProfiles) {
+  auto keys = RunCli("--list-keys 3279");
+  EXPECT_EQ(keys.status, 0);
+  EXPECT_EQ(std::count(keys.out.begin(), keys.out.end(), '\n'), 67);
+  EXPECT_NE(keys.out.find("32925  PF3"), std::string::npos) << keys.out;
+  auto system = RunCli("--list-keys system");
+  EXPECT_EQ(std::count(system.out.begin(), system.out.end(), '\n'), 48);
+  EXPECT_EQ(RunCli("--list-keys 3180").status, 2);
+
+  std::string dir = test::MakeTempDir();
+  std::ofstream(dir + "/custom.tsp") << "[Session Profile]\nName=prod\nHost=mvs.example\n"
+                                        "TerminalType=3279,30,100,IBM-3279-5-E\n";
+  auto shown = RunCli("--show-profile " + dir + "/custom.tsp");
+  EXPECT_EQ(shown.status, 0) << shown.out;
+  EXPECT_EQ(shown.out.rfind("Terminal: IBM 3279-5 (30x100)\n", 0), 0u) << shown.out;
+  EXPECT_NE(shown.out.find("Host=mvs.example,23\n"), std::string::npos) << shown.out;
+  std::ofstream(dir + "/bad.tsp") << "[Session Profile]\nName=prod\nHost=mvs.example\n"
+                                     "TerminalType=3278,30,100,IBM-3278-5\n";
+  auto bad = RunCli("--show-profile " + dir + "/bad.tsp");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("not a session profile"), std::string::npos) << bad.out;
+  std::system(("rm -rf '" + dir + "'").c_str());
 }

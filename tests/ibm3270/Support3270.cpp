@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "codepage/CodePage.h"
 #include "session/TextCanvas.h"
 
@@ -79,16 +77,6 @@ Bytes Concat(const Bytes& a, const Bytes& b) {
   Bytes r = a;
   r.insert(r.end(), b.begin(), b.end());
   return r;
-}
-
-std::string Hex(const Bytes& bytes) {
-  std::string s;
-  char buf[4];
-  for (std::uint8_t b : bytes) {
-    std::snprintf(buf, sizeof buf, s.empty() ? "%02X" : " %02X", b);
-    s += buf;
-  }
-  return s;
 }
 
 Session3270::Session3270(SessionOptions o) {

@@ -60,7 +60,7 @@ constexpr std::uint8_t kWccRestore = 0xC3, kWccNone = 0x40, kWccAlarm = 0xC6;
 // The five-byte header of an extended-protocol record.
 Bytes Header(std::uint8_t dataType, std::uint8_t responseFlag = 0, std::uint16_t sequence = 0);
 Bytes Concat(const Bytes& a, const Bytes& b);
-std::string Hex(const Bytes& bytes);
+inline std::string Hex(const Bytes& bytes) { return Hex(std::string(bytes.begin(), bytes.end())); }
 
 class Frame3270 final : public SessionFrame {
  public:
@@ -106,10 +106,10 @@ class Session3270 : private SessionTraceSink {
   int Position(int row, int column) const { return row * session_->Columns() + column; }
 
  private:
-  void Received(std::span<const std::uint8_t>) override {}
-  void Sent(std::span<const std::uint8_t> bytes) override { sent_.insert(sent_.end(), bytes.begin(), bytes.end()); }
-  void Text(const std::string&) override {}
-  void Keystroke(int) override {}
+  void Entry(const TraceSource&, std::span<const std::uint8_t> bytes, char kind) override {
+    if (kind == kTraceSent) sent_.insert(sent_.end(), bytes.begin(), bytes.end());
+  }
+  void Keystroke(const TraceSource&, int, unsigned) override {}
 
   platform::PollLoop loop_;
   platform::RecordingUserInterface ui_;
