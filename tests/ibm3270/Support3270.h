@@ -72,6 +72,7 @@ class Frame3270 final : public SessionFrame {
 };
 
 struct SessionOptions {
+  int port = 0;  // a host to connect to; 0: a loopback host negotiated here
   unsigned kind = kKind3279;
   int rows = 24, columns = 80;  // the profile's (alternate) size
   bool extended = false;        // negotiate the extended protocol
@@ -81,8 +82,9 @@ struct SessionOptions {
   std::uint32_t hostOptions = 0;
 };
 
-// A session negotiated into 3270 mode with a loopback host. Records go to
-// the engine directly; what the session sends is caught synchronously.
+// A session negotiated into 3270 mode with a loopback host (or with a host
+// of its own). Records go to the engine directly or through the connection;
+// what the session sends is caught synchronously.
 class Session3270 : private SessionTraceSink {
  public:
   explicit Session3270(SessionOptions options = {});
@@ -95,6 +97,10 @@ class Session3270 : private SessionTraceSink {
   Frame3270& Frame() { return frame_; }
   bool Ready() const { return engine_ != nullptr; }
 
+  // Runs the event loop until done() or the time is up.
+  bool RunUntil(const std::function<bool()>& done, int ms = 10000);
+  // Ends the connection.
+  void Close() { session_.reset(); }
   // Hands the record to the engine and sends what it queued.
   void Host(const Bytes& record);
   // Bytes sent since the last call.
