@@ -1,12 +1,9 @@
 // Negotiation with real peers from the distribution: a telnet server and a
 // 3270 console host. Skipped, with the reason, where they are not installed.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "TestSupport.h"
 #include "codepage/CodePage.h"
@@ -16,13 +13,6 @@ using namespace corvina;
 using namespace corvina::test;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 bool Installed(const char* path) { return ::access(path, X_OK) == 0; }
 
@@ -60,30 +50,16 @@ TEST(RealPeer, TelnetServerSeesTheVt220TypeAndTheWindowSize) {
 class Hercules : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Installed("/usr/bin/hercules")) GTEST_SKIP() << "hercules is not installed";
-    dir_ = MakeTempDir();
-    port_ = FreePort();
-    std::ofstream(dir_ + "/hercules.cnf") << "CPUSERIAL 000611\nCPUMODEL 3090\nMAINSIZE 16\nNUMCPU 1\n"
-                                             "ARCHMODE S/370\nPANRATE SLOW\nCNSLPORT 127.0.0.1:"
-                                          << port_ << "\n0009 3215-C /\n0010 3270\n0011 3270\n0012 3270\n";
-    hercules_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"hercules", "-f", dir_ + "/hercules.cnf", "-d"}, dir_ + "/hercules.log", dir_);
-    // Connect only once it is fully up; a probe connection would take a device.
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (Log().find("HHCAO001I") == std::string::npos && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_NE(Log().find("Waiting for console connection"), std::string::npos) << Log();
+    if (!HerculesHost::Installed()) GTEST_SKIP() << "hercules is not installed";
+    host_ = std::make_unique<HerculesHost>(
+        std::vector<std::string>{"0009 3215-C /", "0010 3270", "0011 3270", "0012 3270"});
+    ASSERT_TRUE(host_->Ready()) << host_->Log();
+    port_ = host_->Port();
   }
-  void TearDown() override {
-    if (hercules_) ::kill(hercules_->Pid(), SIGKILL);  // it does not stop on SIGTERM
-    hercules_.reset();
-    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
-  std::string Log() const { return ReadFile(dir_ + "/hercules.log"); }
+  std::string Log() const { return host_->Log(); }
 
-  std::string dir_;
   int port_ = 0;
-  std::unique_ptr<ChildProcess> hercules_;
+  std::unique_ptr<HerculesHost> host_;
 };
 
 TEST_F(Hercules, NegotiatesInto3270Mode) {

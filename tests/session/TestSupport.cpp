@@ -230,6 +230,38 @@ std::string TestHost::ClientHex() const {
   return all;
 }
 
+bool HerculesHost::Installed() { return ::access("/usr/bin/hercules", X_OK) == 0; }
+
+HerculesHost::HerculesHost(const std::vector<std::string>& devices) {
+  dir_ = MakeTempDir();
+  port_ = FreePort();
+  std::ofstream config(dir_ + "/hercules.cnf");
+  config << "CPUSERIAL 000611\nCPUMODEL 3090\nMAINSIZE 16\nNUMCPU 1\nARCHMODE S/370\nPANRATE SLOW\n"
+         << "CNSLPORT 127.0.0.1:" << port_ << "\n";
+  for (const auto& d : devices) config << d << "\n";
+  config.close();
+  process_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"hercules", "-f", dir_ + "/hercules.cnf", "-d"}, dir_ + "/hercules.log", dir_);
+  // Connect only once it is fully up; a probe connection would take a device.
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (Log().find("HHCAO001I") == std::string::npos && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ready_ = Log().find("Waiting for console connection") != std::string::npos;
+}
+
+HerculesHost::~HerculesHost() {
+  if (process_) ::kill(process_->Pid(), SIGKILL);  // it does not stop on SIGTERM
+  process_.reset();
+  std::system(("rm -rf '" + dir_ + "'").c_str());
+}
+
+std::string HerculesHost::Log() const {
+  std::ifstream in(dir_ + "/hercules.log");
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
 std::string Hex(const std::string& s) {
   static const char* digits = "0123456789ABCDEF";
   std::string out;

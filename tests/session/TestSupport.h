@@ -123,6 +123,25 @@ class TestHost {
   int port_ = 0;
 };
 
+// A hercules console host (no operating system) with the given device lines
+// ("0010 3270", ...), listening on a free port of 127.0.0.1. Ready once it
+// waits for console connections; killed when destroyed.
+class HerculesHost {
+ public:
+  static bool Installed();
+  explicit HerculesHost(const std::vector<std::string>& devices);
+  ~HerculesHost();
+  bool Ready() const { return ready_; }
+  int Port() const { return port_; }
+  std::string Log() const;
+
+ private:
+  std::string dir_;
+  int port_ = 0;
+  bool ready_ = false;
+  std::unique_ptr<ChildProcess> process_;
+};
+
 // "FF FA 18" for the bytes of s.
 std::string Hex(const std::string& s);
 
