@@ -179,3 +179,24 @@ TEST(CliProgram, ListsKeyFunctionsAndShowsProfiles) {
   EXPECT_NE(bad.out.find("not a session profile"), std::string::npos) << bad.out;
   std::system(("rm -rf '" + dir + "'").c_str());
 }
+
+TEST(CliProgram, Prints3270ScreenWholeAndItsFields) {
+  test::TestHost host("ibm3270/scenarios/logon.py");
+  ASSERT_TRUE(host.Ready());
+  auto r = RunCli("-q --fields --for 2 -t 3279 127.0.0.1:" + std::to_string(host.Port()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::istringstream lines(r.out);
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(lines, line) && !line.empty();) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 24u) << r.out;
+  EXPECT_EQ(rows[3], " Password==>" + std::string(68, ' '));  // hidden text stays hidden
+  EXPECT_EQ(rows[23], "PF3=End" + std::string(73, ' '));
+  EXPECT_NE(r.out.find("\nFields:\n1, 31, protected, high intensity, selectable; attribute 0xE8, extended "
+                       "0x00000000: \"CORVINA TEST SYSTEM\"\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\n4, 13, unprotected, non-display; attribute 0x4C, extended 0x00000000: \"" +
+                       std::string(17, ' ') + "\"\n"),
+            std::string::npos)
+      << r.out;
+}
