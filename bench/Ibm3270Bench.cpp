@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "codepage/CodePage.h"
+#include "ibm3270/DataStream.h"
 #include "ibm3270/Engine3270.h"
 #include "platform/Clock.h"
 #include "platform/PollLoop.h"
@@ -44,11 +45,8 @@ class Writer {
  public:
   explicit Writer(std::initializer_list<std::uint8_t> start) : bytes_(start) {}
   Writer& Sba(int p) {
-    static constexpr char kCodes[] = "\x40\xC1\xC2\xC3\xC4\xC5\xC6\xC7\xC8\xC9\x4A\x4B\x4C\x4D\x4E\x4F"
-                                     "\x50\xD1\xD2\xD3\xD4\xD5\xD6\xD7\xD8\xD9\x5A\x5B\x5C\x5D\x5E\x5F"
-                                     "\x60\x61\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\x6A\x6B\x6C\x6D\x6E\x6F"
-                                     "\xF0\xF1\xF2\xF3\xF4\xF5\xF6\xF7\xF8\xF9\x7A\x7B\x7C\x7D\x7E\x7F";
-    bytes_.insert(bytes_.end(), {0x11, static_cast<std::uint8_t>(kCodes[p / 64]), static_cast<std::uint8_t>(kCodes[p % 64])});
+    auto a = ds3270::EncodeAddress(p);
+    bytes_.insert(bytes_.end(), {ds3270::kSetBufferAddress, a[0], a[1]});
     return *this;
   }
   Writer& Raw(std::initializer_list<std::uint8_t> b) {

@@ -19,17 +19,6 @@ struct Geometry {
   int defaultRows, defaultColumns, alternateRows, alternateColumns;
 };
 
-// The sizes a session takes from its profile: the profile's size is the
-// alternate one; the default is 24 x 80 unless the alternate is smaller.
-Geometry ProfileGeometry(const CCorvinaSessionProfile& p) {
-  Geometry g{24, 80, std::max<int>(1, p.rows), std::max<int>(1, p.columns)};
-  if (g.alternateRows * g.alternateColumns < g.defaultRows * g.defaultColumns) {
-    g.defaultRows = g.alternateRows;
-    g.defaultColumns = g.alternateColumns;
-  }
-  return g;
-}
-
 // A BIND image's sizes are used only when they describe real buffers: no
 // empty dimension, a default that fits in the alternate, and an alternate
 // that buffer addresses can reach.
@@ -62,7 +51,6 @@ void C3270Engine::Start(CHostSession& session) {
 
 void C3270Engine::Stop() {
   if (!ps_) return;
-  ps_->Free();
   ps_.reset();
   session_->Telnet().ClearBindImage();
   model_ = RenderModel{};
@@ -415,19 +403,21 @@ void C3270Engine::SessionReset() {
     chunk = std::min<std::size_t>(2048, static_cast<std::size_t>(bind[10] >> 4) << (bind[10] & 0x0F));
   s.SetMaxChunk(chunk);
 
-  Geometry g = ProfileGeometry(s.Profile());
-  if (bind.size() > 24) {
-    std::optional<Geometry> bound;
-    if (bind[24] == 0x7F || bind[24] == 0x3F)
-      bound = Geometry{bind[20], bind[21], bind[22], bind[23]};
-    else if (bind[24] == 0x7E)
-      bound = Geometry{bind[20], bind[21], bind[20], bind[21]};
-    if (bound && Fits(*bound)) g = *bound;
+  const int alternateRows = s.AlternateRows(), alternateColumns = s.AlternateColumns();
+  std::optional<Geometry> bound;
+  if (bind.size() > 24 && (bind[24] == 0x7F || bind[24] == 0x3F))
+    bound = Geometry{bind[20], bind[21], bind[22], bind[23]};
+  else if (bind.size() > 24 && bind[24] == 0x7E)
+    bound = Geometry{bind[20], bind[21], bind[20], bind[21]};
+  if (bound && Fits(*bound)) {
+    s.SetDefaultSize(bound->defaultRows, bound->defaultColumns);
+    s.SetAlternateSize(bound->alternateRows, bound->alternateColumns);
+  } else {
+    s.UseProfileSizes();
   }
-  if (g.alternateRows != s.AlternateRows() || g.alternateColumns != s.AlternateColumns())
-    ps_->ResizeBuffers(g.alternateRows, g.alternateColumns);
-  s.SetDefaultSize(g.defaultRows, g.defaultColumns);
-  ps_->SetSize(g.defaultRows, g.defaultColumns, true);
+  if (s.AlternateRows() != alternateRows || s.AlternateColumns() != alternateColumns)
+    ps_->ResizeBuffers(s.AlternateRows(), s.AlternateColumns());
+  ps_->SetSize(s.DefaultRows(), s.DefaultColumns(), true);
   Refresh();
   KeyboardRestore();
 }

@@ -54,12 +54,6 @@ void C3270PresentationSpace::Allocate() {
   ext_.assign(n, 0);
 }
 
-void C3270PresentationSpace::Free() {
-  chars_ = {};
-  attrs_ = {};
-  ext_ = {};
-}
-
 int C3270PresentationSpace::Size() const {
   return std::min(session_.BufferSize(), static_cast<int>(chars_.size()));
 }

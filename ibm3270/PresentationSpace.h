@@ -18,9 +18,8 @@ class C3270PresentationSpace {
  public:
   explicit C3270PresentationSpace(CHostSession& session) : session_(session) {}
 
-  // Cleared buffers for the session's alternate size, and none.
+  // Cleared buffers for the session's alternate size.
   void Allocate();
-  void Free();
 
   // Positions in use (rows x columns of the current size); 0 without buffers.
   int Size() const;

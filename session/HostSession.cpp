@@ -30,12 +30,7 @@ CHostSession::CHostSession(int number, std::shared_ptr<CCorvinaSessionProfile> p
   port_ = profile_->port;
   configuredKind_ = profile_->terminalType;
   mode_ = IsVtFamily(configuredKind_) ? configuredKind_ : unsigned{kKindLineMode};
-  alternateRows_ = std::max<int>(1, profile_->rows);
-  alternateColumns_ = std::max<int>(1, profile_->columns);
-  if (alternateRows_ * alternateColumns_ < defaultRows_ * defaultColumns_) {
-    defaultRows_ = alternateRows_;
-    defaultColumns_ = alternateColumns_;
-  }
+  UseProfileSizes();
   rows_ = defaultRows_;
   columns_ = defaultColumns_;
   status_ = texts::kNotConnected;
@@ -601,6 +596,12 @@ void CHostSession::SetDefaultSize(int rows, int columns) {
 void CHostSession::SetAlternateSize(int rows, int columns) {
   alternateRows_ = std::max(1, rows);
   alternateColumns_ = std::max(1, columns);
+}
+
+void CHostSession::UseProfileSizes() {
+  SetDefaultSize(24, 80);
+  SetAlternateSize(profile_->rows, profile_->columns);
+  if (alternateRows_ * alternateColumns_ < defaultRows_ * defaultColumns_) SetDefaultSize(alternateRows_, alternateColumns_);
 }
 
 void CHostSession::SetCursorPosition(int position, bool show) {

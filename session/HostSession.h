@@ -149,6 +149,9 @@ class CHostSession : public CMSslSocket {
   void SetSize(int rows, int columns);
   void SetDefaultSize(int rows, int columns);
   void SetAlternateSize(int rows, int columns);
+  // The profile's size is the alternate one; the default is 24 x 80 unless
+  // the alternate is smaller.
+  void UseProfileSizes();
 
   // Keyboard state shared with the engines.
   int Cursor() const { return cursor_; }

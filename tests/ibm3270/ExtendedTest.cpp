@@ -31,11 +31,6 @@ struct Extended : Session3270 {
   unsigned State() { return S().Telnet().CorvinaEState(); }
 };
 
-std::string Trim(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 }  // namespace
 
 TEST(ExtendedRecords, BindImageSetsTheScreenSizes) {

@@ -61,6 +61,11 @@ constexpr std::uint8_t kWccRestore = 0xC3, kWccNone = 0x40, kWccAlarm = 0xC6;
 Bytes Header(std::uint8_t dataType, std::uint8_t responseFlag = 0, std::uint16_t sequence = 0);
 Bytes Concat(const Bytes& a, const Bytes& b);
 inline std::string Hex(const Bytes& bytes) { return Hex(std::string(bytes.begin(), bytes.end())); }
+// The text without its trailing blanks.
+inline std::string Trim(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
 
 class Frame3270 final : public SessionFrame {
  public:

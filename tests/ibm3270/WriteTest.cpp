@@ -7,15 +7,6 @@
 using namespace corvina;
 using namespace corvina::test;
 
-namespace {
-
-std::string Trim(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-}  // namespace
-
 TEST(Write, FormattedScreenShowsFieldsWithAttributesAsBlanks) {
   Session3270 t;
   ASSERT_TRUE(t.Ready());

@@ -18,6 +18,17 @@
 
 namespace corvina::test {
 
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
+
 LoopbackServer::LoopbackServer(platform::EventLoop& loop) : listener_(loop) {
   listener_.SetOwner([this](CMSocket& s, int event, int) {
     if (event != kSockAccepted) return;
@@ -209,12 +220,7 @@ TestHost::~TestHost() {
   std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
-std::string TestHost::Log() const {
-  std::ifstream in(dir_ + "/log");
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string TestHost::Log() const { return ReadFile(dir_ + "/log"); }
 
 std::string TestHost::ClientHex() const {
   std::istringstream in(Log());
@@ -255,12 +261,7 @@ HerculesHost::~HerculesHost() {
   std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
-std::string HerculesHost::Log() const {
-  std::ifstream in(dir_ + "/hercules.log");
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string HerculesHost::Log() const { return ReadFile(dir_ + "/hercules.log"); }
 
 std::string Hex(const std::string& s) {
   static const char* digits = "0123456789ABCDEF";
