@@ -76,6 +76,7 @@ Connection:
   -t, --terminal KIND     3278, 3279, 3270P, 5250, 5250P, VT100, VT220 or ANSI
                           (default 3279)
       --size ROWSxCOLS    screen size (default 24x80)
+      --lu NAMES          LU or device names to ask for, separated by ";"
       --tls               connect with TLS
       --no-verify         do not verify the host's certificate
       --ca-file FILE      also trust the certificates in FILE (PEM)
@@ -157,6 +158,9 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Invalid screen size \"" + value + "\" (for example 24x80)";
         return std::nullopt;
       }
+    } else if (a == "--lu") {
+      if (!need("LU names")) return std::nullopt;
+      o.luNames = value;
     } else if (a == "--ca-file") {
       if (!need("a file name")) return std::nullopt;
       o.caFile = value;

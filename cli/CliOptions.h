@@ -14,6 +14,7 @@ struct CliOptions {
   int port = 23;
   unsigned terminalKind = 17;  // 3279
   int rows = 24, columns = 80;
+  std::string luNames;  // LU or device names, ";"-separated
   bool tls = false;
   std::optional<bool> verifyServer;  // unset: from the settings file
   std::string caFile;

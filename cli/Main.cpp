@@ -109,9 +109,13 @@ int main(int argc, char** argv) {
   profile->name = o.host + ":" + std::to_string(o.port);
   profile->host = o.host;
   profile->port = o.port;
-  profile->terminalType = static_cast<std::uint16_t>(o.terminalKind);
-  profile->rows = static_cast<std::uint16_t>(o.rows);
-  profile->columns = static_cast<std::uint16_t>(o.columns);
+  CCorvinaTerminalTypes terminalTypes;
+  if (!profile->SetTerminalType(terminalTypes, o.terminalKind, o.rows, o.columns)) {
+    std::cerr << "corvina-cli: the terminal " << TerminalShortName(o.terminalKind) << " has no " << o.rows
+              << "x" << o.columns << " screen size\n";
+    return 2;
+  }
+  profile->luName = o.luNames;
   if (o.tls) profile->hostOptions |= kHostSecurityTlsV1;
   if (o.reconnectDelay) {
     profile->hostOptions |= kHostReconnect;

@@ -109,3 +109,12 @@ TEST(CliProgram, ShowsTheLoginBannerOfARealTelnetServer) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("login:"), std::string::npos) << r.out;
 }
+
+TEST(CliProgram, ShowsTheNegotiatedModeAndDeviceName) {
+  test::TestHost host("tn3270e", {"device-name=CORV0042"});
+  ASSERT_TRUE(host.Ready());
+  auto r = RunCli("--for 2 -t 3279 127.0.0.1:" + std::to_string(host.Port()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Terminal mode: 3279\n"), std::string::npos) << r.out << host.Log();
+  EXPECT_NE(r.out.find("Device name: CORV0042\n"), std::string::npos) << r.out << host.Log();
+}

@@ -12,8 +12,10 @@ struct Wire {
   TestFrame frame;
   LoopbackServer server{frame.loop};
   CHostSession* session;
-  Wire() {
-    session = &frame.Start(ProfileFor(server.Port()));
+  explicit Wire(unsigned kind = kKindVt100, const std::string& lu = "") {
+    auto profile = ProfileFor(server.Port(), kind);
+    profile->luName = lu;
+    session = &frame.Start(profile);
     EXPECT_TRUE(frame.RunUntil([&] { return server.Accepted() == 1 && session->State() == kSocketConnected; }));
   }
   std::string Data() const {
@@ -22,6 +24,14 @@ struct Wire {
     return all;
   }
   void Send(const std::string& s) { server.Send(s); }
+  // Sends host bytes and returns what the session answers.
+  std::string Ask(const std::string& request, std::size_t atLeast = 1) {
+    std::size_t before = server.Received().size();
+    server.Send(request);
+    frame.RunUntil([&] { return server.Received().size() >= before + atLeast; });
+    frame.loop.RunFor(std::chrono::milliseconds(20));
+    return server.Received().substr(before);
+  }
   bool WaitData(const std::string& expected) {
     return frame.RunUntil([&] { return Data() == expected; });
   }
@@ -91,4 +101,78 @@ TEST(TelnetLayer, DataEscapesReachTheVtParser) {
   // IAC IAC is a 0xFF data byte; IAC and a byte below EOR gives that byte.
   w.Send("a" + B({0xFF, 0xFF}) + "b" + B({0xFF, 0x41}) + "c" + B({0xFF, 0xF1, 0xFF, 0xEF}) + "d");
   ASSERT_TRUE(w.WaitData("a\xFF" "bAcd"));
+}
+
+TEST(TelnetLayer, NewEnvironNamesDevicesInTurnAndRepeatsTheLast) {
+  Wire w(kKind5250, "DEV1,DEV2");
+  EXPECT_EQ(w.Ask(B({0xFF, 0xFD, 0x27})), B({0xFF, 0xFB, 0x27}));
+  // USERVAR DEVNAME, USERVAR IBMRSEED+seed, VAR alone, USERVAR alone (send all).
+  std::string request = B({0xFF, 0xFA, 0x27, 0x01, 0x03}) + "DEVNAME" + B({0x03}) + "IBMRSEED" +
+                        "ABCDEFGH" + B({0x00, 0x03, 0xFF, 0xF0});
+  EXPECT_EQ(w.Ask(request), B({0xFF, 0xFA, 0x27, 0x00, 0x03}) + "DEVNAME" + B({0x01}) + "DEV1" + B({0x03}) +
+                                "IBMRSEED" + B({0x01, 0x03}) + "DEVNAME" + B({0x01}) + "DEV2" + B({0xFF, 0xF0}));
+  std::string again = B({0xFF, 0xFA, 0x27, 0x01, 0x00}) + "USER" + B({0x03}) + "DEVNAME" + B({0xFF, 0xF0});
+  EXPECT_EQ(w.Ask(again), B({0xFF, 0xFA, 0x27, 0x00, 0x00}) + "USER" + B({0x01, 0x03}) + "DEVNAME" + B({0x01}) +
+                              "DEV2" + B({0xFF, 0xF0}));
+}
+
+TEST(TelnetLayer, NewEnvironIsRefusedWithoutADeviceName) {
+  Wire w(kKind5250);
+  EXPECT_EQ(w.Ask(B({0xFF, 0xFD, 0x27})), B({0xFF, 0xFC, 0x27}));
+}
+
+TEST(TelnetLayer, AttnSysReqAndTestRequestBytesWithoutTheExtendedProtocol) {
+  Wire w(kKind3279);
+  auto& t = w.session->Telnet();
+  t.SendAttn();
+  EXPECT_FALSE(t.SendSysReq());
+  t.SendTestRequest();
+  t.SendNegativeResponse(telnet::kReasonCommandReject);
+  t.SendNegativeResponse(telnet::kReasonOperationCheck);
+  std::string expected = B({0xFF, 0xF3, 0xFF, 0xF4, 0x01, 0x6C, 0x61, 0x02, 0x03, 0xFF, 0xEF,
+                            0x01, 0x6C, 0xD9, 0x10, 0x03, 0xFF, 0xEF, 0x01, 0x6C, 0xD9, 0x10, 0x05, 0xFF, 0xEF});
+  ASSERT_TRUE(w.frame.RunUntil([&] { return w.server.Received().size() >= expected.size(); }));
+  EXPECT_EQ(w.server.Received(), expected);
+  EXPECT_TRUE(w.frame.ui.boxes.empty());
+}
+
+TEST(TelnetLayer, KeyStringsComeFromTheSettingsAndBadOnesAreReported) {
+  Wire w(kKind3279);
+  w.frame.settings.SetString("3270", "AttnKeyString", "FFF4FFF0");
+  w.frame.settings.SetString("3270", "SysreqKeyString", "FFZ");
+  w.session->Telnet().SendAttn();
+  w.session->Telnet().SendSysReq();
+  std::string expected = B({0xFF, 0xF4, 0xFF, 0xF0, 0xFF, 0xF4});
+  ASSERT_TRUE(w.frame.RunUntil([&] { return w.server.Received().size() >= expected.size(); }));
+  EXPECT_EQ(w.server.Received(), expected);
+  ASSERT_EQ(w.frame.ui.boxes.size(), 1u);
+  EXPECT_EQ(w.frame.ui.boxes[0].text, "3270 Sysreq key string 'FFZ' is invalid - using default (FFF4)");
+}
+
+TEST(TelnetLayer, ExtendedProtocolBoundsWhatTheHostSends) {
+  Wire w(kKind3279);
+  EXPECT_EQ(w.Ask(B({0xFF, 0xFD, 0x28})), B({0xFF, 0xFB, 0x28}));
+  EXPECT_EQ(w.Ask(B({0xFF, 0xFA, 0x28, 0x08, 0x02, 0xFF, 0xF0})),
+            B({0xFF, 0xFA, 0x28, 0x02, 0x07}) + "IBM-3278-2-E" + B({0xFF, 0xF0}));
+  // A device name far longer than any LU name is cut, not kept whole.
+  std::string is = B({0xFF, 0xFA, 0x28, 0x02, 0x04}) + "IBM-3278-2-E" + B({0x01}) + std::string(300, 'N') +
+                   B({0xFF, 0xF0});
+  EXPECT_EQ(w.Ask(is), B({0xFF, 0xFA, 0x28, 0x03, 0x07, 0x00, 0x02, 0x04, 0x01, 0x03, 0xFF, 0xF0}));
+  EXPECT_EQ(w.session->Telnet().AssignedDeviceName(), std::string(CTelnetLayer::kMaxDeviceName, 'N'));
+  // The host asks for fewer functions and an unknown one: the known ones go back as REQUEST.
+  EXPECT_EQ(w.Ask(B({0xFF, 0xFA, 0x28, 0x03, 0x07, 0x02, 0x09, 0xFF, 0xF0})),
+            B({0xFF, 0xFA, 0x28, 0x03, 0x07, 0x02, 0xFF, 0xF0}));
+  EXPECT_EQ(w.session->Telnet().CorvinaEState(), unsigned{kCorvinaEFunctions});
+  w.Ask(B({0xFF, 0xFA, 0x28, 0x03, 0x04, 0x02, 0xFF, 0xF0}), 0);
+  EXPECT_EQ(w.session->Telnet().CorvinaEState(), unsigned{kCorvinaELuLu});  // no BIND-IMAGE agreed
+  EXPECT_EQ(w.session->Telnet().CorvinaEFunctions(), 0x04u);
+  // A record shorter than its header is not read past its end.
+  const std::uint8_t shortRecord[] = {0x00, 0x00, 0x02};
+  std::span<const std::uint8_t> r(shortRecord);
+  EXPECT_FALSE(w.session->Telnet().TakeInboundHeader(r));
+  EXPECT_EQ(r.size(), 3u);
+  // Any message it does not expect ends the extended protocol.
+  EXPECT_EQ(w.Ask(B({0xFF, 0xFA, 0x28, 0x02, 0x04, 0xFF, 0xF0})), B({0xFF, 0xFC, 0x28}));
+  EXPECT_EQ(w.session->Telnet().CorvinaEState(), unsigned{kCorvinaEOff});
+  EXPECT_FALSE(w.session->Telnet().TerminalTypeSent());
 }

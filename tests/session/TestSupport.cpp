@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <cstdlib>
 #include <thread>
 
@@ -98,7 +100,7 @@ CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, 
                            if (lineModeEngine && IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
                            return MakeRecordingEngine(engineLog);
                          },
-                         tls, handshake};
+                         tls, handshake, &settings};
   session_ = std::make_unique<CHostSession>(1, std::move(profile), env);
   CHostSession* s = session_.get();  // stays alive until the next turn even when closed
   if (!s->Connect()) CloseSession(*s);
@@ -131,17 +133,17 @@ std::shared_ptr<CCorvinaSessionProfile> ProfileFor(int port, unsigned kind) {
   return p;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool quietOutput) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& outputFile,
+                           const std::string& workDir) {
   int p[2];
   if (::pipe2(p, O_CLOEXEC) != 0) return;
   pid_ = ::fork();
   if (pid_ == 0) {
     ::dup2(p[0], 0);
-    if (quietOutput) {
-      int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-    }
+    int out = ::open(outputFile.empty() ? "/dev/null" : outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -154,10 +156,89 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool quietOutpu
 
 ChildProcess::~ChildProcess() {
   if (stdinFd_ >= 0) ::close(stdinFd_);
-  if (pid_ > 0) {
+  if (pid_ > 0 && status_ < 0) {
     ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
+    if (Wait(5000) < 0) {  // it ignored the request
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
   }
+}
+
+int ChildProcess::Wait(int ms) {
+  if (pid_ <= 0) return -1;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (status_ < 0) {
+    int st = 0;
+    pid_t r = ::waitpid(pid_, &st, WNOHANG);
+    if (r == pid_) {
+      status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return status_;
+}
+
+TestHost::TestHost(const std::string& scenario, const std::vector<std::string>& options, int timeoutSeconds) {
+  dir_ = MakeTempDir();
+  std::string file = scenario;
+  if (file.size() > 3 && file.compare(file.size() - 3, 3, ".py") == 0 && file[0] != '/')
+    file = std::string(CORVINA_SOURCE_DIR) + "/tests/" + file;
+  std::vector<std::string> argv = {"python3", std::string(CORVINA_SOURCE_DIR) + "/testhost/corvina_testhost.py",
+                                   "--scenario", file, "--once", "--port-file", dir_ + "/port",
+                                   "--log", dir_ + "/log", "--timeout", std::to_string(timeoutSeconds)};
+  for (const auto& o : options) {
+    argv.push_back("--option");
+    argv.push_back(o);
+  }
+  process_ = std::make_unique<ChildProcess>(argv);
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (std::chrono::steady_clock::now() < end) {
+    std::ifstream in(dir_ + "/port");
+    if (in >> port_ && port_ > 0) break;
+    port_ = 0;
+    if (process_->Wait(0) >= 0) break;  // it failed to start
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+TestHost::~TestHost() {
+  process_.reset();
+  std::system(("rm -rf '" + dir_ + "'").c_str());
+}
+
+std::string TestHost::Log() const {
+  std::ifstream in(dir_ + "/log");
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string TestHost::ClientHex() const {
+  std::istringstream in(Log());
+  std::string line, all;
+  while (std::getline(in, line)) {
+    if (line.rfind("< ", 0) != 0) continue;
+    std::string hex = line.substr(2, line.find("  #") == std::string::npos ? std::string::npos : line.find("  #") - 2);
+    while (!hex.empty() && hex.back() == ' ') hex.pop_back();
+    if (hex.empty()) continue;
+    if (!all.empty()) all += ' ';
+    all += hex;
+  }
+  return all;
+}
+
+std::string Hex(const std::string& s) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : s) {
+    if (!out.empty()) out += ' ';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
 }
 
 void ChildProcess::Write(const std::string& bytes) {

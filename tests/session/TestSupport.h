@@ -57,6 +57,7 @@ class TestFrame : public SessionFrame {
   platform::PollLoop loop;
   platform::RecordingUserInterface ui;
   platform::FakeClock clock;
+  platform::IniFile settings;  // the application settings the sessions see
   bool warn = true;
   int closes = 0;
   int saves = 0;
@@ -83,18 +84,47 @@ class TestFrame : public SessionFrame {
 
 std::shared_ptr<CCorvinaSessionProfile> ProfileFor(int port, unsigned kind = kKindVt100);
 
-// A child process with a pipe to its standard input.
+// A child process with a pipe to its standard input. Its output goes nowhere,
+// or to outputFile; it runs in workDir when one is given.
 class ChildProcess {
  public:
-  ChildProcess(const std::vector<std::string>& argv, bool quietOutput = true);
+  explicit ChildProcess(const std::vector<std::string>& argv, const std::string& outputFile = "",
+                        const std::string& workDir = "");
   ~ChildProcess();
   void Write(const std::string& bytes);
   pid_t Pid() const { return pid_; }
+  // Exit status once it ended, -1 after `ms` without an end (or a signal).
+  int Wait(int ms);
 
  private:
   pid_t pid_ = -1;
   int stdinFd_ = -1;
+  int status_ = -1;
 };
+
+// The scriptable test host (testhost/corvina_testhost.py) serving one client
+// with a scenario: a name, or a file of tests/<folder>/scenarios.
+class TestHost {
+ public:
+  explicit TestHost(const std::string& scenario, const std::vector<std::string>& options = {},
+                    int timeoutSeconds = 30);
+  ~TestHost();
+  bool Ready() const { return port_ > 0; }
+  int Port() const { return port_; }
+  // The scenario's exit status (0: it passed).
+  int Wait(int ms = 20000) { return process_->Wait(ms); }
+  std::string Log() const;
+  // Every byte the client sent, as upper-case hex pairs separated by blanks.
+  std::string ClientHex() const;
+
+ private:
+  std::string dir_;
+  std::unique_ptr<ChildProcess> process_;
+  int port_ = 0;
+};
+
+// "FF FA 18" for the bytes of s.
+std::string Hex(const std::string& s);
 
 int FreePort();
 // Waits until something listens on 127.0.0.1:port.
