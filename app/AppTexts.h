@@ -17,6 +17,8 @@ inline constexpr char kSessionsStillActive[] = "There are still %d sessions acti
 // Command-line host words.
 inline constexpr char kEnterHost[] = "Please enter a Host Name or IP address.";
 inline constexpr char kEnterPort[] = "Please enter a port number between 1 and 65535.";
+// A corvina-cli terminal option the terminal-type list cannot take.
+inline constexpr char kNoSuchScreenSize[] = "The terminal %s has no %dx%d screen size.";
 // Profile name made from the host and port of a command line.
 inline constexpr char kHostProfileName[] = "%s:%d";
 
@@ -24,8 +26,7 @@ inline constexpr char kHostProfileName[] = "%s:%d";
 inline constexpr char kScriptsUnavailable[] = "Scripts are not available in this version: the script %s was not run.";
 
 // Start-up.
-inline constexpr char kTooManyInstances[] =
-    "Corvina is already running %d times, and MaxInstances allows %d; this copy ends.";
+inline constexpr char kTooManyInstances[] = "Corvina is already running (%d copies), and MaxInstances is %d: this copy ends.";
 inline constexpr char kRuntimeFolderUnusable[] =
     "The runtime folder %s cannot be used (%s); this copy is not counted against MaxInstances.";
 inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be created: %s";

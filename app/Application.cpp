@@ -1,12 +1,12 @@
 #include "app/Application.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 
 #include "app/AppTexts.h"
+#include "config/TerminalTypes.h"
 #include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"
@@ -100,7 +100,12 @@ CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionPro
   // The run's own copy: the stored profile stays as it is.
   auto run = std::make_shared<CCorvinaSessionProfile>(*profile);
   run->connectedSessions = 0;
-  options_.overrides.ApplyTo(*run, store_->TerminalTypes());
+  const SessionOverrides& o = options_.overrides;
+  if (!o.ApplyTo(*run, store_->TerminalTypes())) {
+    const std::string kind(TerminalShortName(o.KindFor(*profile)));
+    Error(Format(texts::kNoSuchScreenSize, kind.c_str(), o.RowsFor(*profile), o.ColumnsFor(*profile)));
+    return nullptr;
+  }
   run->modified = false;
   return table_->StartSession(run);
 }

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <arpa/inet.h>
+#include <strings.h>
 
 #include <charconv>
 #include <vector>
@@ -13,15 +14,6 @@ namespace corvina::app {
 namespace {
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == ':' || c == '/'; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsIpv6Address(std::string_view text) {
   in6_addr address{};
@@ -72,8 +64,8 @@ HostCommand ParseHostCommand(std::string_view argument) {
   const std::vector<std::string> words = SplitWords(argument);
   HostCommand command;
   std::size_t next = 0;
-  if (!words.empty() && (EqualsNoCase(words[0], "Corvina") || EqualsNoCase(words[0], "Telnet"))) {
-    command.telnet = EqualsNoCase(words[0], "Telnet");
+  if (!words.empty() && (::strcasecmp(words[0].c_str(), "Corvina") == 0 || ::strcasecmp(words[0].c_str(), "Telnet") == 0)) {
+    command.telnet = ::strcasecmp(words[0].c_str(), "Telnet") == 0;
     next = 1;
   }
   if (next < words.size()) command.host = words[next];
@@ -92,33 +84,36 @@ std::optional<int> ParsePort(std::string_view word) {
 }
 
 bool SessionOverrides::Empty() const {
-  return !port && !terminalKind && !rows && !tls && !reconnectDelay && !keepAliveMinutes;
+  return !port && !terminalKind && !rows && !luNames && !tls && !reconnectDelay && !keepAliveMinutes;
 }
 
-void SessionOverrides::ApplyTo(CCorvinaSessionProfile& profile, CCorvinaTerminalTypes& types) const {
+// A kind without a size takes 24x80; a size without a kind keeps the profile's kind.
+unsigned SessionOverrides::KindFor(const CCorvinaSessionProfile& profile) const {
+  return terminalKind.value_or(profile.terminalType);
+}
+
+int SessionOverrides::RowsFor(const CCorvinaSessionProfile& profile) const {
+  return rows.value_or(terminalKind ? 24 : profile.rows);
+}
+
+int SessionOverrides::ColumnsFor(const CCorvinaSessionProfile& profile) const {
+  return columns.value_or(terminalKind ? 80 : profile.columns);
+}
+
+bool SessionOverrides::ApplyTo(CCorvinaSessionProfile& profile, CCorvinaTerminalTypes& types) const {
   if (port) profile.port = *port;
-  if (terminalKind || rows) {
-    const unsigned code = terminalKind.value_or(profile.terminalType);
-    const int r = rows.value_or(terminalKind ? 24 : profile.rows);
-    const int c = columns.value_or(terminalKind ? 80 : profile.columns);
-    const std::string telnetType = profile.telnetTerminalType;
-    if (!profile.SetTerminalType(types, code, r, c)) {
-      // A size the list has no row for: the kind's first row names the terminal.
-      profile.telnetTerminalType = telnetType;
-      for (const TerminalTypeRow& row : types.Rows()) {
-        if (row.code == code) {
-          profile.telnetTerminalType = row.telnetType;
-          break;
-        }
-      }
-    }
+  if ((terminalKind || rows) &&
+      !profile.SetTerminalType(types, KindFor(profile), RowsFor(profile), ColumnsFor(profile))) {
+    return false;
   }
+  if (luNames) profile.luName = *luNames;
   if (tls) profile.hostOptions = (profile.hostOptions & ~kHostSecurityMask) | kHostSecurityTlsV1;
   if (reconnectDelay) {
     profile.hostOptions |= kHostReconnect;
     profile.reconnectDelay = static_cast<std::uint16_t>(*reconnectDelay);
   }
   if (keepAliveMinutes) profile.keepAliveInterval = static_cast<std::uint16_t>(*keepAliveMinutes);
+  return true;
 }
 
 }  // namespace corvina::app

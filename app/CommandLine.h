@@ -37,12 +37,18 @@ struct SessionOverrides {
   std::optional<int> port;
   std::optional<unsigned> terminalKind;
   std::optional<int> rows, columns;  // both or neither
+  std::optional<std::string> luNames;  // ";"-separated
   bool tls = false;
   std::optional<int> reconnectDelay;
   std::optional<int> keepAliveMinutes;
 
   bool Empty() const;
-  void ApplyTo(CCorvinaSessionProfile& profile, CCorvinaTerminalTypes& types) const;
+  // False when the terminal kind has no such screen size.
+  bool ApplyTo(CCorvinaSessionProfile& profile, CCorvinaTerminalTypes& types) const;
+  // The kind and size ApplyTo asks of a profile.
+  unsigned KindFor(const CCorvinaSessionProfile& profile) const;
+  int RowsFor(const CCorvinaSessionProfile& profile) const;
+  int ColumnsFor(const CCorvinaSessionProfile& profile) const;
 };
 
 }  // namespace corvina::app

@@ -3,10 +3,11 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
+#include "app/Application.h"
 #include "app/Engines.h"
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
@@ -46,18 +47,28 @@ class CliUserInterface final : public platform::UserInterface {
   bool errorShown_ = false;
 };
 
-class CliFrame final : public SessionFrame {
+// What a session showed when it ended; printed when the program ends.
+struct SessionReport {
+  int number;
+  std::string title;
+  std::string mode;
+  std::string deviceName;
+  std::vector<std::string> rows;
+};
+
+class CliObserver final : public app::SessionTableObserver {
  public:
-  explicit CliFrame(platform::PollLoop& loop) : loop_(loop) {}
-  void CloseSession(CHostSession&) override {
-    closed_ = true;
-    loop_.Quit();
+  void SessionStarted(CHostSession&) override { ++started_; }
+  void SessionClosing(CHostSession& s) override {
+    std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
+    reports_.push_back({s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), s.ScreenRows()});
   }
-  bool Closed() const { return closed_; }
+  int Started() const { return started_; }
+  void Print(bool quiet);
 
  private:
-  platform::PollLoop& loop_;
-  bool closed_ = false;
+  int started_ = 0;
+  std::vector<SessionReport> reports_;
 };
 
 void PrintScreen(const std::vector<std::string>& rows) {
@@ -68,6 +79,23 @@ void PrintScreen(const std::vector<std::string>& rows) {
   };
   while (last > 0 && trimmed(rows[last - 1]).empty()) --last;
   for (std::size_t i = 0; i < last; ++i) std::cout << platform::Latin1ToUtf8(trimmed(rows[i])) << '\n';
+}
+
+// One session prints as before; several get their title in front.
+void CliObserver::Print(bool quiet) {
+  std::stable_sort(reports_.begin(), reports_.end(),
+                   [](const SessionReport& a, const SessionReport& b) { return a.number < b.number; });
+  const bool several = reports_.size() > 1;
+  for (const SessionReport& r : reports_) {
+    const std::string title = platform::Latin1ToUtf8(r.title);
+    if (!quiet) {
+      const std::string prefix = several ? title + ": " : "";
+      std::cerr << prefix << "Terminal mode: " << r.mode << "\n";
+      if (!r.deviceName.empty()) std::cerr << prefix << "Device name: " << platform::Latin1ToUtf8(r.deviceName) << "\n";
+    }
+    if (several) std::cout << "--- " << title << " ---\n";
+    PrintScreen(r.rows);
+  }
   std::cout.flush();
 }
 
@@ -99,57 +127,44 @@ int main(int argc, char** argv) {
 
   platform::PollLoop loop;
   CliUserInterface ui(o.quiet, o.answers);
-  CliFrame frame(loop);
   platform::IniFile settings(platform::AppProfilePath());
   if (std::string error; !settings.Path().empty() && !settings.Load(&error))
     std::cerr << "corvina-cli: " << error << " (using defaults)\n";
   TlsContexts tls(ReadTlsSettings(settings, o));
 
-  auto profile = std::make_shared<CCorvinaSessionProfile>();
-  profile->name = o.host + ":" + std::to_string(o.port);
-  profile->host = o.host;
-  profile->port = o.port;
-  CCorvinaTerminalTypes terminalTypes;
-  if (!profile->SetTerminalType(terminalTypes, o.terminalKind, o.rows, o.columns)) {
-    std::cerr << "corvina-cli: the terminal " << TerminalShortName(o.terminalKind) << " has no " << o.rows
-              << "x" << o.columns << " screen size\n";
-    return 2;
-  }
-  profile->luName = o.luNames;
-  if (o.tls) profile->hostOptions |= kHostSecurityTlsV1;
-  if (o.reconnectDelay) {
-    profile->hostOptions |= kHostReconnect;
-    profile->reconnectDelay = static_cast<std::uint16_t>(*o.reconnectDelay);
-  }
-  profile->keepAliveInterval = static_cast<std::uint16_t>(o.keepAliveMinutes);
+  app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
+                               settings);
+  CliObserver observer;
+  application.SetObserver(&observer);
+  application.onQuit = [&loop] { loop.Quit(); };
+  app::AppOptions options;
+  options.dataFolder = o.dataFolder;
+  options.commandLine = o.target;
+  options.overrides = o.overrides;
+  options.headless = true;
+  if (!application.Initialise(std::move(options))) return 1;
 
-  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine, &tls};
-  env.settings = &settings;
-  auto session = std::make_unique<CHostSession>(1, profile, env);
-
-  // Ctrl+C and SIGTERM end the session cleanly and still print the screen.
+  // Ctrl+C and SIGTERM end the sessions cleanly and still print the screens.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
   int sigFd = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (sigFd >= 0) loop.WatchFd(sigFd, platform::kIoRead, [&](unsigned) { loop.Quit(); });
-
-  loop.AddTimer(std::chrono::seconds(1), true, [&] { session->OnTick(); });
+  if (sigFd >= 0) loop.WatchFd(sigFd, platform::kIoRead, [&](unsigned) { application.CloseProgram(false); });
   if (o.runSeconds)
     loop.AddTimer(std::chrono::milliseconds(static_cast<long long>(*o.runSeconds * 1000)), false,
-                  [&] { loop.Quit(); });
+                  [&] { application.CloseProgram(false); });
 
-  if (session->Connect()) loop.Run();
-  if (!o.quiet) {
-    std::string mode(session->Mode() == kKindLineMode ? "NVT" : TerminalShortName(session->Mode()));
-    std::cerr << "Terminal mode: " << mode << "\n";
-    if (!session->Telnet().AssignedDeviceName().empty())
-      std::cerr << "Device name: " << platform::Latin1ToUtf8(session->Telnet().AssignedDeviceName()) << "\n";
-  }
-  PrintScreen(session->ScreenRows());
-  session.reset();
+  application.StartUp();
+  loop.Run();
+  application.CloseProgram(false);
+  observer.Print(o.quiet);
   if (sigFd >= 0) close(sigFd);
-  return ui.ErrorShown() ? 1 : 0;
+  if (observer.Started() == 0 && o.target.empty()) {
+    std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
+                 "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
+    return 2;
+  }
+  return ui.ErrorShown() || observer.Started() == 0 ? 1 : 0;
 }

@@ -446,11 +446,15 @@ void CCorvinaPersistentData::ReadRecentMacros() {
     auto it = macros.find(NameKey(ini.GetString(kRecentMacrosSection, Format("Macro%ld", i))));
     if (it != macros.end() && listed.insert(it->first).second) recentMacros_.push_back(it->second->name);
   }
-  if (count == static_cast<long>(macros.size())) return;
+  // Names of macros that are gone drop out, and every macro is listed, so
+  // that the menus reach it; a list that changed is written back.
+  bool changed = static_cast<long>(recentMacros_.size()) != count;
   for (const auto& [key, macro] : macros) {
-    if (listed.insert(key).second) recentMacros_.push_back(macro->name);
+    if (!listed.insert(key).second) continue;
+    recentMacros_.push_back(macro->name);
+    changed = true;
   }
-  WriteRecentMacros();
+  if (changed) WriteRecentMacros();
 }
 
 void CCorvinaPersistentData::LoadObjectFiles(ObjectKind kind) {
