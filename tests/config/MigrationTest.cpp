@@ -46,7 +46,8 @@ TEST(ArchiveReader, LengthsAndCountsBeyondTheDataAreErrors) {
   // Two bytes left cannot hold two million objects of two bytes.
   EXPECT_NE(ArchiveErrorOf([](CArchiveReader& a) { a.ReadCount(2); }, ArchiveBytes().U32(2000000).U16(0).Bytes()),
             "");
-  CArchiveReader fits(Span(ArchiveBytes().U32(1).U16(0).Bytes()));
+  const std::string one = ArchiveBytes().U32(1).U16(0).Bytes();
+  CArchiveReader fits(Span(one));
   EXPECT_EQ(fits.ReadCount(2), 1u);
 }
 
