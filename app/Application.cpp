@@ -75,6 +75,8 @@ bool CCorvinaApp::Initialise(AppOptions options) {
 
   store_ = std::make_unique<CCorvinaPersistentData>(folder, appProfile_, env_.ui);
   if (!store_->LoadAll()) return false;
+  const std::string ownFolder = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+  env_.codePageFolder = appProfile_.GetString(kConfigurationSection, "CodePageFolder", ownFolder);
   table_ = std::make_unique<CSessionTable>(env_, *store_);
   table_->SetObserver(this);
   table_->SetAllSessionsVisible(options_.headless);
@@ -96,7 +98,8 @@ void CCorvinaApp::StartUp() {
 }
 
 CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile) {
-  if (options_.overrides.Empty()) return table_->StartSession(profile);
+  const auto& prepare = options_.prepareCommandLineSession;
+  if (options_.overrides.Empty()) return table_->StartSession(profile, CSessionTable::kAnySlot, prepare);
   // The run's own copy: the stored profile stays as it is.
   auto run = std::make_shared<CCorvinaSessionProfile>(*profile);
   run->connectedSessions = 0;
@@ -107,7 +110,7 @@ CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionPro
     return nullptr;
   }
   run->modified = false;
-  return table_->StartSession(run);
+  return table_->StartSession(run, CSessionTable::kAnySlot, prepare);
 }
 
 CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument) {

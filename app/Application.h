@@ -24,6 +24,8 @@ struct AppOptions {
   std::string commandLine;
   // Applied to the session the command line starts, for this run only.
   SessionOverrides overrides;
+  // Sees the command line's session before it connects (a trace, say).
+  std::function<void(CHostSession&)> prepareCommandLineSession;
   // Headless: with no window to stay open for, the program ends with its
   // last session, and every session's status is shown.
   bool headless = false;
@@ -66,6 +68,7 @@ class CCorvinaApp final : private SessionTableObserver {
   std::function<void()> openConnectDialog;
 
  private:
+  // A profile the command line names, with the run's overrides.
   CHostSession* StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile);
   CHostSession* StartHost(const std::string& argument);
   void Error(const std::string& text);

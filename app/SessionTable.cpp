@@ -46,7 +46,8 @@ bool CSessionTable::TallisLetterInUse(char letter) const {
   return tallisLetterTaken && tallisLetterTaken(letter);
 }
 
-CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot) {
+CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot,
+                                          const std::function<void(CHostSession&)>& prepare) {
   const char* name = profile->name.c_str();
   if (slot == kAnySlot) {
     slot = FreeSlotFor(*profile);
@@ -66,8 +67,8 @@ CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile
     return nullptr;
   }
 
-  SessionEnvironment env{env_.loop, env_.ui, env_.clock, *this, env_.engines, env_.tls, env_.tlsHandshakeTimeout,
-                         env_.settings};
+  SessionEnvironment env{env_.loop,  env_.ui,  env_.clock,   *this, env_.engines, env_.tls, env_.tlsHandshakeTimeout,
+                         env_.settings, env_.codePageFolder};
   auto& entry = slots_[static_cast<std::size_t>(slot)];
   entry = std::make_unique<CHostSession>(slot, std::move(profile), env);
   CHostSession* session = entry.get();
@@ -76,6 +77,7 @@ CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile
   // A new session's window is the one shown.
   active_ = slot;
   if (observer_) observer_->ActiveSessionChanged(session);
+  if (prepare) prepare(*session);
   if (!session->Connect()) {
     CloseSession(*session);
     return nullptr;

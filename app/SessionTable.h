@@ -26,6 +26,7 @@ struct AppEnvironment {
   TlsContexts* tls = nullptr;
   const platform::IniFile* settings = nullptr;  // the application profile
   std::chrono::milliseconds tlsHandshakeTimeout{10'000};
+  std::string codePageFolder = {};  // set by the application from its settings
 };
 
 // Told of what happens in the table (the window, or the headless front end).
@@ -65,7 +66,9 @@ class CSessionTable final : public SessionFrame {
   // Starts a session in the slot (kAnySlot: the profile's own session number
   // when that slot is free, else the lowest free one). Null when the start
   // was refused (the user is told) or the connection could not be started.
-  CHostSession* StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot = kAnySlot);
+  // `prepare` sees the new session before it connects.
+  CHostSession* StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot = kAnySlot,
+                             const std::function<void(CHostSession&)>& prepare = {});
   // Empties the slot; the session is destroyed on a later turn of the loop.
   void CloseSession(CHostSession& session) override;
   // Closes every live session in slot order.

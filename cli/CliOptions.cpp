@@ -62,12 +62,20 @@ profile does not change):
 Connection:
       --no-verify         do not verify the host's certificate
       --ca-file FILE      also trust the certificates in FILE (PEM)
+Information (no connection):
+      --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
+                          or SYSTEM for the system commands)
+      --show-profile FILE show the settings a session profile file (.tsp) holds
 Running:
       --for SECONDS       end every session after SECONDS (default: run until
                           the last session ends)
       --answer yes|no|ok|cancel
                           answer the next question (repeatable, in order;
                           otherwise each question gets its default answer)
+      --trace FILE        write a trace of everything the command line's session
+                          sends and receives (binary unless the setting
+                          TraceFileBinary is 0)
+      --trace-text        write the trace as text with hex dumps
       --data-dir DIR      the data folder with the session profiles (default:
                           the DataPath setting, else the current folder)
       --settings FILE     application settings file (default
@@ -143,6 +151,18 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       }
       session.rows = rows;
       session.columns = columns;
+    } else if (a == "--list-keys") {
+      if (!need("a terminal kind")) return std::nullopt;
+      if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
+      for (const auto& k : kKinds)
+        if (EqualsNoCase(value, k.name)) o.listKeysKind = k.kind;
+      if (!o.listKeysKind) {
+        *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI, SYSTEM)";
+        return std::nullopt;
+      }
+    } else if (a == "--show-profile") {
+      if (!need("a file name")) return std::nullopt;
+      o.showProfile = value;
     } else if (a == "--lu") {
       if (!need("LU names")) return std::nullopt;
       session.luNames = value;
@@ -183,6 +203,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Invalid answer \"" + value + "\" (yes, no, ok or cancel)";
         return std::nullopt;
       }
+    } else if (a == "--trace") {
+      if (!need("a file name")) return std::nullopt;
+      o.traceFile = value;
+    } else if (a == "--trace-text") {
+      o.traceText = true;
     } else if (a == "--settings") {
       if (!need("a file name")) return std::nullopt;
       o.settingsFile = value;
@@ -201,6 +226,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       if (!o.target.empty()) o.target += ' ';
       o.target += a;
     }
+  }
+  if (o.traceText && o.traceFile.empty()) {
+    *error = "--trace-text needs --trace FILE";
+    return std::nullopt;
   }
   return o;
 }

@@ -11,6 +11,11 @@
 namespace corvina::cli {
 
 struct CliOptions {
+  // Instead of running: list the key functions of a terminal kind (0 is
+  // the system commands), or show what a session profile file holds.
+  std::optional<unsigned> listKeysKind;
+  std::string showProfile;
+
   // The words that are not options, joined by blanks: a profile name, a
   // session file, a script file or host words.
   std::string target;
@@ -22,6 +27,8 @@ struct CliOptions {
   std::vector<platform::Answer> answers;
   std::string settingsFile;
   std::string dataFolder;
+  std::string traceFile;  // of the command line's session
+  bool traceText = false;
   bool quiet = false;
   bool help = false;
 };

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "app/Engines.h"
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
+#include "keyboard/KeyFunctionTables.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -108,6 +110,36 @@ TlsSettings ReadTlsSettings(const platform::IniFile& settings, const cli::CliOpt
   return s;
 }
 
+int ListKeys(unsigned kind) {
+  for (const KeyFunctionRow& row : KeyFunctionTable(kind)) {
+    std::string_view description = row.description.substr(0, row.description.find('\n'));
+    std::printf("%5d  %-26.*s %-4.*s %.*s\n", row.id, static_cast<int>(row.name.size()), row.name.data(),
+                static_cast<int>(row.mnemonic.size()), row.mnemonic.data(), static_cast<int>(description.size()),
+                description.data());
+  }
+  return 0;
+}
+
+int ShowProfile(const std::string& path) {
+  std::string folder = ".", file = path;
+  if (auto slash = path.rfind('/'); slash != std::string::npos) {
+    folder = path.substr(0, slash);
+    file = path.substr(slash + 1);
+  }
+  CCorvinaTerminalTypes types;
+  CCorvinaSessionProfile profile;
+  std::string error;
+  if (!profile.Load(folder.empty() ? "/" : folder, file, types, {}, &error)) {
+    std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(error) << "\n";
+    return 1;
+  }
+  std::cout << "Terminal: " << platform::Latin1ToUtf8(profile.terminalDisplayName) << "\n";
+  platform::IniFile normalized;
+  profile.WriteTo(normalized);
+  std::cout << platform::Latin1ToUtf8(normalized.Text());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,8 +155,12 @@ int main(int argc, char** argv) {
     std::cout << cli::UsageText();
     return 0;
   }
+  if (o.listKeysKind) return ListKeys(*o.listKeysKind);
+  if (!o.showProfile.empty()) return ShowProfile(o.showProfile);
   if (!o.settingsFile.empty()) platform::SetAppProfilePathOverride(o.settingsFile);
 
+  // Declared before the loop: sessions the loop still holds may write to it.
+  CSessionTrace trace(platform::SystemClock::Instance());
   platform::PollLoop loop;
   CliUserInterface ui(o.quiet, o.answers);
   platform::IniFile settings(platform::AppProfilePath());
@@ -142,6 +178,19 @@ int main(int argc, char** argv) {
   options.commandLine = o.target;
   options.overrides = o.overrides;
   options.headless = true;
+
+  if (!o.traceFile.empty()) {
+    if (!settings.Get("Configuration", "TraceFileBinary")) {
+      settings.SetInt("Configuration", "TraceFileBinary", 1);
+      settings.Save();
+    }
+    bool binary = !o.traceText && settings.GetInt("Configuration", "TraceFileBinary", 1) != 0;
+    if (std::string error; !trace.Open(o.traceFile, binary, &error)) {
+      std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
+      return 1;
+    }
+    options.prepareCommandLineSession = [&trace](CHostSession& s) { s.SetTrace(&trace); };
+  }
   if (!application.Initialise(std::move(options))) return 1;
 
   // Ctrl+C and SIGTERM end the sessions cleanly and still print the screens.
@@ -159,6 +208,7 @@ int main(int argc, char** argv) {
   application.StartUp();
   loop.Run();
   application.CloseProgram(false);
+  loop.RunOnce(std::chrono::milliseconds(0));  // the closed sessions go
   observer.Print(o.quiet);
   if (sigFd >= 0) close(sigFd);
   if (observer.Started() == 0 && o.target.empty()) {

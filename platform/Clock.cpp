@@ -9,9 +9,9 @@ std::int64_t SystemClock::MonotonicMs() const {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::int64_t SystemClock::WallSeconds() const {
+std::int64_t SystemClock::WallMs() const {
   using namespace std::chrono;
-  return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 SystemClock& SystemClock::Instance() {

@@ -68,6 +68,19 @@ bool CHostSession::Connect() {
 }
 
 void CHostSession::ApplyProfile() {
+  if (!codePageName_ || *codePageName_ != profile_->codePageFile) {
+    codePageName_ = profile_->codePageFile;  // a failed file is not retried until it changes
+    std::string path = profile_->codePageFile;
+    if (!path.empty() && path.front() != '/' && !env_.codePageFolder.empty())
+      path = env_.codePageFolder + "/" + path;
+    std::string error;
+    CCorvinaCodePage page;
+    if (page.Load(path, error))
+      codePage_ = page;
+    else
+      env_.ui.MessageBox(error, texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok,
+                         platform::Icon::Warning);
+  }
   if (typeAhead_.size() != profile_->typeAheadBufferSize) {
     typeAhead_.assign(profile_->typeAheadBufferSize, TypeAheadEntry{0, 0});
     taRead_ = taWrite_ = 0;
@@ -157,7 +170,7 @@ void CHostSession::OnSocketEvent(int event, int value) {
     case kSockData: {
       ClearSelection();
       std::vector<std::uint8_t> bytes = TakeInput();
-      OnReceive(bytes);
+      ProcessReceived(bytes);
       break;
     }
     case kSockClosed:
@@ -187,11 +200,13 @@ void CHostSession::AfterNotification() {
 
 // ----------------------------------------------------------------- receiving
 
-void CHostSession::OnReceive(std::span<const std::uint8_t> bytes) {
-  if (trace_) trace_->Received(bytes);
+void CHostSession::ProcessReceived(std::span<const std::uint8_t> bytes) {
+  if (trace_) trace_->Entry(TraceInfo(), bytes, kTraceReceived);
   const std::size_t n = bytes.size();
+  // Bytes after the connection closed under us belong to no one.
+  const bool connected = State() == kSocketConnected;
   std::size_t i = 0;
-  while (i < n && State() == kSocketConnected) {
+  while (i < n && (!connected || State() == kSocketConnected)) {
     std::uint8_t b = bytes[i];
     bytesLeft_ = n - i - 1;
     if (telnet_.Assembling()) {
@@ -283,7 +298,7 @@ void CHostSession::FlushOutput() {
   std::vector<std::uint8_t> out;
   out.swap(output_);
   if (State() != kSocketConnected) return;  // nothing to send it on
-  if (trace_) trace_->Sent(out);
+  if (trace_) trace_->Entry(TraceInfo(), out, kTraceSent);
   std::size_t chunk = maxChunk_ == 0 ? out.size() : maxChunk_;
   for (std::size_t at = 0; at < out.size(); at += chunk)
     Send(out.data() + at, std::min(chunk, out.size() - at));
@@ -291,7 +306,7 @@ void CHostSession::FlushOutput() {
 
 std::size_t CHostSession::SendRaw(std::span<const std::uint8_t> bytes) {
   if (State() != kSocketConnected || bytes.empty()) return 0;
-  if (trace_) trace_->Sent(bytes);
+  if (trace_) trace_->Entry(TraceInfo(), bytes, kTraceSent);
   Send(bytes.data(), bytes.size());
   return bytes.size();
 }
@@ -308,7 +323,7 @@ int CHostSession::OnKeyFunction(int id) {
     ReconnectNow();
   }
   if (!engine_) return 0;
-  if (trace_) trace_->Keystroke(id);
+  if (trace_) trace_->Keystroke(TraceInfo(), id, mode_);
   if (fileTransferRunning_) {
     env_.ui.Beep(platform::BeepKind::Exclamation);
     return 1;
@@ -441,7 +456,9 @@ void CHostSession::ReplayTypeAhead() {
 
 void CHostSession::ShowStatus() {
   if (env_.frame.IsVisible(*this)) env_.ui.SetStatusText(status_);
-  if (trace_) trace_->Text(status_);
+  if (trace_)
+    trace_->Entry(TraceInfo(), std::span(reinterpret_cast<const std::uint8_t*>(status_.data()), status_.size()),
+                  kTraceText);
 }
 
 void CHostSession::ShowStatus(const std::string& text) {
@@ -608,6 +625,18 @@ std::vector<std::string> CHostSession::ScreenRows() {
     rows.push_back(std::move(line));
   }
   return rows;
+}
+
+TraceSource CHostSession::TraceInfo() const {
+  TraceSource s;
+  s.session = number_;
+  s.host = host_;
+  s.port = port_;
+  s.socket = std::max(Handle(), 0);
+  PeerIPv4(&s.peerIPv4, &s.peerPort);
+  s.remoteBinary = telnet_.RemoteBinary();
+  s.ebcdicToAscii = codePage_.EbcdicToAscii().data();
+  return s;
 }
 
 void TerminalEngine::SetCursor(int position, bool show) {

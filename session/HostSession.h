@@ -9,15 +9,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "codepage/CodePage.h"
 #include "config/SessionProfile.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "platform/IniFile.h"
 #include "platform/UserInterface.h"
+#include "session/SessionTrace.h"
 #include "session/SslSocket.h"
 #include "session/Telnet.h"
 #include "session/TerminalEngine.h"
@@ -25,7 +28,6 @@
 namespace corvina {
 
 class CHostSession;
-class SessionTraceSink;
 class TlsContexts;
 
 // Makes the engine for a terminal mode; null when none is built in.
@@ -58,6 +60,8 @@ struct SessionEnvironment {
   std::chrono::milliseconds tlsHandshakeTimeout{10'000};
   // The application settings (null: every setting has its default).
   const platform::IniFile* settings = nullptr;
+  // Where profiles' code-page file names are found.
+  std::string codePageFolder = {};
 };
 
 // Type-ahead entry kinds.
@@ -88,6 +92,8 @@ class CHostSession : public CMSslSocket {
   platform::UserInterface& Ui() { return env_.ui; }
   const platform::Clock& Clock() const { return env_.clock; }
   const platform::IniFile* Settings() const { return env_.settings; }
+  // The session's EBCDIC translation (the built-in table until a file loads).
+  const CCorvinaCodePage& CodePage() const { return codePage_; }
   SessionFrame& Frame() { return env_.frame; }
 
   // Output, used by the Telnet layer and the engines.
@@ -122,6 +128,10 @@ class CHostSession : public CMSslSocket {
   TerminalEngine* Engine() { return engine_.get(); }
   CTelnetLayer& Telnet() { return telnet_; }
 
+  // One block of bytes from the host: Telnet commands to the Telnet layer,
+  // data to the record buffer or the VT engine. The socket calls it; tests,
+  // benchmarks and fuzzing call it directly.
+  void ProcessReceived(std::span<const std::uint8_t> bytes);
   // Called by the Telnet layer: IAC followed by a data byte, and IAC EOR.
   void CommandAsData(std::uint8_t second);
   void DeliverRecord();
@@ -177,6 +187,8 @@ class CHostSession : public CMSslSocket {
 
   void SetTrace(SessionTraceSink* trace) { trace_ = trace; }
   SessionTraceSink* Trace() { return trace_; }
+  // How this session's trace records describe it.
+  TraceSource TraceInfo() const;
 
   // Reconnect after a host disconnect; a pending one can be started at once.
   bool ReconnectPending() const { return reconnectPending_ || reconnectCountdown_ > 0; }
@@ -191,7 +203,6 @@ class CHostSession : public CMSslSocket {
   void AfterNotification();
   bool OpenConnection();
   void OnConnected(int error);
-  void OnReceive(std::span<const std::uint8_t> bytes);
   void AppendRecordByte(std::uint8_t b);
   void HostDisconnected();
   void CountdownStep();
@@ -256,6 +267,8 @@ class CHostSession : public CMSslSocket {
   bool closeReported_ = false;
 
   SessionTraceSink* trace_ = nullptr;
+  CCorvinaCodePage codePage_;
+  std::optional<std::string> codePageName_;  // the profile's name it was loaded for
 };
 
 }  // namespace corvina

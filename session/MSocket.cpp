@@ -111,7 +111,6 @@ bool CMSocket::Connect(const std::string& host, int port, int* error) {
   outputStart_ = 0;
   input_.clear();
   addrs_.clear();
-  addrLens_.clear();
   nextAddr_ = 0;
   if (port < 1 || port > 65535) {
     failure_ = ConnectFailure::Lookup;
@@ -122,69 +121,65 @@ bool CMSocket::Connect(const std::string& host, int port, int* error) {
   Notify(kSockConnecting, 0);
   if (state_ != kSocketConnecting) return false;  // owner closed us
 
-  auto lookup = [host, port]() {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    addrinfo* res = nullptr;
-    std::string service = std::to_string(port);
-    int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
-    int err = 0;
-    if (rc == EAI_SYSTEM)
-      err = platform::WsaFromErrno(errno);
-    else if (rc == EAI_AGAIN)
-      err = platform::kWsaTryAgain;
-    else if (rc != 0)
-      err = platform::kWsaHostNotFound;
-    std::vector<sockaddr_storage> addrs;
-    std::vector<socklen_t> lens;
-    for (addrinfo* p = res; p != nullptr; p = p->ai_next) {
-      if (p->ai_addrlen > sizeof(sockaddr_storage)) continue;
-      sockaddr_storage ss{};
-      std::memcpy(&ss, p->ai_addr, p->ai_addrlen);
-      addrs.push_back(ss);
-      lens.push_back(p->ai_addrlen);
-    }
-    if (res) ::freeaddrinfo(res);
-    if (err == 0 && addrs.empty()) err = platform::kWsaHostNotFound;
-    return std::make_tuple(err, std::move(addrs), std::move(lens));
-  };
-
   // Numeric addresses need no lookup; names are looked up on a worker thread
   // so the user-interface thread never waits on the network.
   in6_addr a6;
   in_addr a4;
   if (::inet_pton(AF_INET, host.c_str(), &a4) == 1 || ::inet_pton(AF_INET6, host.c_str(), &a6) == 1) {
-    auto [err, addrs, lens] = lookup();
-    OnResolved(err, std::move(addrs), std::move(lens));
+    OnResolved(Resolve(host, port));
     return true;
   }
   lookup_ = std::make_shared<Lookup>();
   lookup_->loop = &loop_;
-  std::thread([pending = lookup_, this, lookup]() {
-    auto [err, addrs, lens] = lookup();
+  std::thread([pending = lookup_, this, host, port]() {
+    Resolved resolved = Resolve(host, port);
     std::lock_guard lock(pending->mutex);
     if (pending->loop == nullptr) return;
-    pending->loop->Post([pending, this, err, addrs = std::move(addrs), lens = std::move(lens)]() mutable {
+    pending->loop->Post([pending, this, resolved = std::move(resolved)]() mutable {
       // Runs on the loop thread, where cancelling happens too.
       if (pending->loop == nullptr) return;
       lookup_.reset();
-      OnResolved(err, std::move(addrs), std::move(lens));
+      OnResolved(std::move(resolved));
     });
   }).detach();
   return true;
 }
 
-void CMSocket::OnResolved(int error, std::vector<sockaddr_storage> addrs, std::vector<socklen_t> lens) {
-  if (error != 0) {
+CMSocket::Resolved CMSocket::Resolve(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_ADDRCONFIG;
+  addrinfo* res = nullptr;
+  std::string service = std::to_string(port);
+  int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
+  Resolved r;
+  if (rc == EAI_SYSTEM)
+    r.error = platform::WsaFromErrno(errno);
+  else if (rc == EAI_AGAIN)
+    r.error = platform::kWsaTryAgain;
+  else if (rc != 0)
+    r.error = platform::kWsaHostNotFound;
+  for (addrinfo* p = res; p != nullptr; p = p->ai_next) {
+    if (p->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    Address a{};
+    std::memcpy(&a.storage, p->ai_addr, p->ai_addrlen);
+    a.length = p->ai_addrlen;
+    r.addresses.push_back(a);
+  }
+  if (res) ::freeaddrinfo(res);
+  if (r.error == 0 && r.addresses.empty()) r.error = platform::kWsaHostNotFound;
+  return r;
+}
+
+void CMSocket::OnResolved(Resolved resolved) {
+  if (resolved.error != 0) {
     failure_ = ConnectFailure::Lookup;
     state_ = kSocketClosed;
-    Notify(kSockConnected, error);
+    Notify(kSockConnected, resolved.error);
     return;
   }
-  addrs_ = std::move(addrs);
-  addrLens_ = std::move(lens);
+  addrs_ = std::move(resolved.addresses);
   nextAddr_ = 0;
   StartAttempt();
 }
@@ -194,8 +189,8 @@ void CMSocket::StartAttempt() {
   int lastError = platform::kWsaHostNotFound;
   failure_ = ConnectFailure::Connect;
   while (nextAddr_ < addrs_.size()) {
-    const auto& addr = addrs_[nextAddr_];
-    socklen_t len = addrLens_[nextAddr_];
+    const sockaddr_storage& addr = addrs_[nextAddr_].storage;
+    socklen_t len = addrs_[nextAddr_].length;
     ++nextAddr_;
     fd_ = MakeSocket(addr.ss_family);
     if (fd_ < 0) {
@@ -231,7 +226,6 @@ void CMSocket::ConnectComplete(int error) {
     return;
   }
   addrs_.clear();
-  addrLens_.clear();
   failure_ = ConnectFailure::None;
   state_ = kSocketConnected;
   WatchFor(true, OutSize() > 0);
@@ -283,25 +277,15 @@ int CMSocket::LocalPort() const {
   return 0;
 }
 
-std::string CMSocket::PeerAddress() const {
+bool CMSocket::PeerIPv4(std::uint32_t* address, std::uint16_t* port) const {
   sockaddr_storage ss{};
   socklen_t len = sizeof ss;
-  if (fd_ < 0 || ::getpeername(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return {};
-  char buf[INET6_ADDRSTRLEN] = {};
-  if (ss.ss_family == AF_INET)
-    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&ss)->sin_addr, buf, sizeof buf);
-  else if (ss.ss_family == AF_INET6)
-    ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&ss)->sin6_addr, buf, sizeof buf);
-  return buf;
-}
-
-int CMSocket::PeerPort() const {
-  sockaddr_storage ss{};
-  socklen_t len = sizeof ss;
-  if (fd_ < 0 || ::getpeername(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return 0;
-  if (ss.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
-  if (ss.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port);
-  return 0;
+  if (fd_ < 0 || ::getpeername(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0 || ss.ss_family != AF_INET)
+    return false;
+  const auto* in = reinterpret_cast<const sockaddr_in*>(&ss);
+  *address = in->sin_addr.s_addr;
+  *port = ntohs(in->sin_port);
+  return true;
 }
 
 void CMSocket::AcceptOne() {
@@ -468,7 +452,6 @@ void CMSocket::Close(bool) {
   input_.clear();
   input_.shrink_to_fit();
   addrs_.clear();
-  addrLens_.clear();
   state_ = kSocketClosed;
 }
 

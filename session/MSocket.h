@@ -78,8 +78,8 @@ class CMSocket {
   int Handle() const { return fd_; }
   std::size_t PendingOutput() const { return OutSize(); }
   std::size_t PendingInput() const { return input_.size(); }
-  std::string PeerAddress() const;
-  int PeerPort() const;
+  // The peer's IPv4 address (network byte order) and port; false otherwise.
+  bool PeerIPv4(std::uint32_t* address, std::uint16_t* port) const;
 
   // "Socket error %d: %s" with the Windows Sockets or TLS error name.
   static std::string ErrorText(int code);
@@ -118,7 +118,16 @@ class CMSocket {
   void StartAttempt();
   void OnReady(unsigned events);
   void ConnectComplete(int error);
-  void OnResolved(int error, std::vector<sockaddr_storage> addrs, std::vector<socklen_t> lens);
+  struct Address {
+    sockaddr_storage storage;
+    socklen_t length;
+  };
+  struct Resolved {
+    int error = 0;
+    std::vector<Address> addresses;
+  };
+  static Resolved Resolve(const std::string& host, int port);
+  void OnResolved(Resolved resolved);
   void AcceptOne();
   void ReleaseFd();
 
@@ -132,8 +141,7 @@ class CMSocket {
   std::vector<std::uint8_t> input_;
   std::deque<std::unique_ptr<CMSocket>> accepted_;
   // Addresses still to try for the current connection attempt.
-  std::vector<sockaddr_storage> addrs_;
-  std::vector<socklen_t> addrLens_;
+  std::vector<Address> addrs_;
   std::size_t nextAddr_ = 0;
   // A name lookup in flight; cancelling it makes its late result vanish.
   struct Lookup;

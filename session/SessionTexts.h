@@ -18,6 +18,9 @@ inline constexpr char kHostUnreachable[] = "Host %s port %d is unreachable";
 inline constexpr char kSslInitFailed[] = "SSL initialization failed.";
 inline constexpr char kAttnKeyStringInvalid[] = "3270 Attn key string '%s' is invalid - using default (%s)";
 inline constexpr char kSysreqKeyStringInvalid[] = "3270 Sysreq key string '%s' is invalid - using default (%s)";
+inline constexpr char kTraceOpenFailed[] = "Unable to open trace file";
+inline constexpr char kTraceRelease[] = "%s release %s built %s %s.";
+inline constexpr char kTraceStarted[] = "Trace started %s local.";
 inline constexpr char kRecordTooLong[] = "A host record longer than %zu bytes was discarded";
 
 }  // namespace corvina::texts

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -306,4 +307,58 @@ TEST(CliProgram, ShowsTheNegotiatedModeAndDeviceName) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(Contains(r.out, "Terminal mode: 3279\n")) << r.out << host.Log();
   EXPECT_TRUE(Contains(r.out, "Device name: CORV0042\n")) << r.out << host.Log();
+}
+
+TEST(CliProgram, WritesATraceThatTheTraceToolPrints) {
+  test::TestHost host("nvt-close");
+  ASSERT_TRUE(host.Ready());
+  Sandbox box;
+  const std::string traceFile = box.Data() + "../t.trc";
+  auto r = RunCli(box, {"-q", "--trace", traceFile, "-t", "vt100", "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(r.status, 0) << r.out;
+  const auto print = [](const std::string& file) {
+    std::string cmd = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + Quote(file) + " 2>&1";
+    Result out{-1, {}};
+    FILE* f = ::popen(cmd.c_str(), "r");
+    char buf[4096];
+    std::size_t n;
+    while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0) out.out.append(buf, n);
+    out.status = f ? WEXITSTATUS(::pclose(f)) : -1;
+    return out;
+  };
+  Result text = print(traceFile);
+  EXPECT_EQ(text.status, 0) << text.out;
+  EXPECT_EQ(text.out.rfind("Corvina release ", 0), 0u) << text.out;
+  EXPECT_TRUE(Contains(text.out, "bytes rcvd\r\n00000000  ")) << text.out;
+  EXPECT_TRUE(Contains(text.out, ": Connected to 127.0.0.1 port ")) << text.out;
+  // The setting is created with its default.
+  EXPECT_TRUE(Contains(ReadFile(box.Settings()), "TraceFileBinary=1")) << ReadFile(box.Settings());
+  // A damaged file is reported, not misread.
+  WriteFile(box.Data() + "../bad.trc", std::string("\xFF<\x1E\x00", 4) + "short");
+  Result bad = print(box.Data() + "../bad.trc");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_TRUE(Contains(bad.out, "Truncated trace record at offset 0")) << bad.out;
+}
+
+TEST(CliProgram, ListsKeyFunctionsAndShowsProfiles) {
+  Sandbox box;
+  auto keys = RunCli(box, {"--list-keys", "3279"});
+  EXPECT_EQ(keys.status, 0);
+  EXPECT_EQ(std::count(keys.out.begin(), keys.out.end(), '\n'), 67);
+  EXPECT_TRUE(Contains(keys.out, "32925  PF3")) << keys.out;
+  auto system = RunCli(box, {"--list-keys", "system"});
+  EXPECT_EQ(std::count(system.out.begin(), system.out.end(), '\n'), 48);
+  EXPECT_EQ(RunCli(box, {"--list-keys", "3180"}).status, 2);
+
+  WriteFile(box.Data() + "custom.tsp",
+            "[Session Profile]\nName=prod\nHost=mvs.example\nTerminalType=3279,30,100,IBM-3279-5-E\n");
+  auto shown = RunCli(box, {"--show-profile", box.Data() + "custom.tsp"});
+  EXPECT_EQ(shown.status, 0) << shown.out;
+  EXPECT_EQ(shown.out.rfind("Terminal: IBM 3279-5 (30x100)\n", 0), 0u) << shown.out;
+  EXPECT_TRUE(Contains(shown.out, "Host=mvs.example,23\n")) << shown.out;
+  WriteFile(box.Data() + "bad.tsp",
+            "[Session Profile]\nName=prod\nHost=mvs.example\nTerminalType=3278,30,100,IBM-3278-5\n");
+  auto bad = RunCli(box, {"--show-profile", box.Data() + "bad.tsp"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_TRUE(Contains(bad.out, "not a session profile")) << bad.out;
 }

@@ -124,11 +124,13 @@ TEST(HostSessionReceive, EndlessRecordIsDroppedNotKept) {
 
 TEST(HostSessionOutput, EscapingChunkingAndTrace) {
   struct Trace : SessionTraceSink {
-    std::string sent, received, texts;
-    void Received(std::span<const std::uint8_t> b) override { received.append(b.begin(), b.end()); }
-    void Sent(std::span<const std::uint8_t> b) override { sent.append(b.begin(), b.end()); }
-    void Text(const std::string& t) override { texts += t + "\n"; }
-    void Keystroke(int) override {}
+    std::string sent, texts;
+    void Entry(const TraceSource& s, std::span<const std::uint8_t> b, char kind) override {
+      EXPECT_EQ(s.session, 1);
+      if (kind == kTraceSent) sent.append(b.begin(), b.end());
+      if (kind == kTraceText) texts += std::string(b.begin(), b.end()) + "\n";
+    }
+    void Keystroke(const TraceSource&, int, unsigned) override {}
   } trace;
   Connected c;
   c.session->SetTrace(&trace);

@@ -54,6 +54,22 @@ struct Client {
   std::string received;
 };
 
+// A blocking listener on 127.0.0.1 outside the event loop.
+int RawListener(int* port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0 || ::listen(fd, 1) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  *port = ntohs(a.sin_port);
+  return fd;
+}
+
 }  // namespace
 
 TEST(Socket, ConnectRaisesStartThenResultAndRefusedPortNamesTheError) {
@@ -106,14 +122,9 @@ TEST(Socket, DataFollowedByCloseGivesDataBeforeClose) {
 
 TEST(Socket, LargeSendToASlowReaderArrivesCompleteAndInOrder) {
   platform::PollLoop loop;
-  int lfd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(lfd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::listen(lfd, 1);
+  int port = 0;
+  int lfd = RawListener(&port);
+  ASSERT_GE(lfd, 0);
 
   constexpr std::size_t kSize = 8 * 1024 * 1024;
   std::string payload(kSize, '\0');
@@ -132,7 +143,7 @@ TEST(Socket, LargeSendToASlowReaderArrivesCompleteAndInOrder) {
   });
 
   Client c(loop);
-  ASSERT_TRUE(c.socket.Connect("127.0.0.1", ntohs(a.sin_port)));
+  ASSERT_TRUE(c.socket.Connect("127.0.0.1", port));
   ASSERT_TRUE(loop.RunUntil([&] { return c.socket.State() == kSocketConnected; }, 5s));
   EXPECT_EQ(c.socket.Send(payload.data(), payload.size()), 0);
   EXPECT_GT(c.socket.PendingOutput(), 0u);  // the network did not take it all at once
@@ -147,16 +158,11 @@ TEST(Socket, LargeSendToASlowReaderArrivesCompleteAndInOrder) {
 
 TEST(Socket, ResetByPeerRaisesOneErrorThenClosed) {
   platform::PollLoop loop;
-  int lfd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(lfd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::listen(lfd, 1);
+  int port = 0;
+  int lfd = RawListener(&port);
+  ASSERT_GE(lfd, 0);
   Client c(loop);
-  ASSERT_TRUE(c.socket.Connect("127.0.0.1", ntohs(a.sin_port)));
+  ASSERT_TRUE(c.socket.Connect("127.0.0.1", port));
   int fd = ::accept(lfd, nullptr, nullptr);
   ASSERT_TRUE(loop.RunUntil([&] { return c.socket.State() == kSocketConnected; }, 5s));
   linger lg{1, 0};  // close with RST
