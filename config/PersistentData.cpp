@@ -397,7 +397,7 @@ bool CCorvinaPersistentData::LoadAll() {
   }
 
   if (version_ > 0 && version_ < kObjectFilesVersion) {
-    if (!Migrate(bytes)) return false;
+    if (!ConvertOldSettings(bytes)) return false;
     for (ObjectKind kind : kLoadOrder) CreateDefaults(kind);
     ReadApplicationSettings();
     ReadRecentMacros();
@@ -492,7 +492,7 @@ void CCorvinaPersistentData::ReadOldSettingsValues(CArchiveReader& archive) {
   preferences = archive.ReadU32();
 }
 
-bool CCorvinaPersistentData::Migrate(const std::string& bytes) {
+bool CCorvinaPersistentData::ConvertOldSettings(const std::string& bytes) {
   try {
     CArchiveReader archive(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     const double version = archive.ReadDouble();

@@ -82,6 +82,10 @@ class CCorvinaPersistentData {
   // modified object. False when something could not be written (each
   // failure is shown once until that file is written again).
   bool SaveAll();
+  // Takes the objects and settings values of a settings archive older than
+  // 2.06 (its bytes, version first). False, shown to the user, when the
+  // archive is damaged or holds what cannot be converted.
+  bool ConvertOldSettings(const std::string& bytes);
 
   CCorvinaNamedObject* Find(ObjectKind kind, std::string_view name) const;
   std::shared_ptr<CCorvinaSessionProfile> FindProfile(std::string_view name) const;
@@ -134,7 +138,6 @@ class CCorvinaPersistentData {
 
   void RegisterProfiles();
   bool ReadSettingsFile(std::string* bytes, bool* present);
-  bool Migrate(const std::string& bytes);
   void ReadOldSettingsValues(CArchiveReader& archive);
   void ReadApplicationSettings();
   void ReadRecentMacros();
