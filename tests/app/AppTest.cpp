@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "../session/TestSupport.h"
 #include "app/Engines.h"
@@ -19,14 +18,8 @@ namespace {
 
 using platform::Answer;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using test::ReadFile;
+using test::WriteFile;
 
 std::string ProfileText(const std::string& name, int port, int hostOptions = 0, const std::string& more = "") {
   return "[Session Profile]\nName=" + name + "\nHost=127.0.0.1," + std::to_string(port) +

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "../session/TestSupport.h"
@@ -32,14 +31,8 @@ std::optional<CliOptions> Parse(std::vector<std::string> args, std::string* erro
   return o;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using test::ReadFile;
+using test::WriteFile;
 
 // Every run gets its own settings file, data folder and runtime folder, so
 // that no test touches the user's settings or another test's instances.

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "TestSupport.h"
@@ -16,13 +15,6 @@ using namespace corvina;
 using namespace corvina::test;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 bool Installed(const char* path) { return ::access(path, X_OK) == 0; }
 
