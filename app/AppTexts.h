@@ -26,7 +26,7 @@ inline constexpr char kHostProfileName[] = "%s:%d";
 inline constexpr char kScriptsUnavailable[] = "Scripts are not available in this version: the script %s was not run.";
 
 // Start-up.
-inline constexpr char kTooManyInstances[] = "Corvina is already running (%d copies), and MaxInstances is %d: this copy ends.";
+inline constexpr char kTooManyInstances[] = "Corvina is already running (%d copies), and MaxInstances is %ld: this copy ends.";
 inline constexpr char kRuntimeFolderUnusable[] =
     "The runtime folder %s cannot be used (%s); this copy is not counted against MaxInstances.";
 inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be created: %s";

@@ -60,7 +60,7 @@ bool CCorvinaApp::Initialise(AppOptions options) {
                        platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Warning);
   } else if (limit >= 1 && instances_ > limit) {
     // Below 1 there is no limit: 0 would let no copy run at all.
-    Error(Format(texts::kTooManyInstances, instances_ - 1, static_cast<int>(limit)));
+    Error(Format(texts::kTooManyInstances, instances_ - 1, limit));
     return false;
   }
 

@@ -204,7 +204,7 @@ bool CCorvinaPersistentData::Add(std::shared_ptr<CCorvinaNamedObject> object, bo
   if (!save) return true;
   if (kind == ObjectKind::kMacro) NoteMacroUsed(c[key]->name);
   bool ok = SaveModified(kind);
-  if (kind == ObjectKind::kMacro) WriteRecentMacros();
+  if (kind == ObjectKind::kMacro) ok = WriteRecentMacros() && ok;
   return ok;
 }
 
@@ -337,18 +337,18 @@ bool CCorvinaPersistentData::WriteRecentMacros() {
 }
 
 bool CCorvinaPersistentData::SaveAll() {
-  bool ok = true;
-  // Kept until the file is written, so that a failed write is tried again.
-  if (needsWrite_) {
-    needsWrite_ = !WriteSettingsFile();
-    ok = !needsWrite_;
-  }
-  ok = WriteConfiguration() && ok;
+  bool ok = WriteConfiguration();
+  bool objectsSaved = true;
   for (ObjectKind kind : kSaveOrder) {
-    ok = SaveModified(kind) && ok;
+    objectsSaved = SaveModified(kind) && objectsSaved;
     if (kind == ObjectKind::kMacro) ok = WriteRecentMacros() && ok;
   }
-  return ok;
+  // Converted objects have the old archive as their only copy until each
+  // one has a file of its own: only then is the archive replaced.
+  if (objectsSaved) converted_ = false;
+  // The flag stays until the file is written, so that a failed write is tried again.
+  if (needsWrite_ && !converted_) needsWrite_ = !WriteSettingsFile();
+  return ok && objectsSaved && !needsWrite_;
 }
 
 // ------------------------------------------------------------------ loading
@@ -401,6 +401,7 @@ bool CCorvinaPersistentData::LoadAll() {
     for (ObjectKind kind : kLoadOrder) CreateDefaults(kind);
     ReadApplicationSettings();
     ReadRecentMacros();
+    converted_ = true;
   } else {
     if (version_ == -1.0) {
       // No usable settings file. The defaults are created after the object
@@ -462,7 +463,7 @@ void CCorvinaPersistentData::LoadObjectFiles(ObjectKind kind) {
   if (!handler.load) return;
   for (const std::string& file : FilesWithExtension(dataFolder_, ObjectExtension(kind))) {
     std::shared_ptr<CCorvinaNamedObject> object = handler.load(file);
-    if (!object || object->name.empty()) continue;
+    if (!object || object->name.empty() || object->Kind() != kind) continue;
     object->fileName = file;
     object->modified = false;
     collections_[Index(kind)][NameKey(object->name)] = std::move(object);

@@ -78,8 +78,8 @@ class CCorvinaPersistentData {
   // settings and every object file. False when start-up must end: the user
   // chose Abort, or an old archive could not be converted.
   bool LoadAll();
-  // Writes the settings file when needed, the application settings and every
-  // modified object. False when something could not be written (each
+  // Writes the application settings, every modified object and the settings
+  // file when needed. False when something could not be written (each
   // failure is shown once until that file is written again).
   bool SaveAll();
   // Takes the objects and settings values of a settings archive older than
@@ -163,6 +163,7 @@ class CCorvinaPersistentData {
   std::vector<std::string> recentMacros_;
   double version_ = -1.0;
   bool needsWrite_ = true;
+  bool converted_ = false;  // objects from an old archive not all written yet
   std::set<std::string> failedWrites_;
 };
 

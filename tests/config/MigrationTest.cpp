@@ -305,6 +305,37 @@ TEST_F(Migration, ConvertsIntoAFolderWithoutOverwritingItsFiles) {
   EXPECT_EQ(store.FindProfile("Payroll")->fileName, "Payroll (2).tsp");
 }
 
+TEST_F(Migration, TheOldArchiveStaysUntilEveryObjectIsWritten) {
+  const std::string old = OldSettings(2.05, [](ArchiveBytes& b) {
+    b.U32(2).Text("tbar").U32(1).NewClass("CFakeToolbar").Text("Keys");
+    b.Text("sdat").U32(1).NewClass(kSessionProfileClassName);
+    AppendProfile(b, Payroll());
+  });
+  WriteFile(data_ + "Corvina.dat", old);
+  CCorvinaPersistentData& store = NewStore();
+  // Kinds plug in their own readers of the old form.
+  std::shared_ptr<test::FakeObject> toolbar;
+  CCorvinaPersistentData::KindHandler h;
+  h.load = [](const std::string&) { return nullptr; };
+  h.legacyClass = "CFakeToolbar";
+  h.readLegacy = [&toolbar](CArchiveReader& a) {
+    toolbar = std::make_shared<test::FakeObject>(ObjectKind::kToolbar, a.ReadString());
+    toolbar->failSaving = true;
+    return toolbar;
+  };
+  store.RegisterKind(ObjectKind::kToolbar, h);
+  ASSERT_TRUE(store.LoadAll());
+  ASSERT_NE(toolbar, nullptr);
+  EXPECT_TRUE(std::filesystem::exists(data_ + "Payroll.tsp"));
+  EXPECT_EQ(ReadFile(data_ + "Corvina.dat"), old);
+  EXPECT_EQ(ui_.boxes.size(), 1u);  // the toolbar that could not be written
+
+  toolbar->failSaving = false;
+  EXPECT_TRUE(store.SaveAll());
+  EXPECT_TRUE(std::filesystem::exists(data_ + "Keys.ttb"));
+  EXPECT_EQ(ReadFile(data_ + "Corvina.dat").size(), 8u);
+}
+
 TEST(LegacyProfile, OldTypeCodesAndOutOfRangeNumbers) {
   EXPECT_EQ(ConvertOldTerminalType(0), 16u);
   EXPECT_EQ(ConvertOldTerminalType(3), 258u);

@@ -42,6 +42,10 @@ class FakeObject final : public CCorvinaNamedObject {
   ObjectKind Kind() const override { return kind_; }
   unsigned TypeCode() const override { return type_; }
   bool Save(const std::string& folder, const std::string& file, std::string* error) override {
+    if (failSaving) {
+      if (error) *error = "refused";
+      return false;
+    }
     platform::IniFile ini(JoinPath(folder, file));
     ini.SetString("Object", "Name", name);
     ini.SetString("Object", "Data", data);
@@ -57,6 +61,7 @@ class FakeObject final : public CCorvinaNamedObject {
 
  public:
   std::string data;
+  bool failSaving = false;
 };
 
 class StoreTest : public ::testing::Test {
