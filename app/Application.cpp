@@ -1,0 +1,205 @@
+#include "app/Application.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "app/AppTexts.h"
+#include "config/TerminalTypes.h"
+#include "platform/FileIo.h"
+#include "platform/Format.h"
+#include "platform/IniFile.h"
+
+namespace corvina::app {
+
+using platform::Format;
+
+namespace {
+
+constexpr auto kClockPeriod = std::chrono::seconds(1);
+
+std::string WorkingFolder() {
+  std::error_code ec;
+  std::string folder = std::filesystem::current_path(ec).string();
+  return ec ? std::string("/") : folder;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+CCorvinaApp::CCorvinaApp(AppEnvironment env, platform::IniFile& appProfile)
+    : env_(std::move(env)), appProfile_(appProfile) {
+  env_.settings = &appProfile_;
+}
+
+CCorvinaApp::~CCorvinaApp() {
+  *alive_ = false;
+  if (clock_ != 0) env_.loop.CancelTimer(clock_);
+  table_.reset();
+}
+
+void CCorvinaApp::Error(const std::string& text) {
+  env_.ui.MessageBox(text, texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
+}
+
+bool CCorvinaApp::Initialise(AppOptions options) {
+  options_ = std::move(options);
+
+  // Every copy registers, so that a copy with a limit counts the others too.
+  const long limit = appProfile_.GetInt(kConfigurationSection, "MaxInstances", -1);
+  const std::string runtime = options_.runtimeFolder.empty() ? RuntimeFolderPath() : options_.runtimeFolder;
+  std::string cause;
+  instances_ = PreparePrivateFolder(runtime, &cause) ? registration_.Register(runtime, &cause) : 0;
+  if (instances_ == 0) {
+    env_.ui.MessageBox(Format(texts::kRuntimeFolderUnusable, runtime.c_str(), cause.c_str()), texts::kCaption,
+                       platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Warning);
+  } else if (limit >= 1 && instances_ > limit) {
+    // Below 1 there is no limit: 0 would let no copy run at all.
+    Error(Format(texts::kTooManyInstances, instances_ - 1, limit));
+    return false;
+  }
+
+  const std::string folder =
+      options_.dataFolder.empty()
+          ? DataFolderFromSetting(appProfile_.GetString(kConfigurationSection, "DataPath"), WorkingFolder())
+          : DataFolderFromSetting(options_.dataFolder + "/", WorkingFolder());
+  if (int err = platform::MakeFolders(folder)) {
+    Error(Format(texts::kDataFolderUnusable, folder.c_str(), std::strerror(err)));
+    return false;
+  }
+
+  store_ = std::make_unique<CCorvinaPersistentData>(folder, appProfile_, env_.ui);
+  if (!store_->LoadAll()) return false;
+  const std::string ownFolder = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+  env_.codePageFolder = appProfile_.GetString(kConfigurationSection, "CodePageFolder", ownFolder);
+  table_ = std::make_unique<CSessionTable>(env_, *store_);
+  table_->SetObserver(this);
+  table_->SetAllSessionsVisible(options_.headless);
+  commandLine_ = StripEnclosingQuotes(options_.commandLine);
+  return true;
+}
+
+void CCorvinaApp::StartUp() {
+  clock_ = env_.loop.AddTimer(kClockPeriod, true, [this] { table_->Tick(); });
+  for (const auto& profile : store_->Profiles()) {
+    if (profile->hostOptions & kHostConnectAtStartup) table_->StartSession(profile);
+  }
+  if (!commandLine_.empty()) {
+    StartFromCommandLine(commandLine_);
+  } else if ((store_->preferences & kPrefConnectDialogAtStartup) && openConnectDialog) {
+    openConnectDialog();
+  }
+  if (options_.headless && table_->LiveCount() == 0) CloseLater();
+}
+
+CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile) {
+  const auto& prepare = options_.prepareCommandLineSession;
+  if (options_.overrides.Empty()) return table_->StartSession(profile, CSessionTable::kAnySlot, prepare);
+  // The run's own copy: the stored profile stays as it is.
+  auto run = std::make_shared<CCorvinaSessionProfile>(*profile);
+  run->connectedSessions = 0;
+  const SessionOverrides& o = options_.overrides;
+  if (!o.ApplyTo(*run, store_->TerminalTypes())) {
+    const std::string kind(TerminalShortName(o.KindFor(*profile)));
+    Error(Format(texts::kNoSuchScreenSize, kind.c_str(), o.RowsFor(*profile), o.ColumnsFor(*profile)));
+    return nullptr;
+  }
+  run->modified = false;
+  return table_->StartSession(run, CSessionTable::kAnySlot, prepare);
+}
+
+CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument) {
+  if (auto profile = store_->FindProfile(argument)) return StartProfile(profile);
+  if (IsRegularFile(argument)) {
+    platform::IniFile file(argument);
+    std::string name;
+    if (file.Load()) name = file.GetString(kSessionProfileSection, "Name");
+    if (auto profile = name.empty() ? nullptr : store_->FindProfile(name)) return StartProfile(profile);
+    table_->RunScript(nullptr, argument);
+    return nullptr;
+  }
+  return StartHost(argument);
+}
+
+CHostSession* CCorvinaApp::StartHost(const std::string& argument) {
+  const HostCommand command = ParseHostCommand(argument);
+  if (command.host.empty()) {
+    Error(texts::kEnterHost);
+    return nullptr;
+  }
+  int port = CCorvinaSessionProfile().port;
+  if (options_.overrides.port) {
+    port = *options_.overrides.port;
+  } else if (command.port) {
+    const auto parsed = ParsePort(*command.port);
+    if (!parsed) {
+      Error(texts::kEnterPort);
+      return nullptr;
+    }
+    port = *parsed;
+  }
+  const std::string name = Format(texts::kHostProfileName, command.host.c_str(), port);
+  auto profile = store_->FindProfile(name);
+  if (!profile) {
+    profile = store_->NewProfile();
+    profile->name = name;
+    profile->host = command.host;
+    profile->port = port;
+    if (command.telnet) profile->SetTerminalType(store_->TerminalTypes(), kKindVt100, 24, 80);
+    store_->Add(profile, false);
+    store_->SaveAll();
+  }
+  return StartProfile(profile);
+}
+
+bool CCorvinaApp::CloseProgram(bool ask) {
+  if (closed_) return true;
+  const int live = table_ ? table_->LiveCount() : 0;
+  if (ask && live > 0 && (store_->preferences & kPrefConfirmExitWithSessions)) {
+    const auto answer = env_.ui.MessageBox(Format(texts::kSessionsStillActive, live), texts::kCaption,
+                                           platform::Buttons::YesNo, platform::Answer::No,
+                                           platform::Icon::Question);
+    if (answer != platform::Answer::Yes) return false;
+  }
+  closed_ = true;
+  if (table_) table_->CloseAll();
+  if (store_) store_->SaveAll();
+  if (onQuit) onQuit();
+  return true;
+}
+
+// The table may be inside a session's callback: close on a later turn.
+void CCorvinaApp::CloseLater() {
+  env_.loop.Post([this, alive = alive_] {
+    if (*alive) CloseProgram(false);
+  });
+}
+
+void CCorvinaApp::SessionStarted(CHostSession& s) {
+  if (client_) client_->SessionStarted(s);
+}
+
+void CCorvinaApp::SessionClosing(CHostSession& s) {
+  if (client_) client_->SessionClosing(s);
+}
+
+void CCorvinaApp::ActiveSessionChanged(CHostSession* s) {
+  if (client_) client_->ActiveSessionChanged(s);
+}
+
+void CCorvinaApp::ScreenChanged(CHostSession& s) {
+  if (client_) client_->ScreenChanged(s);
+}
+
+void CCorvinaApp::LastSessionClosed() {
+  if (client_) client_->LastSessionClosed();
+  if (closed_) return;
+  if (options_.headless || (store_->preferences & kPrefExitWithLastSession)) CloseLater();
+}
+
+}  // namespace corvina::app

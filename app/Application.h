@@ -1,0 +1,98 @@
+// The application without a window toolkit: decides whether this copy may
+// run, fixes the data folder, loads the settings store, keeps the session
+// table, runs the one-second clock, starts the sessions of start-up and of
+// the command line, and closes everything at exit. The desktop frame and
+// corvina-cli both build on it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/Instances.h"
+#include "app/Preferences.h"
+#include "app/SessionTable.h"
+#include "config/PersistentData.h"
+
+namespace corvina::app {
+
+struct AppOptions {
+  // Used whole instead of the DataPath setting when not empty.
+  std::string dataFolder;
+  // A profile name, a session file, a script file or host words; one pair
+  // of enclosing double quotes is removed.
+  std::string commandLine;
+  // Applied to the session the command line starts, for this run only.
+  SessionOverrides overrides;
+  // Sees the command line's session before it connects (a trace, say).
+  std::function<void(CHostSession&)> prepareCommandLineSession;
+  // Headless: with no window to stay open for, the program ends with its
+  // last session, and every session's status is shown.
+  bool headless = false;
+  // The per-user runtime folder; empty: RuntimeFolderPath().
+  std::string runtimeFolder;
+};
+
+class CCorvinaApp final : private SessionTableObserver {
+ public:
+  // The application profile must be loaded and outlive the application.
+  CCorvinaApp(AppEnvironment env, platform::IniFile& appProfile);
+  ~CCorvinaApp() override;
+  CCorvinaApp(const CCorvinaApp&) = delete;
+  CCorvinaApp& operator=(const CCorvinaApp&) = delete;
+
+  // Start-up: the instance limit, the data folder, the settings store. False
+  // when this process must end (the user was told why).
+  bool Initialise(AppOptions options);
+  // The start-up work once the program runs: the clock, the profiles marked
+  // to connect at start-up, then the command line.
+  void StartUp();
+  // Starts what a command-line argument names. Null when nothing started.
+  CHostSession* StartFromCommandLine(const std::string& argument);
+  // Closes every session in slot order and saves the store; with `ask`, and
+  // sessions live, and the preference set, the user confirms first. False
+  // when the user said No.
+  bool CloseProgram(bool ask);
+
+  CSessionTable& Sessions() { return *table_; }
+  CCorvinaPersistentData& Store() { return *store_; }
+  const std::string& DataFolder() const { return store_->DataFolder(); }
+  const std::string& CommandLine() const { return commandLine_; }
+  int InstanceCount() const { return instances_; }
+
+  // Told of the session table's events.
+  void SetObserver(SessionTableObserver* observer) { client_ = observer; }
+  // Called once when the program should end.
+  std::function<void()> onQuit;
+  // Opens the Connect dialog at start-up (Preferences bit 0) when set.
+  std::function<void()> openConnectDialog;
+
+ private:
+  // A profile the command line names, with the run's overrides.
+  CHostSession* StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile);
+  CHostSession* StartHost(const std::string& argument);
+  void Error(const std::string& text);
+  void CloseLater();
+
+  // SessionTableObserver.
+  void SessionStarted(CHostSession& s) override;
+  void SessionClosing(CHostSession& s) override;
+  void ActiveSessionChanged(CHostSession* s) override;
+  void ScreenChanged(CHostSession& s) override;
+  void LastSessionClosed() override;
+
+  AppEnvironment env_;
+  platform::IniFile& appProfile_;
+  AppOptions options_;
+  std::string commandLine_;
+  CInstanceRegistration registration_;
+  int instances_ = 0;
+  std::unique_ptr<CCorvinaPersistentData> store_;
+  std::unique_ptr<CSessionTable> table_;
+  SessionTableObserver* client_ = nullptr;
+  platform::TimerId clock_ = 0;
+  bool closed_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace corvina::app

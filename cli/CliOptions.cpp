@@ -31,70 +31,53 @@ bool EqualsNoCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == 0;
 }
 
-// HOST, HOST:PORT, [V6]:PORT or a bare IPv6 address.
-bool SplitHostPort(const std::string& arg, std::string* host, int* port, std::string* error) {
-  std::string h = arg, p;
-  if (!arg.empty() && arg.front() == '[') {
-    auto close = arg.find(']');
-    if (close == std::string::npos) {
-      *error = "Missing ']' in host address \"" + arg + "\"";
-      return false;
-    }
-    h = arg.substr(1, close - 1);
-    if (close + 1 < arg.size()) {
-      if (arg[close + 1] != ':') {
-        *error = "Unexpected text after ']' in \"" + arg + "\"";
-        return false;
-      }
-      p = arg.substr(close + 2);
-    }
-  } else if (auto colon = arg.find(':'); colon != std::string::npos && arg.find(':', colon + 1) == std::string::npos) {
-    h = arg.substr(0, colon);
-    p = arg.substr(colon + 1);
-  }
-  if (h.empty()) {
-    *error = "Please enter a Host Name or IP address.";
-    return false;
-  }
-  *host = h;
-  if (!p.empty() && !ParseInt(p, 1, 65535, port)) {
-    *error = "Please enter a port number between 1 and 65535.";
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const char* UsageText() {
-  return R"(Usage: corvina-cli [options] HOST[:PORT]
-Connects to a host as a terminal session without a window, prints the session's
-status texts as they change and the screen when the session ends.
+  return R"(Usage: corvina-cli [options] [PROFILE | FILE | HOST [PORT]]
+Runs terminal sessions without a window: the session profiles marked to
+connect at start-up, and the one the command line names. Prints each
+session's status texts as they change and its screen when it ends.
 
-Connection:
-  -p, --port N            port (default 23)
+The command line (all words that are not options) names one of:
+  PROFILE                 a session profile in the data folder
+  FILE                    a session file: the stored profile of its name
+                          (any other file is a script; scripts are not
+                          available yet)
+  [telnet|corvina] HOST [PORT]
+                          a host; words may also be separated by ":" or "/"
+                          ("HOST:PORT"). "telnet" asks for a VT100. The
+                          profile "HOST:PORT" is used, or created and saved
+                          on first use.
+
+Session options (for the command line's session, this run only; the stored
+profile does not change):
+  -p, --port N            port (for a host: also the profile name's port)
   -t, --terminal KIND     3278, 3279, 3270P, 5250, 5250P, VT100, VT220 or ANSI
-                          (default 3279)
-      --size ROWSxCOLS    screen size (default 24x80)
+      --size ROWSxCOLS    screen size (default 24x80 with --terminal)
       --lu NAMES          LU or device names to ask for, separated by ";"
       --tls               connect with TLS
-      --no-verify         do not verify the host's certificate
-      --ca-file FILE      also trust the certificates in FILE (PEM)
       --reconnect SECONDS reconnect this many seconds after the host disconnects
       --keepalive MINUTES send a Telnet NOP every MINUTES minutes
+Connection:
+      --no-verify         do not verify the host's certificate
+      --ca-file FILE      also trust the certificates in FILE (PEM)
 Information (no connection):
       --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
                           or SYSTEM for the system commands)
       --show-profile FILE show the settings a session profile file (.tsp) holds
 Running:
-      --for SECONDS       end the session after SECONDS (default: when the host
-                          closes it)
+      --for SECONDS       end every session after SECONDS (default: run until
+                          the last session ends)
       --answer yes|no|ok|cancel
                           answer the next question (repeatable, in order;
                           otherwise each question gets its default answer)
-      --trace FILE        write a trace of everything sent and received (binary
-                          unless the setting TraceFileBinary is 0)
+      --trace FILE        write a trace of everything the command line's session
+                          sends and receives (binary unless the setting
+                          TraceFileBinary is 0)
       --trace-text        write the trace as text with hex dumps
+      --data-dir DIR      the data folder with the session profiles (default:
+                          the DataPath setting, else the current folder)
       --settings FILE     application settings file (default
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
       --fields            after a 3270 screen, print its fields with their
@@ -102,17 +85,16 @@ Running:
   -q, --quiet             do not print status texts
   -h, --help              show this text
 
-Status texts and messages go to standard error, the final screen (UTF-8) to
-standard output; a 3270 screen is printed whole, every row all columns wide.
-Exit status: 0 when the session ran and ended, 1 when it failed (the message
-says why), 2 for a command-line error.
+Status texts and messages go to standard error, the screens (UTF-8) to
+standard output when the program ends; a 3270 screen is printed whole, every
+row all columns wide. Exit status: 0 when the sessions ran and ended, 1 when
+something failed (the message says why), 2 for a command-line error.
 )";
 }
 
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args, std::string* error) {
   CliOptions o;
-  bool portGiven = false;
-  std::string target;
+  app::SessionOverrides& session = o.overrides;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string a = args[i];
     std::string value;
@@ -140,22 +122,22 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--fields") {
       o.fields = true;
     } else if (a == "--tls") {
-      o.tls = true;
+      session.tls = true;
     } else if (a == "--no-verify") {
       o.verifyServer = false;
     } else if (a == "-p" || a == "--port") {
       if (!need("a port number")) return std::nullopt;
-      if (!ParseInt(value, 1, 65535, &o.port)) {
+      session.port = app::ParsePort(value);
+      if (!session.port) {
         *error = "Please enter a port number between 1 and 65535.";
         return std::nullopt;
       }
-      portGiven = true;
     } else if (a == "-t" || a == "--terminal") {
       if (!need("a terminal kind")) return std::nullopt;
       bool found = false;
       for (const auto& k : kKinds)
         if (EqualsNoCase(value, k.name)) {
-          o.terminalKind = k.kind;
+          session.terminalKind = k.kind;
           found = true;
         }
       if (!found) {
@@ -165,11 +147,14 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--size") {
       if (!need("ROWSxCOLS")) return std::nullopt;
       auto x = value.find_first_of("xX");
-      if (x == std::string::npos || !ParseInt(value.substr(0, x), 1, 255, &o.rows) ||
-          !ParseInt(value.substr(x + 1), 1, 255, &o.columns) || o.rows * o.columns > 16383) {
+      int rows = 0, columns = 0;
+      if (x == std::string::npos || !ParseInt(value.substr(0, x), 1, 255, &rows) ||
+          !ParseInt(value.substr(x + 1), 1, 255, &columns) || rows * columns > 16383) {
         *error = "Invalid screen size \"" + value + "\" (for example 24x80)";
         return std::nullopt;
       }
+      session.rows = rows;
+      session.columns = columns;
     } else if (a == "--list-keys") {
       if (!need("a terminal kind")) return std::nullopt;
       if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
@@ -184,7 +169,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       o.showProfile = value;
     } else if (a == "--lu") {
       if (!need("LU names")) return std::nullopt;
-      o.luNames = value;
+      session.luNames = value;
     } else if (a == "--ca-file") {
       if (!need("a file name")) return std::nullopt;
       o.caFile = value;
@@ -194,12 +179,14 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         if (error->empty()) *error = "The reconnect delay is 0 to 99 seconds";
         return std::nullopt;
       }
-      o.reconnectDelay = v;
+      session.reconnectDelay = v;
     } else if (a == "--keepalive") {
-      if (!need("a number of minutes") || !ParseInt(value, 0, 32767, &o.keepAliveMinutes)) {
+      int v = 0;
+      if (!need("a number of minutes") || !ParseInt(value, 0, 32767, &v)) {
         if (error->empty()) *error = "The keep-alive interval is 0 to 32767 minutes";
         return std::nullopt;
       }
+      session.keepAliveMinutes = v;
     } else if (a == "--for") {
       if (!need("a number of seconds")) return std::nullopt;
       char* end = nullptr;
@@ -228,28 +215,26 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--settings") {
       if (!need("a file name")) return std::nullopt;
       o.settingsFile = value;
+    } else if (a == "--data-dir") {
+      if (!need("a folder")) return std::nullopt;
+      if (value.empty()) {
+        *error = "The data folder name is empty";
+        return std::nullopt;
+      }
+      o.dataFolder = value;
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       *error = "Unknown option " + a;
       return std::nullopt;
-    } else if (target.empty()) {
-      target = a;
     } else {
-      *error = "Only one host can be given (\"" + target + "\" and \"" + a + "\")";
-      return std::nullopt;
+      // Words join as one command line, so "telnet host 23" needs no quotes.
+      if (!o.target.empty()) o.target += ' ';
+      o.target += a;
     }
   }
-  if (o.help || o.listKeysKind || !o.showProfile.empty()) return o;
   if (o.traceText && o.traceFile.empty()) {
     *error = "--trace-text needs --trace FILE";
     return std::nullopt;
   }
-  if (target.empty()) {
-    *error = "Please enter a Host Name or IP address.";
-    return std::nullopt;
-  }
-  int port = o.port;
-  if (!SplitHostPort(target, &o.host, &port, error)) return std::nullopt;
-  if (!portGiven) o.port = port;
   return o;
 }
 

@@ -5,30 +5,29 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "platform/UserInterface.h"
 
 namespace corvina::cli {
 
 struct CliOptions {
-  // Instead of connecting: list the key functions of a terminal kind (0 is
+  // Instead of running: list the key functions of a terminal kind (0 is
   // the system commands), or show what a session profile file holds.
   std::optional<unsigned> listKeysKind;
   std::string showProfile;
 
-  std::string host;
-  int port = 23;
-  unsigned terminalKind = 17;  // 3279
-  int rows = 24, columns = 80;
-  std::string luNames;  // LU or device names, ";"-separated
-  bool tls = false;
+  // The words that are not options, joined by blanks: a profile name, a
+  // session file, a script file or host words.
+  std::string target;
+  // Session options: the command line's session, for this run only.
+  app::SessionOverrides overrides;
   std::optional<bool> verifyServer;  // unset: from the settings file
   std::string caFile;
-  std::optional<int> reconnectDelay;
-  int keepAliveMinutes = 0;
-  std::optional<double> runSeconds;  // unset: until the host closes
+  std::optional<double> runSeconds;  // unset: until the last session ends
   std::vector<platform::Answer> answers;
   std::string settingsFile;
-  std::string traceFile;
+  std::string dataFolder;
+  std::string traceFile;  // of the command line's session
   bool traceText = false;
   bool quiet = false;
   bool fields = false;  // also print the 3270 fields with their attributes

@@ -3,10 +3,13 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 
+#include "app/Application.h"
 #include "app/Engines.h"
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
@@ -50,19 +53,60 @@ class CliUserInterface final : public platform::UserInterface {
   bool errorShown_ = false;
 };
 
-class CliFrame final : public SessionFrame {
+// What a session showed when it ended; printed when the program ends.
+struct SessionReport {
+  int number;
+  std::string title;
+  std::string mode;
+  std::string deviceName;
+  std::vector<std::string> rows;  // Latin-1; printed without trailing blanks
+  // A 3270 screen as it is drawn (UTF-8), printed whole, and on request one
+  // line per field: its attribute described, the attribute byte and
+  // extended attribute word, and its text.
+  std::vector<std::string> screen3270;
+  std::optional<std::vector<std::string>> fields3270;
+};
+
+class CliObserver final : public app::SessionTableObserver {
  public:
-  explicit CliFrame(platform::PollLoop& loop) : loop_(loop) {}
-  void CloseSession(CHostSession&) override {
-    closed_ = true;
-    loop_.Quit();
-  }
-  bool Closed() const { return closed_; }
+  explicit CliObserver(bool fields) : fields_(fields) {}
+  void SessionStarted(CHostSession&) override { ++started_; }
+  void SessionClosing(CHostSession& s) override;
+  int Started() const { return started_; }
+  void Print(bool quiet);
 
  private:
-  platform::PollLoop& loop_;
-  bool closed_ = false;
+  bool fields_;
+  int started_ = 0;
+  std::vector<SessionReport> reports_;
 };
+
+void CliObserver::SessionClosing(CHostSession& s) {
+  std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
+  SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}};
+  auto* engine = dynamic_cast<C3270Engine*>(s.Engine());
+  if (!engine) {
+    r.rows = s.ScreenRows();
+    reports_.push_back(std::move(r));
+    return;
+  }
+  TextCanvas canvas;
+  engine->Paint(canvas);
+  r.screen3270 = canvas.Lines();
+  if (fields_) {
+    r.fields3270.emplace();
+    const C3270PresentationSpace& screen = engine->Screen();
+    for (const C3270Engine::Field& f : engine->Fields()) {
+      std::string text;
+      engine->ExtractText(screen.Wrap(f.attributePosition + 1), f.length, text, nullptr, kExtractFieldMode);
+      r.fields3270->push_back(platform::Format("%s; attribute 0x%02X, extended 0x%08X: \"",
+                                               screen.DescribeAttribute(f.attributePosition).c_str(),
+                                               f.attribute, static_cast<unsigned>(f.extended)) +
+                              platform::Latin1ToUtf8(text) + "\"");
+    }
+  }
+  reports_.push_back(std::move(r));
+}
 
 void PrintScreen(const std::vector<std::string>& rows) {
   std::size_t last = rows.size();
@@ -72,27 +116,27 @@ void PrintScreen(const std::vector<std::string>& rows) {
   };
   while (last > 0 && trimmed(rows[last - 1]).empty()) --last;
   for (std::size_t i = 0; i < last; ++i) std::cout << platform::Latin1ToUtf8(trimmed(rows[i])) << '\n';
-  std::cout.flush();
 }
 
-// The 3270 screen as it is drawn, every row all columns wide; then, when
-// asked, one line per field: its attribute described, the attribute byte and
-// extended attribute word, and its text.
-void Print3270Screen(C3270Engine& engine, bool fields) {
-  TextCanvas canvas;
-  engine.Paint(canvas);
-  for (const std::string& line : canvas.Lines()) std::cout << line << '\n';
-  if (fields) {
-    std::cout << "\nFields:\n";
-    const C3270PresentationSpace& screen = engine.Screen();
-    for (const C3270Engine::Field& f : engine.Fields()) {
-      std::string text;
-      engine.ExtractText(screen.Wrap(f.attributePosition + 1), f.length, text, nullptr, kExtractFieldMode);
-      std::cout << platform::Format("%s; attribute 0x%02X, extended 0x%08X: \"",
-                                    screen.DescribeAttribute(f.attributePosition).c_str(), f.attribute,
-                                    static_cast<unsigned>(f.extended))
-                << platform::Latin1ToUtf8(text) << "\"\n";
+// One session prints as before; several get their title in front.
+void CliObserver::Print(bool quiet) {
+  std::stable_sort(reports_.begin(), reports_.end(),
+                   [](const SessionReport& a, const SessionReport& b) { return a.number < b.number; });
+  const bool several = reports_.size() > 1;
+  for (const SessionReport& r : reports_) {
+    const std::string title = platform::Latin1ToUtf8(r.title);
+    if (!quiet) {
+      const std::string prefix = several ? title + ": " : "";
+      std::cerr << prefix << "Terminal mode: " << r.mode << "\n";
+      if (!r.deviceName.empty()) std::cerr << prefix << "Device name: " << platform::Latin1ToUtf8(r.deviceName) << "\n";
     }
+    if (several) std::cout << "--- " << title << " ---\n";
+    for (const std::string& line : r.screen3270) std::cout << line << '\n';
+    if (r.fields3270) {
+      std::cout << "\nFields:\n";
+      for (const std::string& line : *r.fields3270) std::cout << line << '\n';
+    }
+    PrintScreen(r.rows);
   }
   std::cout.flush();
 }
@@ -155,38 +199,26 @@ int main(int argc, char** argv) {
   if (!o.showProfile.empty()) return ShowProfile(o.showProfile);
   if (!o.settingsFile.empty()) platform::SetAppProfilePathOverride(o.settingsFile);
 
+  // Declared before the loop: sessions the loop still holds may write to it.
+  CSessionTrace trace(platform::SystemClock::Instance());
   platform::PollLoop loop;
   CliUserInterface ui(o.quiet, o.answers);
-  CliFrame frame(loop);
   platform::IniFile settings(platform::AppProfilePath());
   if (std::string error; !settings.Path().empty() && !settings.Load(&error))
     std::cerr << "corvina-cli: " << error << " (using defaults)\n";
   TlsContexts tls(ReadTlsSettings(settings, o));
 
-  auto profile = std::make_shared<CCorvinaSessionProfile>();
-  profile->name = o.host + ":" + std::to_string(o.port);
-  profile->host = o.host;
-  profile->port = o.port;
-  CCorvinaTerminalTypes terminalTypes;
-  if (!profile->SetTerminalType(terminalTypes, o.terminalKind, o.rows, o.columns)) {
-    std::cerr << "corvina-cli: the terminal " << TerminalShortName(o.terminalKind) << " has no " << o.rows
-              << "x" << o.columns << " screen size\n";
-    return 2;
-  }
-  profile->luName = o.luNames;
-  if (o.tls) profile->hostOptions |= kHostSecurityTlsV1;
-  if (o.reconnectDelay) {
-    profile->hostOptions |= kHostReconnect;
-    profile->reconnectDelay = static_cast<std::uint16_t>(*o.reconnectDelay);
-  }
-  profile->keepAliveInterval = static_cast<std::uint16_t>(o.keepAliveMinutes);
+  app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
+                               settings);
+  CliObserver observer(o.fields);
+  application.SetObserver(&observer);
+  application.onQuit = [&loop] { loop.Quit(); };
+  app::AppOptions options;
+  options.dataFolder = o.dataFolder;
+  options.commandLine = o.target;
+  options.overrides = o.overrides;
+  options.headless = true;
 
-  SessionEnvironment env{loop, ui, platform::SystemClock::Instance(), frame, app::CreateEngine};
-  env.tls = &tls;
-  env.settings = &settings;
-  auto session = std::make_unique<CHostSession>(1, profile, env);
-
-  CSessionTrace trace(platform::SystemClock::Instance());
   if (!o.traceFile.empty()) {
     if (!settings.Get("Configuration", "TraceFileBinary")) {
       settings.SetInt("Configuration", "TraceFileBinary", 1);
@@ -197,35 +229,32 @@ int main(int argc, char** argv) {
       std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
       return 1;
     }
-    session->SetTrace(&trace);
+    options.prepareCommandLineSession = [&trace](CHostSession& s) { s.SetTrace(&trace); };
   }
+  if (!application.Initialise(std::move(options))) return 1;
 
-  // Ctrl+C and SIGTERM end the session cleanly and still print the screen.
+  // Ctrl+C and SIGTERM end the sessions cleanly and still print the screens.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
   int sigFd = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (sigFd >= 0) loop.WatchFd(sigFd, platform::kIoRead, [&](unsigned) { loop.Quit(); });
-
-  loop.AddTimer(std::chrono::seconds(1), true, [&] { session->OnTick(); });
+  if (sigFd >= 0) loop.WatchFd(sigFd, platform::kIoRead, [&](unsigned) { application.CloseProgram(false); });
   if (o.runSeconds)
     loop.AddTimer(std::chrono::milliseconds(static_cast<long long>(*o.runSeconds * 1000)), false,
-                  [&] { loop.Quit(); });
+                  [&] { application.CloseProgram(false); });
 
-  if (session->Connect()) loop.Run();
-  if (!o.quiet) {
-    std::string mode(session->Mode() == kKindLineMode ? "NVT" : TerminalShortName(session->Mode()));
-    std::cerr << "Terminal mode: " << mode << "\n";
-    if (!session->Telnet().AssignedDeviceName().empty())
-      std::cerr << "Device name: " << platform::Latin1ToUtf8(session->Telnet().AssignedDeviceName()) << "\n";
-  }
-  if (auto* engine3270 = dynamic_cast<C3270Engine*>(session->Engine()))
-    Print3270Screen(*engine3270, o.fields);
-  else
-    PrintScreen(session->ScreenRows());
-  session.reset();
+  application.StartUp();
+  loop.Run();
+  application.CloseProgram(false);
+  loop.RunOnce(std::chrono::milliseconds(0));  // the closed sessions go
+  observer.Print(o.quiet);
   if (sigFd >= 0) close(sigFd);
-  return ui.ErrorShown() ? 1 : 0;
+  if (observer.Started() == 0 && o.target.empty()) {
+    std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
+                 "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
+    return 2;
+  }
+  return ui.ErrorShown() || observer.Started() == 0 ? 1 : 0;
 }

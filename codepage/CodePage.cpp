@@ -1,17 +1,14 @@
 #include "codepage/CodePage.h"
 
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 
 #include "codepage/CodePageFile.h"
 #include "codepage/CodePageTexts.h"
 #include "platform/FileError.h"
+#include "platform/FileIo.h"
 #include "platform/Format.h"
 
 namespace corvina {
@@ -30,49 +27,22 @@ const CodePageTable& DefaultAsciiToEbcdic() {
   return table;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Reads the whole file, refusing anything but a regular file of sensible
 // size (a FIFO or device must not block or feed us forever).
 bool ReadCodePageFile(const std::string& fileName, std::string& contents, std::string& error) {
-  auto cantOpen = [&](unsigned cause) {
-    error = Format(text::kCantOpen, fileName.c_str(), cause);
-    return false;
-  };
-  FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return cantOpen(platform::FileErrorCauseFromErrno(errno));
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return cantOpen(platform::FileErrorCauseFromErrno(errno));
-  if (!S_ISREG(st.st_mode)) return cantOpen(platform::kFileErrorAccessDenied);
-  auto tooLarge = [&] {
-    error = Format(text::kFileError, fileName.c_str(), text::kTooLarge);
-    return false;
-  };
-  if (static_cast<std::uintmax_t>(st.st_size) > kMaxCodePageFileSize) return tooLarge();
-  contents.clear();
-  char buffer[16384];
-  while (true) {
-    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return cantOpen(platform::FileErrorCauseFromErrno(errno));
-    }
-    if (n == 0) return true;
-    // The file may have grown since fstat.
-    if (contents.size() + static_cast<std::size_t>(n) > kMaxCodePageFileSize) return tooLarge();
-    contents.append(buffer, static_cast<std::size_t>(n));
+  const platform::FileIoResult r = platform::ReadWholeFile(fileName, kMaxCodePageFileSize, &contents);
+  switch (r.status) {
+    case platform::FileIoStatus::kOk:
+      return true;
+    case platform::FileIoStatus::kTooLarge:
+      error = Format(text::kFileError, fileName.c_str(), text::kTooLarge);
+      return false;
+    case platform::FileIoStatus::kNotRegular:
+      error = Format(text::kCantOpen, fileName.c_str(), platform::kFileErrorAccessDenied);
+      return false;
+    default:
+      error = Format(text::kCantOpen, fileName.c_str(), platform::FileErrorCauseFromErrno(r.err));
+      return false;
   }
 }
 

@@ -83,11 +83,6 @@ std::string MachineNetworkName() {
   return name;
 }
 
-std::string JoinPath(const std::string& folder, const std::string& file) {
-  if (folder.empty() || folder.back() == '/') return folder + file;
-  return folder + "/" + file;
-}
-
 }  // namespace
 
 std::string FormatFontDescription(const FontDescription& font) {
@@ -114,17 +109,20 @@ FontDescription ParseFontDescription(std::string_view text) {
   return font;
 }
 
-const std::string& CCorvinaSessionProfile::FileName() {
-  if (fileName.empty()) fileName = ObjectFileName(name, kSessionProfileExtension);
-  return fileName;
-}
-
 void CCorvinaSessionProfile::NameNewProfile(std::string_view newName, std::string_view logExtension) {
   name = newName;
   fileName.clear();
   connectedSessions = 0;
   logFile = ObjectFileName(newName, logExtension);
   modified = true;
+}
+
+void CCorvinaSessionProfile::AssignSettings(const CCorvinaSessionProfile& working) {
+  const std::string keepFile = fileName;
+  const std::uint16_t keepCount = connectedSessions;
+  *this = working;
+  fileName = keepFile;
+  connectedSessions = keepCount;
 }
 
 bool CCorvinaSessionProfile::SetTerminalType(CCorvinaTerminalTypes& types, unsigned code, int rows, int columns) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/NamedObject.h"
+
 namespace corvina {
 
 namespace platform {
@@ -201,14 +203,12 @@ enum class ProfileObjectKind { kKeyboardMap, kColorScheme, kKeypadToolbar };
 using ProfileNameResolver = std::function<bool(std::string_view name, ProfileObjectKind kind)>;
 
 inline constexpr std::string_view kSessionProfileSection = "Session Profile";
-inline constexpr std::string_view kSessionProfileExtension = "tsp";
 
-class CCorvinaSessionProfile {
+class CCorvinaSessionProfile : public CCorvinaNamedObject {
  public:
   // Copies are deep: every field is a value.
 
-  // The stored file name, or the one derived from the name (then stored).
-  const std::string& FileName();
+  ObjectKind Kind() const override { return ObjectKind::kSessionProfile; }
 
   // For a new profile or Save As: the next save writes a file derived from
   // the new name, no session uses it, and the log file follows the name.
@@ -235,10 +235,12 @@ class CCorvinaSessionProfile {
   // modified flag.
   bool Load(const std::string& dataFolder, const std::string& file, CCorvinaTerminalTypes& types,
             const ProfileNameResolver& resolver = {}, std::string* error = nullptr);
-  bool Save(const std::string& dataFolder, const std::string& file, std::string* error = nullptr);
+  bool Save(const std::string& dataFolder, const std::string& file, std::string* error = nullptr) override;
 
-  std::string fileName;
-  std::string name;
+  // Takes every setting of a working copy (a dialog's) but keeps what belongs
+  // to this stored object: its file name and its connected-session count.
+  void AssignSettings(const CCorvinaSessionProfile& working);
+
   std::string host;
   std::int32_t port = 23;
   std::string terminalDisplayName = "IBM 3279-2 (24x80)";
@@ -290,7 +292,6 @@ class CCorvinaSessionProfile {
   char tallisShortName = ' ';  // 'A' to 'Z', or space for none
   std::string tallisLongName;
 
-  bool modified = false;
   std::uint16_t connectedSessions = 0;
 
   unsigned SecurityChoice() const { return (hostOptions & kHostSecurityMask) >> 8; }

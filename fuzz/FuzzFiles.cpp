@@ -1,12 +1,15 @@
 // Files people and other programs write: INI settings, session profiles,
-// code pages and traces. The first byte picks the parser.
+// code pages, traces and old settings archives. The first byte picks the
+// parser.
 #include <cstdint>
 #include <string>
 
 #include "codepage/CodePageFile.h"
+#include "config/PersistentData.h"
 #include "config/SessionProfile.h"
 #include "config/TerminalTypes.h"
 #include "platform/IniFile.h"
+#include "platform/UserInterface.h"
 #include "session/SessionTrace.h"
 
 using namespace corvina;
@@ -14,7 +17,7 @@ using namespace corvina;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-  switch (data[0] % 4) {
+  switch (data[0] % 5) {
     case 0: {
       platform::IniFile ini;
       ini.SetText(text);
@@ -39,6 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CodePageDefinition def;
       std::string error;
       (void)ParseCodePageFile(text, "fuzz.cpg", def, error);
+      break;
+    }
+    case 4: {
+      // Nothing is written: the store only saves when asked.
+      platform::IniFile appProfile;
+      platform::RecordingUserInterface ui;
+      CCorvinaPersistentData store("/nonexistent/corvina-fuzz/", appProfile, ui);
+      (void)store.ConvertOldSettings(std::string(text));
       break;
     }
     default: {

@@ -1,9 +1,5 @@
 #include "platform/IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -11,6 +7,8 @@
 #include <limits>
 #include <system_error>
 #include <unordered_set>
+
+#include "platform/FileIo.h"
 
 namespace corvina::platform {
 
@@ -133,125 +131,33 @@ std::string Encode(std::string_view value) {
   return v;
 }
 
-// Returns 0 or the errno of the failure.
-int WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
-// Creates the missing folders of a path with mode 0700. Returns 0 or an errno.
-int MakeFolders(const std::string& dir) {
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-  for (std::size_t pos = dir.find('/', 1);; pos = dir.find('/', pos + 1)) {
-    std::string part = dir.substr(0, pos);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    if (pos == std::string::npos) break;
-  }
-  if (::stat(dir.c_str(), &st) != 0) return errno;
-  return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-}
-
-// Makes a rename durable; the file is already in place, so failure is not reported.
-void SyncFolder(const std::string& dir) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 bool IniFile::Load(std::string* error) {
   if (path_.empty()) return Fail(error, std::string(kNoPath));
-  // Non-blocking so that a FIFO in place of the file cannot hang the open.
-  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) {
-    if (errno != ENOENT) return Fail(error, Fill(kCannotRead, path_, Reason(errno)));
-    SetText({});
-    return true;
-  }
   std::string data;
-  std::string problem;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    problem = Fill(kCannotRead, path_, Reason(errno));
-  } else if (!S_ISREG(st.st_mode)) {
-    problem = Fill(kNotRegular, path_);
-  } else if (static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
-    problem = Fill(kTooBig, path_);
-  } else {
-    data.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[1 << 16];
-    for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        problem = Fill(kCannotRead, path_, Reason(errno));
-        break;
-      }
-      if (n == 0) break;
-      // The file may have grown since fstat.
-      if (data.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
-        problem = Fill(kTooBig, path_);
-        break;
-      }
-      data.append(buf, static_cast<std::size_t>(n));
-    }
+  FileIoResult r = ReadWholeFile(path_, kMaxFileSize, &data);
+  switch (r.status) {
+    case FileIoStatus::kOk: break;
+    case FileIoStatus::kMissing: break;
+    case FileIoStatus::kNotRegular: return Fail(error, Fill(kNotRegular, path_));
+    case FileIoStatus::kTooLarge: return Fail(error, Fill(kTooBig, path_));
+    default: return Fail(error, Fill(kCannotRead, path_, Reason(r.err)));
   }
-  ::close(fd);
-  if (!problem.empty()) return Fail(error, std::move(problem));
   SetText(data);
   return true;
 }
 
 bool IniFile::Save(std::string* error) const {
   if (path_.empty()) return Fail(error, std::string(kNoPath));
-  // Write through a symbolic link rather than replace it.
-  std::string target = path_;
-  struct stat st {};
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(target.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
+  FileIoResult r = WriteFileAtomically(path_, Text());
+  switch (r.status) {
+    case FileIoStatus::kOk: return true;
+    case FileIoStatus::kNotRegular: return Fail(error, Fill(kNotRegular, path_));
+    case FileIoStatus::kReadOnly: return Fail(error, Fill(kReadOnly, path_));
+    case FileIoStatus::kCannotCreateFolder: return Fail(error, Fill(kCannotCreateFolder, r.folder, Reason(r.err)));
+    default: return Fail(error, Fill(kCannotWrite, path_, Reason(r.err)));
   }
-  std::size_t slash = target.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (name.empty()) return Fail(error, Fill(kNotRegular, path_));
-
-  if (int err = MakeFolders(dir)) return Fail(error, Fill(kCannotCreateFolder, dir, Reason(err)));
-  mode_t mode = 0600;
-  if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return Fail(error, Fill(kNotRegular, path_));
-    // No write bit counts even for root, like a read-only attribute.
-    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-      return Fail(error, Fill(kReadOnly, path_));
-    mode = st.st_mode & 07777;
-  }
-
-  std::string temp = dir + "/." + name + ".XXXXXX";
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return Fail(error, Fill(kCannotWrite, path_, Reason(errno)));
-  int err = ::fchmod(fd, mode) == 0 ? 0 : errno;
-  if (!err) err = WriteAll(fd, Text());
-  if (!err && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && !err) err = errno;
-  if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-  if (err) {
-    ::unlink(temp.c_str());
-    return Fail(error, Fill(kCannotWrite, path_, Reason(err)));
-  }
-  SyncFolder(dir);
-  return true;
 }
 
 std::vector<IniFile::Range> IniFile::SectionRanges(std::string_view section) const {

@@ -177,7 +177,7 @@ std::string CSessionTrace::HexDump(std::span<const std::uint8_t> bytes, const st
   static const char kDigits[] = "0123456789ABCDEF";
   std::string out;
   for (std::size_t line = 0; line < bytes.size(); line += 32) {
-    out += Format("%0.8X  ", static_cast<unsigned>(line));
+    out += Format("%.8X  ", static_cast<unsigned>(line));
     for (std::size_t i = 0; i < 32; ++i) {
       if (line + i < bytes.size()) {
         std::uint8_t b = bytes[line + i];

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <thread>
 
 #include "../session/TestSupport.h"
 #include "cli/CliOptions.h"
@@ -16,6 +22,8 @@ using namespace corvina::cli;
 
 namespace {
 
+const std::string kCli = CORVINA_BINARY_DIR "/cli/corvina-cli";
+
 std::optional<CliOptions> Parse(std::vector<std::string> args, std::string* error = nullptr) {
   std::string e;
   auto o = ParseCommandLine(args, &e);
@@ -23,14 +31,52 @@ std::optional<CliOptions> Parse(std::vector<std::string> args, std::string* erro
   return o;
 }
 
+using test::ReadFile;
+using test::WriteFile;
+
+// Every run gets its own settings file, data folder and runtime folder, so
+// that no test touches the user's settings or another test's instances.
+class Sandbox {
+ public:
+  Sandbox() : root_(test::MakeTempDir()) {
+    std::filesystem::create_directories(Data());
+    ::mkdir(Runtime().c_str(), 0700);
+  }
+  ~Sandbox() { std::filesystem::remove_all(root_); }
+  std::string Data() const { return root_ + "/data/"; }
+  std::string Settings() const { return root_ + "/Corvina.ini"; }
+  std::string Runtime() const { return root_ + "/run"; }
+  std::vector<std::string> Args() const {
+    return {"env", "XDG_RUNTIME_DIR=" + Runtime(), kCli, "--settings", Settings(), "--data-dir", Data()};
+  }
+  std::vector<std::string> DataFiles() const {
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(Data())) files.push_back(e.path().filename());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+ private:
+  std::string root_;
+};
+
 struct Result {
   int status;
   std::string out;
 };
 
-// Runs corvina-cli with a time limit; standard error is merged into out.
-Result RunCli(const std::string& args) {
-  std::string cmd = "timeout 30 " CORVINA_BINARY_DIR "/cli/corvina-cli " + args + " 2>&1";
+std::string Quote(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs corvina-cli in the sandbox with a time limit; standard error is merged into out.
+Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
+  std::string cmd = "timeout 30";
+  for (const auto& a : box.Args()) cmd += " " + Quote(a);
+  for (const auto& a : args) cmd += " " + Quote(a);
+  cmd += " 2>&1";
   Result r{-1, {}};
   FILE* f = ::popen(cmd.c_str(), "r");
   if (!f) return r;
@@ -42,61 +88,193 @@ Result RunCli(const std::string& args) {
   return r;
 }
 
+// A port that takes connections into its backlog and never answers.
+class SilentListener {
+ public:
+  SilentListener() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd_, 16);
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+  }
+  ~SilentListener() { ::close(fd_); }
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+std::string Profile(const std::string& name, int port, int hostOptions = 0) {
+  return "[Session Profile]\nName=" + name + "\nHost=127.0.0.1," + std::to_string(port) +
+         "\nTerminalType=VT100,24,80,DEC-VT100\nHostOptions=" + std::to_string(hostOptions) + "\n";
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 }  // namespace
 
-TEST(CliOptions, HostPortAndOptions) {
-  auto o = Parse({"--terminal", "vt220", "--size", "27x132", "mainframe.example:992", "--tls", "--for=2.5"});
+TEST(CliOptions, WordsJoinIntoOneCommandLine) {
+  auto o = Parse({"--terminal", "vt220", "--size", "27x132", "telnet", "host", "--tls", "992", "--for=2.5"});
   ASSERT_TRUE(o);
-  EXPECT_EQ(o->host, "mainframe.example");
-  EXPECT_EQ(o->port, 992);
-  EXPECT_EQ(o->terminalKind, 260u);
-  EXPECT_EQ(o->rows, 27);
-  EXPECT_EQ(o->columns, 132);
-  EXPECT_TRUE(o->tls);
+  EXPECT_EQ(o->target, "telnet host 992");
+  EXPECT_EQ(o->overrides.terminalKind, 260u);
+  EXPECT_EQ(o->overrides.rows, 27);
+  EXPECT_EQ(o->overrides.columns, 132);
+  EXPECT_TRUE(o->overrides.tls);
+  EXPECT_FALSE(o->overrides.port);
   EXPECT_DOUBLE_EQ(*o->runSeconds, 2.5);
-  auto v6 = Parse({"[::1]:2323"});
-  ASSERT_TRUE(v6);
-  EXPECT_EQ(v6->host, "::1");
-  EXPECT_EQ(v6->port, 2323);
-  auto bare6 = Parse({"fe80::1"});
-  ASSERT_TRUE(bare6);
-  EXPECT_EQ(bare6->host, "fe80::1");
-  EXPECT_EQ(bare6->port, 23);
-  auto explicitPort = Parse({"-p", "3270", "host:23"});  // the option wins
-  EXPECT_EQ(explicitPort->port, 3270);
+  auto plain = Parse({"-p", "3270", "--lu", "A;B", "--keepalive", "5", "--data-dir", "/srv/d", "host:23"});
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->target, "host:23");
+  EXPECT_EQ(plain->overrides.port, 3270);
+  EXPECT_EQ(plain->overrides.luNames, "A;B");
+  EXPECT_EQ(plain->overrides.keepAliveMinutes, 5);
+  EXPECT_EQ(plain->dataFolder, "/srv/d");
+  auto none = Parse({"-q"});
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->target.empty());
+  EXPECT_TRUE(none->overrides.Empty());
 }
 
 TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   std::string e;
-  EXPECT_FALSE(Parse({}, &e));
-  EXPECT_EQ(e, "Please enter a Host Name or IP address.");
-  EXPECT_FALSE(Parse({"host:0"}, &e));
+  EXPECT_FALSE(Parse({"-p", "0", "host"}, &e));
   EXPECT_EQ(e, "Please enter a port number between 1 and 65535.");
-  EXPECT_FALSE(Parse({"host:99999"}, &e));
+  EXPECT_FALSE(Parse({"-p", "99999", "host"}, &e));
   EXPECT_FALSE(Parse({"-t", "3180", "host"}, &e));
   EXPECT_NE(e.find("Unknown terminal kind"), std::string::npos);
   EXPECT_FALSE(Parse({"--size", "0x80", "host"}, &e));
   EXPECT_FALSE(Parse({"--reconnect", "100", "host"}, &e));
+  EXPECT_FALSE(Parse({"--data-dir="}, &e));
+  EXPECT_EQ(e, "The data folder name is empty");
   EXPECT_FALSE(Parse({"--bogus", "host"}, &e));
   EXPECT_EQ(e, "Unknown option --bogus");
-  EXPECT_FALSE(Parse({"a", "b"}, &e));
   EXPECT_FALSE(Parse({"--port"}, &e));
   EXPECT_EQ(e, "Option --port needs a port number");
 }
 
-TEST(CliProgram, HelpAndUsageErrorExitStatus) {
-  auto help = RunCli("--help");
+TEST(CliProgram, HelpUsageErrorsAndNothingToStart) {
+  Sandbox box;
+  auto help = RunCli(box, {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Usage: corvina-cli"), std::string::npos);
-  auto bad = RunCli("--frobnicate");
+  EXPECT_TRUE(Contains(help.out, "Usage: corvina-cli"));
+  auto bad = RunCli(box, {"--frobnicate"});
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.out.find("Unknown option --frobnicate"), std::string::npos);
+  EXPECT_TRUE(Contains(bad.out, "Unknown option --frobnicate"));
+  auto nothing = RunCli(box, {});
+  EXPECT_EQ(nothing.status, 2) << nothing.out;
+  EXPECT_TRUE(Contains(nothing.out, "Nothing to start")) << nothing.out;
 }
 
 TEST(CliProgram, RefusedConnectionFailsWithTheErrorText) {
-  auto r = RunCli("127.0.0.1:" + std::to_string(test::FreePort()));
+  Sandbox box;
+  auto r = RunCli(box, {"127.0.0.1:" + std::to_string(test::FreePort())});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("[Corvina] Session 1: Socket error 10061: WSAECONNREFUSED -> OK"), std::string::npos) << r.out;
+  EXPECT_TRUE(Contains(r.out, "[Corvina] Session 1: Socket error 10061: WSAECONNREFUSED -> OK")) << r.out;
+}
+
+TEST(CliProgram, TelnetHostWordsCreateTheProfileOnce) {
+  // A test host that serves one client after another.
+  const std::string work = test::MakeTempDir();
+  test::ChildProcess host({"python3", CORVINA_SOURCE_DIR "/testhost/corvina_testhost.py", "--scenario", "nvt-banner",
+                           "--port-file", work + "/port", "--timeout", "60"});
+  int port = 0;
+  for (int i = 0; i < 500 && port == 0; ++i) {
+    std::ifstream(work + "/port") >> port;
+    if (port == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_GT(port, 0) << "the test host did not start";
+  const std::string p = std::to_string(port);
+
+  Sandbox box;
+  auto first = RunCli(box, {"--for", "2", "telnet 127.0.0.1 " + p});
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_TRUE(Contains(first.out, "login:")) << first.out;
+  const std::string file = "127.0.0.1 " + p + ".tsp";
+  ASSERT_EQ(box.DataFiles(), (std::vector<std::string>{file, "Corvina.dat"}));
+  const std::string text = ReadFile(box.Data() + file);
+  EXPECT_TRUE(Contains(text, "Name=127.0.0.1:" + p + "\n")) << text;
+  EXPECT_TRUE(Contains(text, "TerminalType=VT100,24,80,DEC-VT100\n")) << text;
+  EXPECT_EQ(ReadFile(box.Data() + "Corvina.dat"), std::string("\x4d\x3d\xbd\x68\x90\xc2\x01\x40", 8));
+
+  auto second = RunCli(box, {"--for", "2", "127.0.0.1:" + p});
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_TRUE(Contains(second.out, "Terminal mode: VT100")) << second.out;
+  EXPECT_EQ(box.DataFiles().size(), 2u);
+  std::filesystem::remove_all(work);
+}
+
+TEST(CliProgram, AProfileNameStartsThatProfile) {
+  SilentListener host;
+  Sandbox box;
+  WriteFile(box.Data() + "mine.tsp", Profile("My Host", host.Port()));
+  auto r = RunCli(box, {"--for", "1", "My", "Host"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Connected to 127.0.0.1 port " + std::to_string(host.Port()))) << r.out;
+  EXPECT_EQ(box.DataFiles(), (std::vector<std::string>{"Corvina.dat", "mine.tsp"}));
+}
+
+TEST(CliProgram, ProfilesMarkedToConnectRunTogether) {
+  SilentListener host;
+  Sandbox box;
+  WriteFile(box.Data() + "a.tsp", Profile("Alpha", host.Port(), 1));
+  WriteFile(box.Data() + "b.tsp", Profile("Beta", host.Port(), 1));
+  auto r = RunCli(box, {"--for", "1"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "--- 1: Alpha ---\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "--- 2: Beta ---\n")) << r.out;
+
+  WriteFile(box.Settings(), "[Configuration]\nMaximumSessions=1\n");
+  auto limited = RunCli(box, {"--for", "1"});
+  EXPECT_EQ(limited.status, 1) << limited.out;
+  EXPECT_TRUE(Contains(limited.out, "[Corvina] Can't start session Beta - all sessions in use. -> OK\n"))
+      << limited.out;
+}
+
+TEST(CliProgram, AScriptFileIsReportedAsNotAvailable) {
+  Sandbox box;
+  const std::string script = box.Data() + "../logon.txt";
+  WriteFile(script, "wait 1\n");
+  auto r = RunCli(box, {script});
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Scripts are not available in this version: the script " + script + " was not run."))
+      << r.out;
+}
+
+TEST(CliProgram, MaxInstancesCountsRunningCopiesOnly) {
+  SilentListener host;
+  Sandbox box;
+  WriteFile(box.Settings(), "[Configuration]\nMaxInstances=1\n");
+  std::vector<std::string> argv = box.Args();
+  argv.insert(argv.end(), {"--for", "60", "127.0.0.1:" + std::to_string(host.Port())});
+  auto first = std::make_unique<test::ChildProcess>(argv);
+  const std::string own = box.Runtime() + "/corvina/instance." + std::to_string(first->Pid());
+  bool registered = false;
+  for (int i = 0; i < 500 && !registered; ++i) {
+    registered = std::filesystem::exists(own);
+    if (!registered) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(registered);
+
+  const std::string refused = "Corvina is already running (1 copies), and MaxInstances is 1: this copy ends.";
+  auto second = RunCli(box, {"127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(Contains(second.out, refused)) << second.out;
+
+  ::kill(first->Pid(), SIGKILL);
+  first->Wait(5000);
+  first.reset();
+  EXPECT_TRUE(std::filesystem::exists(own));  // a crash leaves its file behind
+  auto third = RunCli(box, {"127.0.0.1:" + std::to_string(test::FreePort())});
+  EXPECT_FALSE(Contains(third.out, refused)) << third.out;
+  EXPECT_TRUE(Contains(third.out, "WSAECONNREFUSED")) << third.out;
+  EXPECT_FALSE(std::filesystem::exists(own));
 }
 
 TEST(CliProgram, ShowsTheLoginBannerOfARealTelnetServer) {
@@ -108,82 +286,81 @@ TEST(CliProgram, ShowsTheLoginBannerOfARealTelnetServer) {
   test::ChildProcess socat({"socat", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr,fork",
                             "EXEC:/usr/sbin/telnetd,nofork"});
   ASSERT_TRUE(test::WaitForListener(port)) << "socat did not start";
-  auto r = RunCli("-q --for 4 -t vt100 127.0.0.1:" + std::to_string(port));
+  Sandbox box;
+  auto r = RunCli(box, {"-q", "--for", "4", "-t", "vt100", "127.0.0.1:" + std::to_string(port)});
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_NE(r.out.find("login:"), std::string::npos) << r.out;
+  EXPECT_TRUE(Contains(r.out, "login:")) << r.out;
 }
 
 TEST(CliProgram, ShowsTheNegotiatedModeAndDeviceName) {
   test::TestHost host("tn3270e", {"device-name=CORV0042"});
   ASSERT_TRUE(host.Ready());
-  auto r = RunCli("--for 2 -t 3279 127.0.0.1:" + std::to_string(host.Port()));
+  Sandbox box;
+  auto r = RunCli(box, {"--for", "2", "-t", "3279", "127.0.0.1:" + std::to_string(host.Port())});
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_NE(r.out.find("Terminal mode: 3279\n"), std::string::npos) << r.out << host.Log();
-  EXPECT_NE(r.out.find("Device name: CORV0042\n"), std::string::npos) << r.out << host.Log();
+  EXPECT_TRUE(Contains(r.out, "Terminal mode: 3279\n")) << r.out << host.Log();
+  EXPECT_TRUE(Contains(r.out, "Device name: CORV0042\n")) << r.out << host.Log();
 }
 
 TEST(CliProgram, WritesATraceThatTheTraceToolPrints) {
   test::TestHost host("nvt-close");
   ASSERT_TRUE(host.Ready());
-  std::string dir = test::MakeTempDir();
-  auto r = RunCli("-q --settings " + dir + "/Corvina.ini --trace " + dir + "/t.trc -t vt100 127.0.0.1:" +
-                  std::to_string(host.Port()));
+  Sandbox box;
+  const std::string traceFile = box.Data() + "../t.trc";
+  auto r = RunCli(box, {"-q", "--trace", traceFile, "-t", "vt100", "127.0.0.1:" + std::to_string(host.Port())});
   EXPECT_EQ(r.status, 0) << r.out;
-  std::string cmd = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + dir + "/t.trc 2>&1";
-  FILE* f = ::popen(cmd.c_str(), "r");
-  ASSERT_NE(f, nullptr);
-  std::string text;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  EXPECT_EQ(WEXITSTATUS(::pclose(f)), 0) << text;
-  EXPECT_EQ(text.rfind("Corvina release ", 0), 0u) << text;
-  EXPECT_NE(text.find("bytes rcvd\r\n00000000  "), std::string::npos) << text;
-  EXPECT_NE(text.find(": Connected to 127.0.0.1 port "), std::string::npos) << text;
+  const auto print = [](const std::string& file) {
+    std::string cmd = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + Quote(file) + " 2>&1";
+    Result out{-1, {}};
+    FILE* f = ::popen(cmd.c_str(), "r");
+    char buf[4096];
+    std::size_t n;
+    while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0) out.out.append(buf, n);
+    out.status = f ? WEXITSTATUS(::pclose(f)) : -1;
+    return out;
+  };
+  Result text = print(traceFile);
+  EXPECT_EQ(text.status, 0) << text.out;
+  EXPECT_EQ(text.out.rfind("Corvina release ", 0), 0u) << text.out;
+  EXPECT_TRUE(Contains(text.out, "bytes rcvd\r\n00000000  ")) << text.out;
+  EXPECT_TRUE(Contains(text.out, ": Connected to 127.0.0.1 port ")) << text.out;
   // The setting is created with its default.
-  std::ifstream ini(dir + "/Corvina.ini");
-  std::stringstream ss;
-  ss << ini.rdbuf();
-  EXPECT_NE(ss.str().find("TraceFileBinary=1"), std::string::npos) << ss.str();
+  EXPECT_TRUE(Contains(ReadFile(box.Settings()), "TraceFileBinary=1")) << ReadFile(box.Settings());
   // A damaged file is reported, not misread.
-  std::ofstream(dir + "/bad.trc", std::ios::binary) << std::string("\xFF<\x1E\x00", 4) << "short";
-  std::string bad = "timeout 30 " CORVINA_BINARY_DIR "/tools/corvina-trace " + dir + "/bad.trc 2>&1";
-  f = ::popen(bad.c_str(), "r");
-  text.clear();
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  EXPECT_EQ(WEXITSTATUS(::pclose(f)), 1);
-  EXPECT_NE(text.find("Truncated trace record at offset 0"), std::string::npos) << text;
-  std::system(("rm -rf '" + dir + "'").c_str());
+  WriteFile(box.Data() + "../bad.trc", std::string("\xFF<\x1E\x00", 4) + "short");
+  Result bad = print(box.Data() + "../bad.trc");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_TRUE(Contains(bad.out, "Truncated trace record at offset 0")) << bad.out;
 }
 
 TEST(CliProgram, ListsKeyFunctionsAndShowsProfiles) {
-  auto keys = RunCli("--list-keys 3279");
+  Sandbox box;
+  auto keys = RunCli(box, {"--list-keys", "3279"});
   EXPECT_EQ(keys.status, 0);
   EXPECT_EQ(std::count(keys.out.begin(), keys.out.end(), '\n'), 67);
-  EXPECT_NE(keys.out.find("32925  PF3"), std::string::npos) << keys.out;
-  auto system = RunCli("--list-keys system");
+  EXPECT_TRUE(Contains(keys.out, "32925  PF3")) << keys.out;
+  auto system = RunCli(box, {"--list-keys", "system"});
   EXPECT_EQ(std::count(system.out.begin(), system.out.end(), '\n'), 48);
-  EXPECT_EQ(RunCli("--list-keys 3180").status, 2);
+  EXPECT_EQ(RunCli(box, {"--list-keys", "3180"}).status, 2);
 
-  std::string dir = test::MakeTempDir();
-  std::ofstream(dir + "/custom.tsp") << "[Session Profile]\nName=prod\nHost=mvs.example\n"
-                                        "TerminalType=3279,30,100,IBM-3279-5-E\n";
-  auto shown = RunCli("--show-profile " + dir + "/custom.tsp");
+  WriteFile(box.Data() + "custom.tsp",
+            "[Session Profile]\nName=prod\nHost=mvs.example\nTerminalType=3279,30,100,IBM-3279-5-E\n");
+  auto shown = RunCli(box, {"--show-profile", box.Data() + "custom.tsp"});
   EXPECT_EQ(shown.status, 0) << shown.out;
   EXPECT_EQ(shown.out.rfind("Terminal: IBM 3279-5 (30x100)\n", 0), 0u) << shown.out;
-  EXPECT_NE(shown.out.find("Host=mvs.example,23\n"), std::string::npos) << shown.out;
-  std::ofstream(dir + "/bad.tsp") << "[Session Profile]\nName=prod\nHost=mvs.example\n"
-                                     "TerminalType=3278,30,100,IBM-3278-5\n";
-  auto bad = RunCli("--show-profile " + dir + "/bad.tsp");
+  EXPECT_TRUE(Contains(shown.out, "Host=mvs.example,23\n")) << shown.out;
+  WriteFile(box.Data() + "bad.tsp",
+            "[Session Profile]\nName=prod\nHost=mvs.example\nTerminalType=3278,30,100,IBM-3278-5\n");
+  auto bad = RunCli(box, {"--show-profile", box.Data() + "bad.tsp"});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.out.find("not a session profile"), std::string::npos) << bad.out;
-  std::system(("rm -rf '" + dir + "'").c_str());
+  EXPECT_TRUE(Contains(bad.out, "not a session profile")) << bad.out;
 }
 
 TEST(CliProgram, Prints3270ScreenWholeAndItsFields) {
   test::TestHost host("ibm3270/scenarios/logon.py");
   ASSERT_TRUE(host.Ready());
-  auto r = RunCli("-q --fields --for 2 -t 3279 127.0.0.1:" + std::to_string(host.Port()));
+  Sandbox box;
+  auto r = RunCli(box, {"-q", "--fields", "--for", "2", "-t", "3279", "127.0.0.1:" + std::to_string(host.Port())});
   EXPECT_EQ(r.status, 0) << r.out;
   std::istringstream lines(r.out);
   std::vector<std::string> rows;

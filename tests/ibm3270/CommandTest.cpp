@@ -12,14 +12,10 @@ const Bytes kBind26 = Bytes(26, 0);  // a BIND image that names no sizes
 
 // An extended-protocol session already bound (LU-LU).
 struct Bound : Session3270 {
-  explicit Bound(SessionOptions o = {}) : Session3270(WithExtended(o)) {
+  Bound() : Session3270({.extended = true}) {
     if (!Ready()) return;
     Host(Concat(Header(3), kBind26));
     TakeSent();
-  }
-  static SessionOptions WithExtended(SessionOptions o) {
-    o.extended = true;
-    return o;
   }
 };
 
@@ -48,15 +44,6 @@ TEST(Commands, UnknownCommandWithTheExtendedProtocol) {
   EXPECT_EQ(t.TakeSent(), Bytes{});
   t.Screen();
   EXPECT_EQ(t.E().Model().Oia().substr(0, 3), "TB\x7F");
-}
-
-TEST(Commands, NoResponsesWithoutTheResponsesFunction) {
-  Bound t({.functions = {0, 1, 3, 4}});
-  ASSERT_TRUE(t.Ready());
-  t.Host(Concat(Header(0, 2, 4), Bytes{0x99}));
-  t.Host(Concat(Header(0, 2, 5), Bytes{0xF1, 0xC3}));
-  EXPECT_EQ(t.TakeSent(), Bytes{});
-  EXPECT_EQ(t.E().ProgramCheck(), 401);
 }
 
 TEST(Commands, PositiveResponsesCarryTheRecordsSequenceNumber) {

@@ -66,19 +66,3 @@ TEST(AttributePairs, FieldAndCharacterColourForms) {
   ApplyCharacterPair(kTypeReset, 0, c);
   EXPECT_EQ(c, 0u);
 }
-
-TEST(GraphicEscape, LineDrawingCodesAndGlyphs) {
-  EXPECT_EQ(GraphicEscapeCode(0xC5), 0x10);
-  EXPECT_EQ(GraphicEscapeCode(0x85), 0x11);
-  EXPECT_EQ(GraphicEscapeCode(0xBF), 0x11);
-  EXPECT_EQ(GraphicEscapeCode(0xA2), 0x33);
-  EXPECT_EQ(GraphicEscapeCode(0xB7), 0xE0);
-  EXPECT_EQ(GraphicEscapeCode(0x01), 0x40);
-  EXPECT_EQ(LineDrawingGlyph(0x10), 13);  // upper-left corner
-  EXPECT_EQ(LineDrawingGlyph(0x32), 11);  // lower-right corner
-  EXPECT_EQ(LineDrawingGlyph(0x25), 0xFF);
-  EXPECT_EQ(InternalCodeCharacter(0x25), '<');
-  EXPECT_EQ(InternalCodeCharacter(kDup), '*');
-  EXPECT_EQ(InternalCodeCharacter(kFieldMark), ';');
-  EXPECT_EQ(InternalCodeCharacter(0x00), 0);
-}

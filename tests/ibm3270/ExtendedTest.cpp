@@ -123,13 +123,3 @@ TEST(ExtendedRecords, NvtTextThenBackTo3270) {
   EXPECT_EQ(t.State(), kCorvinaELuLu);
   EXPECT_EQ(Trim(t.Row(0)), "BACK");
 }
-
-TEST(ExtendedRecords, RecordsShorterThanTheHeaderAreIgnored) {
-  Extended t;
-  ASSERT_TRUE(t.Ready());
-  t.Host(Bytes{0x03, 0x00, 0x00});
-  EXPECT_EQ(t.State(), kCorvinaESscpLu);
-  t.Host(Concat(Header(9), Bytes{0xF5, 0xC3}));  // an unknown data type
-  EXPECT_EQ(t.State(), kCorvinaESscpLu);
-  EXPECT_EQ(t.TakeSent(), Bytes{});
-}

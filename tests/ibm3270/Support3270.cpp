@@ -85,7 +85,6 @@ Session3270::Session3270(SessionOptions o) {
   profile->columns = static_cast<std::uint16_t>(o.columns);
   profile->terminalOptions = o.terminalOptions;
   profile->displayOptions = o.displayOptions;
-  profile->hostOptions = o.hostOptions;
   SessionEnvironment env{loop_, ui_, clock_, frame_,
                          [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
                            if (mode == kKind3278 || mode == kKind3279) return std::make_unique<C3270Engine>();
@@ -99,11 +98,11 @@ Session3270::Session3270(SessionOptions o) {
   }
   std::string host;
   if (o.extended) {
-    std::string functions(o.functions.begin(), o.functions.end());
-    host = "\xFF\xFD\x28"                                              // DO extended protocol
-           "\xFF\xFA\x28\x08\x02\xFF\xF0"                             // SEND DEVICE-TYPE
-           "\xFF\xFA\x28\x02\x04IBM-3278-2-E\x01TERM0001\xFF\xF0"     // DEVICE-TYPE IS
-           "\xFF\xFA\x28\x03\x04" + functions + "\xFF\xF0";          // FUNCTIONS IS
+    static constexpr char kExtended[] = "\xFF\xFD\x28"                                          // DO extended protocol
+                                        "\xFF\xFA\x28\x08\x02\xFF\xF0"                         // SEND DEVICE-TYPE
+                                        "\xFF\xFA\x28\x02\x04IBM-3278-2-E\x01TERM0001\xFF\xF0"  // DEVICE-TYPE IS
+                                        "\xFF\xFA\x28\x03\x04\x00\x01\x02\x03\x04\xFF\xF0";    // FUNCTIONS IS
+    host.assign(kExtended, sizeof kExtended - 1);
   } else {
     static constexpr char kPlain[] = "\xFF\xFD\x18\xFF\xFA\x18\x01\xFF\xF0"  // terminal type
                                      "\xFF\xFB\x19\xFF\xFD\x19"              // END-OF-RECORD

@@ -80,11 +80,9 @@ struct SessionOptions {
   int port = 0;  // a host to connect to; 0: a loopback host negotiated here
   unsigned kind = kKind3279;
   int rows = 24, columns = 80;  // the profile's (alternate) size
-  bool extended = false;        // negotiate the extended protocol
-  Bytes functions = {0, 1, 2, 3, 4};
+  bool extended = false;        // negotiate the extended protocol, all functions
   std::uint32_t terminalOptions = 0;
   std::uint32_t displayOptions = 0;
-  std::uint32_t hostOptions = 0;
 };
 
 // A session negotiated into 3270 mode with a loopback host (or with a host

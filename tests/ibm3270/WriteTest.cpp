@@ -186,13 +186,6 @@ TEST(Write, SoundAlarmBeepsAtOnceOrAtTheNextPaint) {
   EXPECT_EQ(t.Ui().beeps.size(), 2u);
 }
 
-TEST(Write, AlarmsFromTheHostCanBeSuppressed) {
-  Session3270 t({.hostOptions = kHostSuppressAlarms});
-  ASSERT_TRUE(t.Ready());
-  t.Host(HostRecord::Write(kWccAlarm));
-  EXPECT_TRUE(t.Ui().beeps.empty());
-}
-
 // Every order cut off by the end of its record ends the Write with a
 // program check; nothing past the record is read (ASan build) and no
 // positive response follows.

@@ -18,17 +18,6 @@
 
 namespace corvina::test {
 
-namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-}  // namespace
-
 LoopbackServer::LoopbackServer(platform::EventLoop& loop) : listener_(loop) {
   listener_.SetOwner([this](CMSocket& s, int event, int) {
     if (event != kSockAccepted) return;
@@ -310,6 +299,17 @@ std::string MakeTempDir() {
   std::string tmpl = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/corvina-test-XXXXXX");
   char* d = ::mkdtemp(tmpl.data());
   return d ? std::string(d) : std::string();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 }  // namespace corvina::test

@@ -149,5 +149,8 @@ int FreePort();
 // Waits until something listens on 127.0.0.1:port.
 bool WaitForListener(int port, int ms = 10000);
 std::string MakeTempDir();
+// Whole files as bytes; a missing file reads as empty.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
 
 }  // namespace corvina::test

@@ -1,0 +1,389 @@
+#include "app/Application.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "../session/TestSupport.h"
+#include "app/Engines.h"
+#include "platform/IniFile.h"
+
+namespace corvina::app {
+namespace {
+
+using platform::Answer;
+
+using test::ReadFile;
+using test::WriteFile;
+
+std::string ProfileText(const std::string& name, int port, int hostOptions = 0, const std::string& more = "") {
+  return "[Session Profile]\nName=" + name + "\nHost=127.0.0.1," + std::to_string(port) +
+         "\nTerminalType=VT100,24,80,DEC-VT100\nHostOptions=" + std::to_string(hostOptions) + "\n" + more;
+}
+
+class Application : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = test::MakeTempDir();
+    ASSERT_FALSE(root_.empty());
+    data_ = root_ + "/data/";
+    runtime_ = root_ + "/run/";
+    std::filesystem::create_directories(data_);
+    settings_.SetPath(root_ + "/Corvina.ini");
+  }
+  void TearDown() override {
+    app_.reset();
+    std::filesystem::remove_all(root_);
+  }
+
+  void Settings(const std::string& text) { WriteFile(root_ + "/Corvina.ini", "[Configuration]\n" + text); }
+
+  bool Initialise(const std::string& commandLine = "", bool headless = false, SessionOverrides overrides = {}) {
+    settings_.Load();
+    app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, CreateEngine}, settings_);
+    app_->onQuit = [this] { ++quits_; };
+    AppOptions options;
+    options.dataFolder = data_;
+    options.commandLine = commandLine;
+    options.headless = headless;
+    options.overrides = overrides;
+    options.runtimeFolder = runtime_;
+    return app_->Initialise(options);
+  }
+
+  bool HasBox(const std::string& text) const {
+    for (const auto& b : ui_.boxes)
+      if (b.text == text) return true;
+    return false;
+  }
+  std::string Boxes() const {
+    std::string all;
+    for (const auto& b : ui_.boxes) all += b.text + "\n";
+    return all;
+  }
+  std::vector<std::string> DataFiles() const {
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(data_)) files.push_back(e.path().filename());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+  std::string NameIn(int slot) {
+    CHostSession* s = app_->Sessions().Session(slot);
+    return s ? s->Profile().name : "";
+  }
+
+  std::string root_, data_, runtime_;
+  platform::PollLoop loop_;
+  platform::RecordingUserInterface ui_;
+  platform::FakeClock clock_;
+  platform::IniFile settings_;
+  std::unique_ptr<CCorvinaApp> app_;
+  int quits_ = 0;
+};
+
+TEST_F(Application, ProfilesMarkedToConnectStartInFreeSlots) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "a.tsp", ProfileText("Alpha", server.Port(), kHostConnectAtStartup));
+  WriteFile(data_ + "b.tsp", ProfileText("Beta", server.Port(), kHostConnectAtStartup));
+  WriteFile(data_ + "c.tsp", ProfileText("Gamma", server.Port(), kHostConnectAtStartup, "SessionNumber=1\n"));
+  WriteFile(data_ + "d.tsp", ProfileText("Delta", server.Port()));
+  ASSERT_TRUE(Initialise());
+  app_->StartUp();
+  // Gamma's own number is taken by then: it gets the lowest free slot.
+  EXPECT_EQ(NameIn(1), "Alpha");
+  EXPECT_EQ(NameIn(2), "Beta");
+  EXPECT_EQ(NameIn(3), "Gamma");
+  EXPECT_EQ(app_->Sessions().LiveCount(), 3);
+  EXPECT_EQ(app_->Store().FindProfile("alpha")->connectedSessions, 1);
+  EXPECT_EQ(app_->Sessions().Active()->Number(), 3);
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+}
+
+TEST_F(Application, RefusalsNameTheProfileAndTheSlot) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "a.tsp", ProfileText("Alpha", server.Port(), kHostConnectAtStartup, "SessionNumber=2\n"));
+  WriteFile(data_ + "b.tsp", ProfileText("Beta", server.Port(), kHostConnectAtStartup, "TallisId=Q,QUEUE\n"));
+  WriteFile(data_ + "c.tsp", ProfileText("Gamma", server.Port(), 0, "TallisId=Q,OTHER\n"));
+  Settings("MaximumSessions=2\n");
+  ASSERT_TRUE(Initialise());
+  app_->StartUp();
+  EXPECT_EQ(NameIn(2), "Alpha");
+  EXPECT_EQ(NameIn(1), "Beta");
+
+  CSessionTable& table = app_->Sessions();
+  auto gamma = app_->Store().FindProfile("Gamma");
+  EXPECT_EQ(table.StartSession(gamma), nullptr);
+  EXPECT_TRUE(HasBox("Can't start session Gamma - all sessions in use.")) << Boxes();
+  EXPECT_EQ(table.StartSession(gamma, 2), nullptr);
+  EXPECT_TRUE(HasBox("Can't start session Gamma - session 2 in use.")) << Boxes();
+  EXPECT_EQ(table.StartSession(gamma, 3), nullptr);
+  EXPECT_TRUE(HasBox("Please enter a session number between 1 and 2.")) << Boxes();
+
+  table.CloseSession(*table.Session(2));
+  EXPECT_EQ(table.StartSession(gamma), nullptr);
+  EXPECT_TRUE(HasBox("WinHLLAPI session Q in use elsewhere")) << Boxes();
+  table.tallisLetterTaken = [](char letter) { return letter == 'Z'; };
+  gamma->tallisShortName = 'Z';
+  EXPECT_EQ(table.StartSession(gamma), nullptr);
+  EXPECT_TRUE(HasBox("WinHLLAPI session Z in use elsewhere")) << Boxes();
+  gamma->tallisShortName = 'R';
+  ASSERT_NE(table.StartSession(gamma), nullptr);
+  EXPECT_EQ(NameIn(2), "Gamma");
+}
+
+TEST_F(Application, HostWordsCreateOneProfileAndReuseIt) {
+  test::LoopbackServer server(loop_);
+  const std::string port = std::to_string(server.Port());
+  ASSERT_TRUE(Initialise("\"telnet 127.0.0.1 " + port + "\""));
+  app_->StartUp();
+  const std::string name = "127.0.0.1:" + port;
+  ASSERT_EQ(NameIn(1), name);
+  auto profile = app_->Store().FindProfile(name);
+  EXPECT_EQ(profile->terminalType, kKindVt100);
+  EXPECT_FALSE(profile->modified);
+  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"127.0.0.1 " + port + ".tsp", "Corvina.dat"}));
+  EXPECT_NE(ReadFile(data_ + "127.0.0.1 " + port + ".tsp").find("Name=" + name + "\n"), std::string::npos);
+
+  // The other spellings reach the same profile.
+  for (const std::string& words : {"127.0.0.1:" + port, "corvina/127.0.0.1/" + port, "TELNET 127.0.0.1 " + port})
+    EXPECT_NE(app_->StartFromCommandLine(words), nullptr) << words;
+  EXPECT_EQ(app_->Sessions().LiveCount(), 4);
+  EXPECT_EQ(app_->Store().Objects(ObjectKind::kSessionProfile).size(), 1u);
+  EXPECT_EQ(DataFiles().size(), 2u);
+  EXPECT_EQ(profile->connectedSessions, 4);
+
+  EXPECT_EQ(app_->StartFromCommandLine("telnet host 0"), nullptr);
+  EXPECT_TRUE(HasBox("Please enter a port number between 1 and 65535."));
+  EXPECT_EQ(app_->StartFromCommandLine("telnet"), nullptr);
+  EXPECT_TRUE(HasBox("Please enter a Host Name or IP address."));
+}
+
+TEST_F(Application, ProfileNamesSessionFilesAndScriptFiles) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "p.tsp", ProfileText("My Host", server.Port()));
+  WriteFile(root_ + "/elsewhere.tsp", ProfileText("MY HOST", 1));
+  WriteFile(root_ + "/logon.txt", "wait 1\n");
+  ASSERT_TRUE(Initialise());
+  EXPECT_NE(app_->StartFromCommandLine("my host"), nullptr);
+  EXPECT_NE(app_->StartFromCommandLine(root_ + "/elsewhere.tsp"), nullptr);
+  EXPECT_EQ(app_->Sessions().Session(2)->Port(), server.Port());  // the stored profile, not the file
+  EXPECT_EQ(app_->StartFromCommandLine(root_ + "/logon.txt"), nullptr);
+  EXPECT_TRUE(HasBox("Scripts are not available in this version: the script " + root_ + "/logon.txt was not run."))
+      << Boxes();
+
+  std::string ran;
+  app_->Sessions().runScript = [&](CHostSession* session, const std::string& file) {
+    ran = file + (session ? " on a session" : " alone");
+    return true;
+  };
+  app_->StartFromCommandLine(root_ + "/logon.txt");
+  EXPECT_EQ(ran, root_ + "/logon.txt alone");
+  app_->Store().FindProfile("My Host")->scriptFile = "logon.txt";
+  app_->StartFromCommandLine("My Host");
+  EXPECT_EQ(ran, "logon.txt on a session");
+}
+
+TEST_F(Application, RunOverridesLeaveTheStoredProfileAlone) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "p.tsp", ProfileText("Host", 1));
+  SessionOverrides o;
+  o.port = server.Port();
+  o.terminalKind = kKindVt220;
+  o.keepAliveMinutes = 5;
+  ASSERT_TRUE(Initialise("Host", false, o));
+  app_->StartUp();
+  CHostSession* s = app_->Sessions().Session(1);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->Port(), server.Port());
+  EXPECT_EQ(s->Profile().telnetTerminalType, "DEC-VT220");
+  auto stored = app_->Store().FindProfile("Host");
+  EXPECT_EQ(stored->port, 1);
+  EXPECT_EQ(stored->terminalType, kKindVt100);
+  EXPECT_FALSE(stored->modified);
+
+  SessionOverrides bad;
+  bad.terminalKind = kKind3278;
+  bad.rows = 30;
+  bad.columns = 100;
+  app_.reset();
+  ASSERT_TRUE(Initialise("Host", false, bad));
+  app_->StartUp();
+  EXPECT_TRUE(HasBox("The terminal 3278 has no 30x100 screen size.")) << Boxes();
+  EXPECT_EQ(app_->Sessions().LiveCount(), 0);
+}
+
+TEST_F(Application, TheClockTicksEverySession) {
+  test::LoopbackServer one(loop_), two(loop_);
+  WriteFile(data_ + "a.tsp", ProfileText("A", one.Port(), kHostConnectAtStartup, "KeepAliveInterval=1\n"));
+  WriteFile(data_ + "b.tsp", ProfileText("B", two.Port(), kHostConnectAtStartup, "KeepAliveInterval=1\n"));
+  ASSERT_TRUE(Initialise());
+  app_->StartUp();
+  ASSERT_TRUE(loop_.RunUntil([&] { return one.Accepted() == 1 && two.Accepted() == 1; }, std::chrono::seconds(5)));
+  clock_.AdvanceSeconds(61);
+  app_->Sessions().Tick();
+  EXPECT_TRUE(loop_.RunUntil([&] { return one.Received() == "\xFF\xF1" && two.Received() == "\xFF\xF1"; },
+                             std::chrono::seconds(5)))
+      << test::Hex(one.Received()) << " / " << test::Hex(two.Received());
+}
+
+TEST_F(Application, TheHeadlessProgramEndsWithItsLastSessionAndSaves) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "a.tsp", ProfileText("A", server.Port(), kHostConnectAtStartup));
+  ASSERT_TRUE(Initialise("", true));
+  app_->StartUp();
+  ASSERT_TRUE(loop_.RunUntil([&] { return server.Accepted() == 1; }, std::chrono::seconds(5)));
+  server.CloseConnection();
+  EXPECT_TRUE(loop_.RunUntil([&] { return quits_ == 1; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(HasBox("Session 1 disconnected by host 127.0.0.1. Reconnect?")) << Boxes();
+  EXPECT_EQ(app_->Sessions().LiveCount(), 0);
+  EXPECT_EQ(ReadFile(data_ + "Corvina.dat").size(), 8u);
+  EXPECT_EQ(app_->Store().FindProfile("A")->connectedSessions, 0);
+}
+
+TEST_F(Application, TheDesktopEndsWithItsLastSessionOnlyWhenAsked) {
+  for (unsigned prefs : {61u, 63u}) {
+    test::LoopbackServer server(loop_);
+    WriteFile(data_ + "a.tsp", ProfileText("A", server.Port(), kHostConnectAtStartup));
+    Settings("Preferences=" + std::to_string(prefs) + "\n");
+    quits_ = 0;
+    ASSERT_TRUE(Initialise());
+    app_->StartUp();
+    app_->Sessions().CloseSession(*app_->Sessions().Session(1));
+    loop_.RunFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(quits_, prefs & kPrefExitWithLastSession ? 1 : 0) << prefs;
+    app_.reset();
+  }
+}
+
+TEST_F(Application, ClosingWithLiveSessionsAsksFirst) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "a.tsp", ProfileText("A", server.Port(), kHostConnectAtStartup));
+  WriteFile(data_ + "b.tsp", ProfileText("B", server.Port(), kHostConnectAtStartup));
+  ASSERT_TRUE(Initialise());
+  app_->StartUp();
+  ui_.queued.push_back(Answer::No);
+  EXPECT_FALSE(app_->CloseProgram(true));
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "There are still 2 sessions active.\r\nAre you sure you want to exit?");
+  EXPECT_EQ(app_->Sessions().LiveCount(), 2);
+  EXPECT_FALSE(std::filesystem::exists(data_ + "Corvina.dat"));
+
+  ui_.queued.push_back(Answer::Yes);
+  EXPECT_TRUE(app_->CloseProgram(true));
+  EXPECT_EQ(app_->Sessions().LiveCount(), 0);
+  EXPECT_EQ(quits_, 1);
+  EXPECT_TRUE(std::filesystem::exists(data_ + "Corvina.dat"));
+}
+
+TEST_F(Application, DataPathNamesTheFolderOfItsLastSlash) {
+  Settings("DataPath=" + root_ + "/fresh/Corvina.dat\n");
+  settings_.Load();
+  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, CreateEngine}, settings_);
+  AppOptions options;
+  options.runtimeFolder = runtime_;
+  ASSERT_TRUE(app_->Initialise(options));
+  EXPECT_EQ(app_->DataFolder(), root_ + "/fresh/");
+  EXPECT_TRUE(std::filesystem::is_directory(root_ + "/fresh"));
+}
+
+TEST_F(Application, MaxInstancesCountsLiveCopiesOnly) {
+  std::filesystem::create_directory(runtime_);
+  ::chmod(runtime_.c_str(), 0700);
+  // Another copy: a lock held on its file.
+  const std::string other = runtime_ + "instance.999999";
+  int fd = ::open(other.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+
+  Settings("MaxInstances=1\n");
+  EXPECT_FALSE(Initialise());
+  EXPECT_TRUE(HasBox("Corvina is already running (1 copies), and MaxInstances is 1: this copy ends.")) << Boxes();
+  app_.reset();
+  for (const char* noLimit : {"MaxInstances=0\n", "MaxInstances=-5\n", "MaxInstances=2\n"}) {
+    Settings(noLimit);
+    EXPECT_TRUE(Initialise()) << noLimit;
+    EXPECT_EQ(app_->InstanceCount(), 2);
+    app_.reset();
+  }
+
+  ::close(fd);  // the other copy ends without cleaning up
+  Settings("MaxInstances=1\n");
+  EXPECT_TRUE(Initialise());
+  EXPECT_EQ(app_->InstanceCount(), 1);
+  EXPECT_FALSE(std::filesystem::exists(other));
+  const std::string own = runtime_ + "instance." + std::to_string(::getpid());
+  EXPECT_TRUE(std::filesystem::exists(own));
+  app_.reset();
+  EXPECT_FALSE(std::filesystem::exists(own));
+}
+
+TEST(RuntimeFolder, OnlyAPrivateFolderOfThisUser) {
+  const std::string root = test::MakeTempDir();
+  std::string cause;
+  EXPECT_TRUE(PreparePrivateFolder(root + "/new", &cause)) << cause;
+  struct stat st {};
+  ASSERT_EQ(::stat((root + "/new").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  ::mkdir((root + "/open").c_str(), 0755);
+  ::chmod((root + "/open").c_str(), 0755);
+  EXPECT_FALSE(PreparePrivateFolder(root + "/open", &cause));
+  EXPECT_EQ(cause, "other users may use it, mode 0755");
+  ::symlink((root + "/new").c_str(), (root + "/link").c_str());
+  EXPECT_FALSE(PreparePrivateFolder(root + "/link", &cause));
+  EXPECT_EQ(cause, "it is a symbolic link");
+  std::ofstream(root + "/file") << "x";
+  EXPECT_FALSE(PreparePrivateFolder(root + "/file", &cause));
+  EXPECT_EQ(cause, "it is not a folder");
+  std::filesystem::remove_all(root);
+
+  ::setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+  EXPECT_EQ(RuntimeFolderPath(), "/run/user/1000/corvina/");
+  ::setenv("XDG_RUNTIME_DIR", "relative", 1);
+  EXPECT_EQ(RuntimeFolderPath(), "/tmp/corvina-" + std::to_string(::getuid()) + "/");
+  ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(CommandLine, HostWords) {
+  struct Case {
+    const char* argument;
+    bool telnet;
+    const char* host;
+    const char* port;  // null: none
+  };
+  const Case cases[] = {
+      {"telnet host 2323", true, "host", "2323"},
+      {"Telnet:host:23", true, "host", "23"},
+      {"CORVINA/host", false, "host", nullptr},
+      {"host 992", false, "host", "992"},
+      {"host:992 extra", false, "host", "992"},
+      {"  telnet   host  ", true, "host", nullptr},
+      {"[::1]:2323", false, "::1", "2323"},
+      {"telnet fe80::1 23", true, "fe80::1", "23"},
+      {"fe80::1", false, "fe80::1", nullptr},
+      {"telnet", true, "", nullptr},
+      {"", false, "", nullptr},
+  };
+  for (const Case& c : cases) {
+    HostCommand h = ParseHostCommand(c.argument);
+    EXPECT_EQ(h.telnet, c.telnet) << c.argument;
+    EXPECT_EQ(h.host, c.host) << c.argument;
+    EXPECT_EQ(h.port.has_value(), c.port != nullptr) << c.argument;
+    if (c.port && h.port) {
+      EXPECT_EQ(*h.port, c.port) << c.argument;
+    }
+  }
+  EXPECT_EQ(ParsePort("65535"), 65535);
+  for (const char* bad : {"0", "65536", "", "+23", "-1", "23x", "x"}) EXPECT_FALSE(ParsePort(bad)) << bad;
+  EXPECT_EQ(StripEnclosingQuotes("\"My Host\""), "My Host");
+  EXPECT_EQ(StripEnclosingQuotes("\"\"a\"\""), "\"a\"");
+  EXPECT_EQ(StripEnclosingQuotes("\"open"), "\"open");
+}
+
+}  // namespace
+}  // namespace corvina::app
