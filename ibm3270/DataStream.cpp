@@ -96,6 +96,27 @@ std::uint8_t GraphicEscapeCode(std::uint8_t code) {
   }
 }
 
+std::uint8_t GraphicEscapeHostCode(std::uint8_t internal) {
+  switch (internal) {
+    case 0x10: return 0xC5;
+    case 0x11: return 0x85;
+    case 0x12: return 0xC4;
+    case 0x13: return 0xD7;
+    case 0x21: return 0xD3;
+    case 0x22: return 0xC7;
+    case 0x23: return 0xD6;
+    case 0x25: return 0x9F;
+    case 0x26: return 0x71;
+    case 0x30: return 0xD5;
+    case 0x31: return 0xC6;
+    case 0x32: return 0xD4;
+    case 0x33: return 0xA2;
+    case 0x35: return 0x8F;
+    case 0x36: return 0x78;
+    default: return 0;
+  }
+}
+
 std::uint8_t LineDrawingGlyph(std::uint8_t code) {
   switch (code) {
     case 0x10: return 13;  // upper-left corner

@@ -92,6 +92,9 @@ constexpr std::uint8_t kNoAid = 0x60;
 
 // The internal code a Graphic Escape stores for a code of the line-drawing set.
 std::uint8_t GraphicEscapeCode(std::uint8_t code);
+// The host code a Graphic Escape sends for an internal line-drawing code,
+// or 0 when the code is not one.
+std::uint8_t GraphicEscapeHostCode(std::uint8_t internal);
 // The glyph number drawn for an internal line-drawing code, or 0xFF when the
 // code is not one.
 std::uint8_t LineDrawingGlyph(std::uint8_t code);

@@ -44,6 +44,9 @@ void C3270Engine::Start(CHostSession& session) {
   aid_ = kNoAid;
   programCheck_ = 0;
   alarmPending_ = false;
+  nvtLine_.clear();
+  replyMode_ = kReplyField;
+  replyTypes_.clear();
   session.SetLockReason(kUnlocked);
   model_ = RenderModel{};
   Refresh();
@@ -359,6 +362,12 @@ void C3270Engine::Refresh() { session_->Frame().ScreenChanged(*session_); }
 
 void C3270Engine::EraseAllUnprotected() {
   KeyboardRestore();
+  session_->SetCursorPosition(NullUnprotectedFields(), false);
+  Refresh();
+  if (session_->BytesLeftInBlock() == 0 && session_->TypeAheadPending()) session_->RequestTypeAheadReplay();
+}
+
+int C3270Engine::NullUnprotectedFields() {
   C3270PresentationSpace& ps = *ps_;
   const int size = ps.Size();
   int fa = ps.FieldAttributePosition(0);
@@ -369,22 +378,18 @@ void C3270Engine::EraseAllUnprotected() {
       current = a;
       if (!(a & kFaProtected)) {
         ps.ResetMdt(p);
-        if (firstInput < 0) firstInput = p;
+        if (firstInput < 0) firstInput = p + 1;
       }
     } else if (!(current & kFaProtected)) {
       ps.PutCharacter(p, 0, 0);
     }
   }
-  session_->SetCursorPosition(firstInput < 0 ? 0 : firstInput + 1, false);
-  Refresh();
-  if (session_->BytesLeftInBlock() == 0 && session_->TypeAheadPending()) session_->RequestTypeAheadReplay();
+  return firstInput < 0 ? 0 : ps.Wrap(firstInput);
 }
 
 void C3270Engine::DoProgramCheck(int number) {
   programCheck_ = number;
-  session_->SetLockReason(kLockProgramCheckReason);
-  if (!(session_->Profile().keyboardOptions & kKeyboardSuppressErrorAlarm))
-    session_->Ui().Beep(platform::BeepKind::Exclamation);
+  LockKeyboard(kLockProgramCheckReason, true);
   session_->Telnet().SendNegativeResponse(number == kInvalidCommand ? telnet::kReasonCommandReject
                                                                     : telnet::kReasonOperationCheck);
   Refresh();
@@ -392,7 +397,17 @@ void C3270Engine::DoProgramCheck(int number) {
 
 void C3270Engine::KeyboardRestore() {
   if (session_->LockReason() != kUnlocked && programCheck_ == 0) session_->SetLockReason(kUnlocked);
+  session_->Responses().Stop(session_->Clock().MonotonicMs());
   aid_ = kNoAid;
+}
+
+void C3270Engine::LockKeyboard(int reason, bool forced) {
+  const std::uint32_t options = session_->Profile().keyboardOptions;
+  if (forced || (options & kKeyboardLockOnError)) {
+    session_->SetLockReason(reason);
+    Refresh();
+  }
+  if (!(options & kKeyboardSuppressErrorAlarm)) session_->Ui().Beep(platform::BeepKind::Exclamation);
 }
 
 void C3270Engine::SessionReset() {
@@ -462,77 +477,6 @@ void C3270Engine::LineModeText(std::span<const std::uint8_t> text, bool translat
   }
   session_->SetCursorPosition(cursor, true);
   Refresh();
-}
-
-// ---------------------------------------------------------------------- reads
-
-void C3270Engine::SendInboundRecord(const std::vector<std::uint8_t>& data) {
-  session_->Telnet().QueueHeader(telnet::kData3270, telnet::kNoResponse);
-  session_->QueueOutputEscaped(data);
-  const std::uint8_t end[] = {telnet::IAC, telnet::EOR};
-  session_->QueueOutput(end);
-}
-
-void C3270Engine::ReadBuffer(std::uint8_t aid) {
-  if (!ps_) return;
-  const C3270PresentationSpace& ps = *ps_;
-  const int size = ps.Size();
-  std::vector<std::uint8_t> data;
-  data.reserve(static_cast<std::size_t>(size) + 3);
-  data.push_back(aid);
-  aid_ = kNoAid;
-  auto cursor = EncodeAddress(session_->Cursor());
-  data.insert(data.end(), cursor.begin(), cursor.end());
-  for (int p = 0; p < size; ++p) {
-    if (std::uint8_t a = ps.Attribute(p); a != 0) {
-      data.push_back(kStartField);
-      data.push_back(a);
-    } else {
-      data.push_back(ps.Character(p));
-    }
-  }
-  SendInboundRecord(data);
-}
-
-void C3270Engine::ReadModified(std::uint8_t aid) {
-  if (!ps_) return;
-  const C3270PresentationSpace& ps = *ps_;
-  const int size = ps.Size();
-  const bool nullsAsBlanks = (session_->Profile().terminalOptions & kTermNullSpace) != 0;
-  std::vector<std::uint8_t> data{aid};
-  auto cursor = EncodeAddress(session_->Cursor());
-  data.insert(data.end(), cursor.begin(), cursor.end());
-  // The characters of [from, to): nulls left out, or sent as blanks when
-  // more characters follow and the profile asks for it.
-  auto addText = [&](int from, int to) {
-    int last = to - 1;
-    while (last >= from && ps.Character(last) == 0) --last;
-    for (int p = from; p <= last; ++p) {
-      std::uint8_t c = ps.Character(p);
-      if (c != 0)
-        data.push_back(c);
-      else if (nullsAsBlanks)
-        data.push_back(0x40);
-    }
-  };
-  if (!ps.Formatted()) {
-    addText(0, size);
-  } else {
-    for (int p = 0; p < size; ++p) {
-      if (!(ps.Attribute(p) & kFaMdt)) continue;
-      const int start = p + 1;
-      if (start >= size) break;  // the field would wrap: the record ends
-      data.push_back(kSetBufferAddress);
-      auto address = EncodeAddress(start);
-      data.insert(data.end(), address.begin(), address.end());
-      int end = start;
-      while (end < size && ps.Attribute(end) == 0) ++end;
-      addText(start, end);
-      if (end >= size) break;
-      p = end - 1;
-    }
-  }
-  SendInboundRecord(data);
 }
 
 }  // namespace corvina

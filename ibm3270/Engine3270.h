@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ibm3270/PresentationSpace.h"
@@ -32,6 +33,12 @@ class C3270Engine : public TerminalEngine {
   void Paint(Canvas& canvas) override;
   int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
                   unsigned flags) override;
+  void KeyFunction(int id) override;
+  void TypeCharacter(int code) override;
+  void MouseFunction(int id, int column, int row) override;
+  void EraseSelection() override;
+  void PasteText(std::string_view text) override;
+  std::string CopyRectangle(const CellRect& rect) override;
 
   // The presentation space while the engine runs.
   const C3270PresentationSpace& Screen() const { return *ps_; }
@@ -50,12 +57,29 @@ class C3270Engine : public TerminalEngine {
   };
   std::vector<Field> Fields() const;
 
-  // Unlocks a keyboard waiting for the host (not after a program check) and
-  // forgets the current AID.
+  // Unlocks a keyboard waiting for the host (not after a program check),
+  // stops the response-time clock and forgets the current AID.
   void KeyboardRestore();
-  // Queues the inbound records of the read commands.
+  // An operator error (or a forced lock): beeps unless suppressed, and locks
+  // when forced or when the profile locks on errors.
+  void LockKeyboard(int reason, bool forced);
+  // The inbound records. An AID key's Read Modified and short read make the
+  // AID current and lock the keyboard; the host's read commands do not.
   void ReadBuffer(std::uint8_t aid);
-  void ReadModified(std::uint8_t aid);
+  void ReadModified(std::uint8_t aid, bool hostRequested = true);
+  void ShortRead(std::uint8_t aid);
+  void SendSscpLuInput();
+
+  // How reads describe extended attributes (set by the Set Reply Mode
+  // structured field). In character mode `types` names the attribute types
+  // whose changes are sent as Set Attribute orders.
+  enum ReplyMode : std::uint8_t { kReplyField = 0, kReplyExtendedField = 1, kReplyCharacter = 2 };
+  void SetReplyMode(ReplyMode mode, std::vector<std::uint8_t> types = {});
+
+  // The operator information area line as drawn under the screen.
+  std::string OiaLine() const { return OiaText(); }
+  // The NVT-mode text typed and not yet sent.
+  const std::string& NvtLine() const { return nvtLine_; }
   // Sets the sizes of the stored BIND image (or the profile's) and clears.
   void SessionReset();
 
@@ -83,6 +107,39 @@ class C3270Engine : public TerminalEngine {
   RenderCell CellAt(int position, std::uint8_t attribute, bool formatted, std::uint32_t fieldExtended) const;
   std::string OiaText() const;
 
+  // Keyboard (Keyboard3270.cpp).
+  struct FieldSpan {
+    int start;   // the first character position
+    int length;  // positions up to the next attribute (the whole buffer when unformatted)
+  };
+  FieldSpan FieldOf(int position) const;
+  bool InputPosition(int position) const;  // a character position of an unprotected field
+  void PerformKey(int id);
+  void NvtKey(int id);
+  void AidKey(std::uint8_t aid);
+  bool TypeOne(int code);
+  bool StartAid(std::uint8_t aid);
+  void MoveCursor(int position);
+  void Tab();
+  void Backtab();
+  void Home();
+  void Newline();
+  void FieldEnd();
+  void Backspace();
+  void DeleteAt(int position);
+  void EraseEof();
+  void EraseInput();
+  void CursorSelect();
+  void WordRight();
+  void WordLeft();
+  void WordDelete();
+  void Hotspot(int position);
+  bool Blank(int position) const;
+  int NullUnprotectedFields();
+  // Reads (Inbound3270.cpp).
+  void AppendCharacter(std::vector<std::uint8_t>& data, int position, std::uint32_t& lastExtended) const;
+  void AppendFieldAttribute(std::vector<std::uint8_t>& data, int position) const;
+
   std::optional<C3270PresentationSpace> ps_;  // while running
   std::uint8_t wcc_ = 0;
   std::uint8_t aid_ = 0x60;
@@ -90,6 +147,9 @@ class C3270Engine : public TerminalEngine {
   std::uint32_t characterAttributes_ = 0;  // Set Attribute values of the current Write
   bool alarmPending_ = false;              // a sound alarm for the next repaint
   RenderModel model_;
+  std::string nvtLine_;
+  ReplyMode replyMode_ = kReplyField;
+  std::vector<std::uint8_t> replyTypes_;
 };
 
 }  // namespace corvina

@@ -137,6 +137,7 @@ std::string C3270Engine::OiaText() const {
   status.cursorRow = cursor / columns;
   status.cursorColumn = cursor % columns;
   status.columns = columns;
+  status.responseMs = s.Responses().Shown(s.Clock().MonotonicMs());
   status.wallSeconds = s.Clock().WallSeconds();
   status.deviceName = session_->Telnet().AssignedDeviceName();
   return FormatOiaLine(status, columns);

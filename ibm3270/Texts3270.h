@@ -17,4 +17,7 @@ inline constexpr char kAttrBlink[] = ", blink";
 inline constexpr char kAttrReverse[] = ", reverse";
 inline constexpr char kAttrUnderscore[] = ", underscore";
 
+// A hotspot's address could not be opened.
+inline constexpr char kBrowserFailed[] = "Unable to launch the default web browser.";
+
 }  // namespace corvina::texts3270

@@ -31,6 +31,9 @@ class UserInterface {
   }
   virtual void Beep(BeepKind kind) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
+  // Opens the address in the default web browser; false when none could be
+  // started (a headless program has none).
+  virtual bool OpenUrl(const std::string& /*url*/) { return false; }
 
  protected:
   virtual Answer ShowMessageBox(const std::string& text, const std::string& caption,

@@ -20,6 +20,7 @@
 #include "platform/EventLoop.h"
 #include "platform/IniFile.h"
 #include "platform/UserInterface.h"
+#include "session/Oia.h"
 #include "session/SessionTrace.h"
 #include "session/SslSocket.h"
 #include "session/Telnet.h"
@@ -158,9 +159,12 @@ class CHostSession : public CMSslSocket {
   void SetCursorPosition(int position, bool show);
   int LockReason() const { return lockReason_; }
   void SetLockReason(int reason) { lockReason_ = reason; }
+  ResponseTimes& Responses() { return responses_; }
+  const ResponseTimes& Responses() const { return responses_; }
   bool InsertMode() const { return insertMode_; }
   void SetInsertMode(bool on) { insertMode_ = on; }
   bool Pasting() const { return pasting_; }
+  void SetPasting(bool on) { pasting_ = on; }
   bool SelectionActive() const { return selectionActive_; }
   const CellRect& Selection() const { return selection_; }
   void SetSelection(const CellRect& r);
@@ -245,6 +249,7 @@ class CHostSession : public CMSslSocket {
   std::size_t bytesLeft_ = 0;
 
   int lockReason_ = 0;
+  ResponseTimes responses_;
   bool insertMode_ = false;
   int cursor_ = 0;
   CellRect selection_;

@@ -34,6 +34,26 @@ std::string LockText(int reason, std::string_view aidName, int programCheck) {
   }
 }
 
+void ResponseTimes::Stop(std::int64_t nowMs) {
+  if (!Running()) return;
+  lastMs_ = std::max<std::int64_t>(0, nowMs - startedMs_);
+  startedMs_ = -1;
+  longestMs_ = std::max(longestMs_, lastMs_);
+  totalMs_ += lastMs_;
+  ++counts_[static_cast<std::size_t>(std::min<std::int64_t>(lastMs_ / 1000, 10))];
+}
+
+std::int64_t ResponseTimes::Average() const {
+  int responses = 0;
+  for (int c : counts_) responses += c;
+  return totalMs_ / std::max(1, responses);
+}
+
+std::string ResponseTimes::Format(std::int64_t ms) {
+  return platform::Format(texts::kResponseTimeShort, static_cast<int>(std::min<std::int64_t>(ms / 60000, 99)),
+                          static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000 / 100));
+}
+
 std::string FormatOiaLine(const OiaStatus& s, int width) {
   std::string line(static_cast<std::size_t>(std::max(80, width)), ' ');
   auto put = [&line](std::size_t column, std::string_view text, std::size_t most) {

@@ -30,6 +30,8 @@ inline constexpr char kOiaSession[] = "%d:%s";
 inline constexpr char kOiaCursor[] = "%02d,%02d ";
 inline constexpr char kOiaCursorWide[] = "%02d,%03d";
 inline constexpr char kOiaResponseTime[] = "%.2d:%.2d.%.3d";
+// The response-time distribution window's average and longest time.
+inline constexpr char kResponseTimeShort[] = "%.2d:%.2d.%.1d";
 inline constexpr char kOiaTimeOfDay[] = "%H:%M ";
 inline constexpr char kOiaDate[] = "%x";
 // Keyboard lock reasons 2 to 8 (1 shows the AID key's name, or kLockSystem).
