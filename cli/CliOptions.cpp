@@ -82,6 +82,18 @@ Running:
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
       --fields            after a 3270 screen, print its fields with their
                           attributes
+      --oia               after a 3270 screen, print its operator information
+                          area line
+Keyboard (played in order on the command line's session; the run ends after
+the last step, printing the screen):
+      --type TEXT         type the text
+      --key NAME          press a key function by name (Enter, Tab, PF3,
+                          Clear, EraseEOF, ...; see --list-keys)
+      --wait-unlock       wait until the host has answered and the keyboard is
+                          unlocked (--type and --key wait for this too)
+      --wait-text TEXT    wait until the text is on the screen
+      --timeout SECONDS   the longest wait of one step (default 30); a step
+                          that times out ends the run with status 1
   -q, --quiet             do not print status texts
   -h, --help              show this text
 
@@ -121,6 +133,26 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       o.quiet = true;
     } else if (a == "--fields") {
       o.fields = true;
+    } else if (a == "--oia") {
+      o.oia = true;
+    } else if (a == "--type" || a == "--key" || a == "--wait-text") {
+      if (!need(a == "--key" ? "a key function name" : "a text")) return std::nullopt;
+      if (value.empty()) {
+        *error = "Option " + a + " needs a text that is not empty";
+        return std::nullopt;
+      }
+      o.steps.push_back({a == "--type" ? CliStep::kType : a == "--key" ? CliStep::kKey : CliStep::kWaitText, value});
+    } else if (a == "--wait-unlock") {
+      o.steps.push_back({CliStep::kWaitUnlock, {}});
+    } else if (a == "--timeout") {
+      if (!need("a number of seconds")) return std::nullopt;
+      char* end = nullptr;
+      double s = std::strtod(value.c_str(), &end);
+      if (end == value.c_str() || *end != 0 || !(s > 0) || s > 86400) {
+        *error = "Invalid time \"" + value + "\" for --timeout";
+        return std::nullopt;
+      }
+      o.stepTimeoutSeconds = s;
     } else if (a == "--tls") {
       session.tls = true;
     } else if (a == "--no-verify") {
@@ -230,6 +262,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       if (!o.target.empty()) o.target += ' ';
       o.target += a;
     }
+  }
+  if (!o.steps.empty() && o.target.empty()) {
+    *error = "Keyboard steps need a session: name a profile, a session file or a host";
+    return std::nullopt;
   }
   if (o.traceText && o.traceFile.empty()) {
     *error = "--trace-text needs --trace FILE";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "cli/Actions.h"
 #include "platform/UserInterface.h"
 
 namespace corvina::cli {
@@ -31,6 +32,10 @@ struct CliOptions {
   bool traceText = false;
   bool quiet = false;
   bool fields = false;  // also print the 3270 fields with their attributes
+  bool oia = false;     // also print the operator information area line
+  // Keyboard steps in command-line order; the run ends after the last one.
+  std::vector<CliStep> steps;
+  double stepTimeoutSeconds = 30;
   bool help = false;
 };
 

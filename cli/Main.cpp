@@ -65,25 +65,29 @@ struct SessionReport {
   // extended attribute word, and its text.
   std::vector<std::string> screen3270;
   std::optional<std::vector<std::string>> fields3270;
+  std::string oia3270;  // on request
 };
 
 class CliObserver final : public app::SessionTableObserver {
  public:
-  explicit CliObserver(bool fields) : fields_(fields) {}
+  CliObserver(bool fields, bool oia) : fields_(fields), oia_(oia) {}
   void SessionStarted(CHostSession&) override { ++started_; }
+  // The command line's session while it exists.
+  CHostSession* commandLineSession = nullptr;
   void SessionClosing(CHostSession& s) override;
   int Started() const { return started_; }
   void Print(bool quiet);
 
  private:
-  bool fields_;
+  bool fields_, oia_;
   int started_ = 0;
   std::vector<SessionReport> reports_;
 };
 
 void CliObserver::SessionClosing(CHostSession& s) {
+  if (&s == commandLineSession) commandLineSession = nullptr;
   std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
-  SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}};
+  SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}, {}};
   auto* engine = dynamic_cast<C3270Engine*>(s.Engine());
   if (!engine) {
     r.rows = s.ScreenRows();
@@ -93,6 +97,7 @@ void CliObserver::SessionClosing(CHostSession& s) {
   TextCanvas canvas;
   engine->Paint(canvas);
   r.screen3270 = canvas.Lines();
+  if (oia_) r.oia3270 = engine->OiaLine();
   if (fields_) {
     r.fields3270.emplace();
     const C3270PresentationSpace& screen = engine->Screen();
@@ -132,6 +137,7 @@ void CliObserver::Print(bool quiet) {
     }
     if (several) std::cout << "--- " << title << " ---\n";
     for (const std::string& line : r.screen3270) std::cout << line << '\n';
+    if (!r.oia3270.empty()) std::cout << r.oia3270 << '\n';
     if (r.fields3270) {
       std::cout << "\nFields:\n";
       for (const std::string& line : *r.fields3270) std::cout << line << '\n';
@@ -210,7 +216,7 @@ int main(int argc, char** argv) {
 
   app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
                                settings);
-  CliObserver observer(o.fields);
+  CliObserver observer(o.fields, o.oia);
   application.SetObserver(&observer);
   application.onQuit = [&loop] { loop.Quit(); };
   app::AppOptions options;
@@ -229,8 +235,11 @@ int main(int argc, char** argv) {
       std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
       return 1;
     }
-    options.prepareCommandLineSession = [&trace](CHostSession& s) { s.SetTrace(&trace); };
   }
+  options.prepareCommandLineSession = [&observer, &trace, traced = !o.traceFile.empty()](CHostSession& s) {
+    observer.commandLineSession = &s;
+    if (traced) s.SetTrace(&trace);
+  };
   if (!application.Initialise(std::move(options))) return 1;
 
   // Ctrl+C and SIGTERM end the sessions cleanly and still print the screens.
@@ -245,6 +254,29 @@ int main(int argc, char** argv) {
     loop.AddTimer(std::chrono::milliseconds(static_cast<long long>(*o.runSeconds * 1000)), false,
                   [&] { application.CloseProgram(false); });
 
+  // Keyboard steps are polled until the last has run; a step that fails
+  // ends the run.
+  cli::CActionRunner steps(o.steps, static_cast<std::int64_t>(o.stepTimeoutSeconds * 1000));
+  bool stepFailed = false, stepsOver = false;
+  if (!steps.Empty())
+    loop.AddTimer(std::chrono::milliseconds(20), true, [&] {
+      if (stepsOver) return;
+      std::string error;
+      switch (steps.Poll(observer.commandLineSession, platform::SystemClock::Instance().MonotonicMs(), &error)) {
+        case cli::CActionRunner::Result::kWaiting:
+          return;
+        case cli::CActionRunner::Result::kFailed:
+          std::cerr << "corvina-cli: " << error << "\n";
+          stepFailed = true;
+          break;
+        case cli::CActionRunner::Result::kDone:
+          break;
+      }
+      stepsOver = true;
+      if (!stepFailed && o.runSeconds) return;  // --for decides when the run ends
+      loop.Post([&] { application.CloseProgram(false); });
+    });
+
   application.StartUp();
   loop.Run();
   application.CloseProgram(false);
@@ -256,5 +288,5 @@ int main(int argc, char** argv) {
                  "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
     return 2;
   }
-  return ui.ErrorShown() || observer.Started() == 0 ? 1 : 0;
+  return ui.ErrorShown() || stepFailed || observer.Started() == 0 ? 1 : 0;
 }

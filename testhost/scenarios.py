@@ -244,3 +244,10 @@ def tn5250(conn, options):
     reject_types = set(options.names("reject-types"))
     negotiate.tn5250(conn, accept=lambda kind, lu: kind not in reject_types)
     conn.serve_until_closed()
+
+
+@scenario("demo", "the demo application: logon (user DEMO, password DEMO), a menu, a form "
+          "and a function-key screen; serves until the client closes")
+def demo(conn, options):
+    from testhost import demo as application
+    application.run(conn, options)

@@ -1,0 +1,53 @@
+#include "cli/Actions.h"
+
+#include "keyboard/KeyFunctionTables.h"
+#include "platform/Format.h"
+#include "session/HostSession.h"
+
+namespace corvina::cli {
+
+bool CActionRunner::Ready(CHostSession& s) {
+  return s.State() == kSocketConnected && s.EngineRunning() && s.Mode() == s.ConfiguredKind() &&
+         s.LockReason() == 0 && s.ScreenChangedFlag() && !s.TypeAheadPending();
+}
+
+bool CActionRunner::ScreenHolds(CHostSession& s, const std::string& text) {
+  for (const std::string& row : s.ScreenRows())
+    if (row.find(text) != std::string::npos) return true;
+  return false;
+}
+
+CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t nowMs, std::string* error) {
+  while (next_ < steps_.size()) {
+    const CliStep& step = steps_[next_];
+    if (stepStartMs_ < 0) stepStartMs_ = nowMs;
+    const bool ready = session && (step.kind == CliStep::kWaitText ? ScreenHolds(*session, step.value)
+                                                                   : Ready(*session));
+    if (!ready) {
+      if (nowMs - stepStartMs_ < timeoutMs_) return Result::kWaiting;
+      static constexpr const char* kWhat[] = {"to type", "to press a key", "for the keyboard to unlock",
+                                              "for the text"};
+      *error = platform::Format("Timed out waiting %s", kWhat[step.kind]) +
+               (step.kind == CliStep::kWaitText ? " \"" + step.value + "\"" : std::string());
+      return Result::kFailed;
+    }
+    if (step.kind == CliStep::kType) {
+      for (unsigned char c : step.value) session->OnCharacter(c);
+    } else if (step.kind == CliStep::kKey) {
+      int id = KeyFunctionIdByName(session->Mode(), step.value);
+      if (id < 0) id = KeyFunctionIdByAidName(session->Mode(), step.value);
+      if (id < 0) {
+        *error = "Unknown key function \"" + step.value + "\" (corvina-cli --list-keys lists them)";
+        return Result::kFailed;
+      }
+      session->OnKeyFunction(id);
+      // The host's answer comes with the next screen.
+      if (session->LockReason() != 0) session->SetScreenChanged(false);
+    }
+    ++next_;
+    stepStartMs_ = -1;
+  }
+  return Result::kDone;
+}
+
+}  // namespace corvina::cli
