@@ -6,6 +6,7 @@ pressed. PF3 goes back one screen; PF3 on the logon screen ends the session.
 """
 from testhost import ds3270 as ds
 from testhost import negotiate
+from testhost import telnet as t
 from testhost.server import ClientClosed
 
 DEMO_USER = "DEMO"
@@ -91,9 +92,42 @@ def keys_screen(pressed=""):
     return screen("Function Keys", body + ds.sba(ds.position(23, 79)) + ds.ic(), keys="PF3=Return")
 
 
-def read(conn):
+class Plain:
+    """Records as they are (3270 without TN3270E)."""
+
+    def __init__(self, conn):
+        negotiate.tn3270(conn)
+        self.conn = conn
+
+    def send(self, data):
+        self.conn.send_record(data)
+
+    def receive(self):
+        return self.conn.wait_for_record(timeout=3600)
+
+
+class Extended:
+    """Records with the TN3270E header; a BIND starts the session."""
+
+    def __init__(self, conn):
+        self.conn = conn
+        self.session = negotiate.tn3270e(conn)
+        if t.FN_BIND_IMAGE in self.session.functions:
+            self.session.send(conn, t.DT_BIND_IMAGE, negotiate.bind_image())
+
+    def send(self, data):
+        self.session.send(self.conn, t.DT_3270_DATA, data)
+
+    def receive(self):
+        while True:
+            record = self.conn.wait_for_record(timeout=3600)
+            if len(record) >= 5 and record[0] == t.DT_3270_DATA:
+                return record[5:]
+
+
+def read(link):
     """The AID and the modified fields of the client's next record, as text."""
-    record = conn.wait_for_record(timeout=3600)
+    record = link.receive()
     if len(record) < 3:  # a short read: PA keys and Clear
         return (record[0] if record else ds.AID_NONE), {}
     aid, _cursor, fields = ds.parse_inbound(record)
@@ -101,16 +135,16 @@ def read(conn):
 
 
 def run(conn, options):
-    negotiate.tn3270(conn)
+    link = Extended(conn) if options.flag("tn3270e") else Plain(conn)
     show, state = logon_screen(), "logon"
     form = ("", "", "")
     try:
         while True:
-            conn.send_record(show)
-            aid, fields = read(conn)
+            link.send(show)
+            aid, fields = read(link)
             if state == "logon":
                 if aid == PF3:
-                    conn.send_record(screen("Logon", label(4, 1, "Goodbye."), keys=""))
+                    link.send(screen("Logon", label(4, 1, "Goodbye."), keys=""))
                     conn.close()
                     return
                 user, password = fields.get(USER_FIELD, "").upper(), fields.get(PASSWORD_FIELD, "").upper()

@@ -247,7 +247,8 @@ def tn5250(conn, options):
 
 
 @scenario("demo", "the demo application: logon (user DEMO, password DEMO), a menu, a form "
-          "and a function-key screen; serves until the client closes")
+          "and a function-key screen; serves until the client closes",
+          {"tn3270e": "1: negotiate TN3270E (records with headers, a BIND first)"})
 def demo(conn, options):
     from testhost import demo as application
     application.run(conn, options)

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "../session/TestSupport.h"
@@ -376,4 +377,103 @@ TEST(CliProgram, Prints3270ScreenWholeAndItsFields) {
                        std::string(17, ' ') + "\"\n"),
             std::string::npos)
       << r.out;
+}
+
+TEST(CliOptions, KeyboardStepsKeepTheirOrder) {
+  auto o = Parse({"--type", "HELLO", "--key", "Enter", "--wait-unlock", "--wait-text=READY", "--timeout", "5",
+                  "--oia", "host"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->steps, (std::vector<CliStep>{{CliStep::kType, "HELLO"},
+                                            {CliStep::kKey, "Enter"},
+                                            {CliStep::kWaitUnlock, ""},
+                                            {CliStep::kWaitText, "READY"}}));
+  EXPECT_DOUBLE_EQ(o->stepTimeoutSeconds, 5);
+  EXPECT_TRUE(o->oia);
+  std::string e;
+  EXPECT_FALSE(Parse({"--type", "X"}, &e));
+  EXPECT_EQ(e, "Keyboard steps need a session: name a profile, a session file or a host");
+  EXPECT_FALSE(Parse({"--key=", "host"}, &e));
+  EXPECT_EQ(e, "Option --key needs a text that is not empty");
+  EXPECT_FALSE(Parse({"--timeout", "0", "host"}, &e));
+}
+
+namespace {
+
+// The records the client sent, as the test host logged them.
+std::vector<std::string> ClientRecords(const std::string& log) {
+  std::vector<std::string> records;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("< ", 0) == 0 && Contains(line, "# record")) records.push_back(line.substr(0, line.find("  #")));
+  return records;
+}
+
+}  // namespace
+
+TEST(CliProgram, TypesAndPressesKeysOnTheDemoHost) {
+  for (bool extended : {false, true}) {
+    SCOPED_TRACE(extended ? "TN3270E" : "plain 3270");
+    test::TestHost host("demo", extended ? std::vector<std::string>{"tn3270e=1"} : std::vector<std::string>{});
+    ASSERT_TRUE(host.Ready());
+    Sandbox box;
+    auto r = RunCli(box, {"-q", "-t", "3279", "--oia", "--type", "HELLO", "--key", "Enter", "--wait-unlock",
+                          "127.0.0.1:" + std::to_string(host.Port())});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Userid or password not valid.")) << r.out;
+    // The OIA line follows the screen: unlocked, the cursor back in the user field.
+    EXPECT_TRUE(Contains(r.out, std::string("\nT") + (extended ? "B" : "A") + "\x7F     ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "09,21")) << r.out;
+    host.Wait();
+    // AID, the cursor after the text, SBA to the user field and the text.
+    const std::string record = "7D 4A D9 11 4A D4 C8 C5 D3 D3 D6 FF EF";
+    EXPECT_EQ(ClientRecords(host.Log()),
+              std::vector<std::string>{"< " + std::string(extended ? "00 00 00 00 00 " : "") + record})
+        << host.Log();
+  }
+}
+
+TEST(CliProgram, LogsOnToTheDemoMenuAndFailsAStepThatTimesOut) {
+  // Each run gets a demo host of its own.
+  auto run = [](const std::vector<std::string>& args) {
+    test::TestHost host("demo");
+    EXPECT_TRUE(host.Ready());
+    Sandbox box;
+    std::vector<std::string> all{"-q", "-t", "3279"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.push_back("127.0.0.1:" + std::to_string(host.Port()));
+    return RunCli(box, all);
+  };
+  auto r = run({"--type", "demo", "--key", "Tab", "--type", "demo", "--key", "ENTER", "--wait-text", "Main Menu"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Welcome, DEMO.")) << r.out;
+  auto bad = run({"--timeout", "1", "--wait-text", "NEVER SHOWN"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_TRUE(Contains(bad.out, "corvina-cli: Timed out waiting for the text \"NEVER SHOWN\"")) << bad.out;
+  auto unknown = run({"--key", "Frobnicate"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_TRUE(Contains(unknown.out, "Unknown key function \"Frobnicate\"")) << unknown.out;
+}
+
+TEST(CliProgram, SendsTheSameRecordAsAnotherClient) {
+  if (::access("/usr/bin/s3270", X_OK) != 0) GTEST_SKIP() << "s3270 is not installed";
+  test::TestHost ours("demo");
+  test::TestHost theirs("demo");
+  ASSERT_TRUE(ours.Ready() && theirs.Ready());
+  Sandbox box;
+  auto r = RunCli(box, {"-q", "-t", "3279", "--type", "HELLO", "--key", "Enter", "--wait-unlock",
+                        "127.0.0.1:" + std::to_string(ours.Port())});
+  EXPECT_EQ(r.status, 0) << r.out;
+  const std::string dir = test::MakeTempDir();
+  {
+    test::ChildProcess s3270({"s3270", "-model", "3279-2"}, dir + "/s3270.out");
+    s3270.Write("Connect(127.0.0.1:" + std::to_string(theirs.Port()) +
+                ")\nWait(10,InputField)\nString(HELLO)\nEnter()\nWait(10,Unlock)\nDisconnect()\nQuit()\n");
+    ASSERT_EQ(s3270.Wait(20000), 0);
+  }
+  std::filesystem::remove_all(dir);
+  ours.Wait();
+  theirs.Wait();
+  auto records = ClientRecords(ours.Log());
+  ASSERT_EQ(records.size(), 1u) << ours.Log();
+  EXPECT_EQ(records, ClientRecords(theirs.Log())) << theirs.Log();
 }
