@@ -75,7 +75,7 @@ class C3270PresentationSpace {
   void SetReplyMode(std::span<const std::uint8_t> structuredField) {
     replyMode_.assign(structuredField.begin(), structuredField.end());
   }
-  std::uint8_t ReplyModeKind() const { return replyMode_.size() > 4 ? replyMode_[4] : kReplyField; }
+  std::uint8_t ReplyModeKind() const { return replyMode_.size() > 4 ? replyMode_[4] : std::uint8_t{kReplyField}; }
   // The attribute types character mode sends as SA orders.
   std::span<const std::uint8_t> ReplyModeTypes() const {
     return replyMode_.size() > 5 ? std::span(replyMode_).subspan(5) : std::span<const std::uint8_t>();
