@@ -197,7 +197,8 @@ void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
       break;
     case kWriteStructuredField:
     case kWriteStructuredFieldRemote:
-      break;  // structured fields are answered with the query replies
+      WriteStructuredFields(record.subspan(1));
+      break;
     default:
       DoProgramCheck(kInvalidCommand);
       break;
