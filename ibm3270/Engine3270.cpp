@@ -38,6 +38,7 @@ void C3270Engine::Start(CHostSession& session) {
   session.Telnet().ClearBindImage();
   ps_->Allocate();
   ps_->SetSize(session.DefaultRows(), session.DefaultColumns(), true);
+  session.SetScreenChanged(false);  // an empty screen is nothing the host wrote
   session.Record().reserve(static_cast<std::size_t>(session.AlternateRows()) *
                            static_cast<std::size_t>(session.AlternateColumns()));
   wcc_ = 0;
@@ -45,8 +46,6 @@ void C3270Engine::Start(CHostSession& session) {
   programCheck_ = 0;
   alarmPending_ = false;
   nvtLine_.clear();
-  replyMode_ = kReplyField;
-  replyTypes_.clear();
   session.SetLockReason(kUnlocked);
   model_ = RenderModel{};
   Refresh();
@@ -200,7 +199,8 @@ void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
       break;
     case kWriteStructuredField:
     case kWriteStructuredFieldRemote:
-      break;  // structured fields are answered with the query replies
+      WriteStructuredFields(record.subspan(1));
+      break;
     default:
       DoProgramCheck(kInvalidCommand);
       break;
@@ -433,6 +433,7 @@ void C3270Engine::SessionReset() {
   if (s.AlternateRows() != alternateRows || s.AlternateColumns() != alternateColumns)
     ps_->ResizeBuffers(s.AlternateRows(), s.AlternateColumns());
   ps_->SetSize(s.DefaultRows(), s.DefaultColumns(), true);
+  s.SetScreenChanged(false);
   Refresh();
   KeyboardRestore();
 }

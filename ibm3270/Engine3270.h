@@ -70,12 +70,6 @@ class C3270Engine : public TerminalEngine {
   void ShortRead(std::uint8_t aid);
   void SendSscpLuInput();
 
-  // How reads describe extended attributes (set by the Set Reply Mode
-  // structured field). In character mode `types` names the attribute types
-  // whose changes are sent as Set Attribute orders.
-  enum ReplyMode : std::uint8_t { kReplyField = 0, kReplyExtendedField = 1, kReplyCharacter = 2 };
-  void SetReplyMode(ReplyMode mode, std::vector<std::uint8_t> types = {});
-
   // The operator information area line as drawn under the screen.
   std::string OiaLine() const { return OiaText(); }
   // The NVT-mode text typed and not yet sent.
@@ -83,16 +77,31 @@ class C3270Engine : public TerminalEngine {
   // Sets the sizes of the stored BIND image (or the profile's) and clears.
   void SessionReset();
 
+  // The query replies of the session's terminal type; none for a 3278.
+  struct ReplySet {
+    int rows, columns;
+  };
+  std::optional<ReplySet> QueryReplySet() const;
+  // One query reply by its QCODE (empty for an unknown one).
+  std::vector<std::uint8_t> QueryReply(std::uint8_t qcode, const ReplySet& set, bool withDdm) const;
+
  protected:
   // Hooks of the 3270 printer variant; the display has none of them.
   virtual bool IsPrinter() const { return false; }
   virtual void PrinterScsData(std::span<const std::uint8_t> /*data*/) {}
   virtual void PrinterEndOfJob() {}
   virtual void PrinterWriteComplete(std::uint8_t /*wcc*/) {}
+  // The file transfer's part in structured fields: whether it wants the DDM
+  // query reply, and the 0xD0 fields it takes while it runs (false: none runs).
+  virtual bool FileTransferWantsDdm() const { return false; }
+  virtual bool FileTransferField(std::span<const std::uint8_t> /*field*/) { return false; }
 
  private:
   void ProcessCorvinaERecord(std::span<const std::uint8_t> data);
   void ProcessCommand(std::span<const std::uint8_t> record);
+  void WriteStructuredFields(std::span<const std::uint8_t> fields);
+  bool ReadPartition(std::span<const std::uint8_t> field, bool& responded);
+  void SendQueryReply(const ReplySet& set, std::span<const std::uint8_t> qcodes, bool all);
   // Applies a Write's orders and data; false when it ended in a program check.
   bool Write(std::span<const std::uint8_t> record);
   void AfterWrite();
@@ -148,8 +157,6 @@ class C3270Engine : public TerminalEngine {
   bool alarmPending_ = false;              // a sound alarm for the next repaint
   RenderModel model_;
   std::string nvtLine_;
-  ReplyMode replyMode_ = kReplyField;
-  std::vector<std::uint8_t> replyTypes_;
 };
 
 }  // namespace corvina

@@ -41,11 +41,6 @@ std::uint8_t CharacterAttributeValue(std::uint8_t type, std::uint32_t extended) 
 
 }  // namespace
 
-void C3270Engine::SetReplyMode(ReplyMode mode, std::vector<std::uint8_t> types) {
-  replyMode_ = mode;
-  replyTypes_ = mode == kReplyCharacter ? std::move(types) : std::vector<std::uint8_t>{};
-}
-
 void C3270Engine::SendInboundRecord(const std::vector<std::uint8_t>& data) {
   session_->Telnet().QueueHeader(telnet::kData3270, telnet::kNoResponse);
   session_->QueueOutputEscaped(data);
@@ -58,9 +53,9 @@ void C3270Engine::SendInboundRecord(const std::vector<std::uint8_t>& data) {
 // as SBA). In character reply mode, attribute changes precede it as SA.
 void C3270Engine::AppendCharacter(std::vector<std::uint8_t>& data, int position,
                                   std::uint32_t& lastExtended) const {
-  if (replyMode_ == kReplyCharacter) {
+  if (ps_->ReplyModeKind() == C3270PresentationSpace::kReplyCharacter) {
     const std::uint32_t extended = ps_->Extended(position);
-    for (std::uint8_t type : replyTypes_) {
+    for (std::uint8_t type : ps_->ReplyModeTypes()) {
       const std::uint8_t value = CharacterAttributeValue(type, extended);
       if (value != CharacterAttributeValue(type, lastExtended))
         data.insert(data.end(), {kSetAttribute, type, value});
@@ -76,7 +71,7 @@ void C3270Engine::AppendCharacter(std::vector<std::uint8_t>& data, int position,
 
 void C3270Engine::AppendFieldAttribute(std::vector<std::uint8_t>& data, int position) const {
   const std::uint8_t attribute = ps_->Attribute(position);
-  if (replyMode_ == kReplyField) {
+  if (ps_->ReplyModeKind() == C3270PresentationSpace::kReplyField) {
     data.insert(data.end(), {kStartField, attribute});
     return;
   }

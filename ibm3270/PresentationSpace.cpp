@@ -129,6 +129,7 @@ void C3270PresentationSpace::Clear(bool refresh) {
   session_.SetCursorPosition(0, false);
   writeAddress = 0;
   sscpStart = sscpEnd = 0;
+  replyMode_.clear();
   ScreenChanged();
   if (refresh) session_.Frame().ScreenChanged(session_);
 }

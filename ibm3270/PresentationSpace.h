@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,18 @@ class C3270PresentationSpace {
   int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
                   unsigned flags, const CCorvinaCodePage& codePage) const;
 
+  // Reply modes: how reads describe attributes.
+  enum ReplyMode : std::uint8_t { kReplyField = 0, kReplyExtendedField = 1, kReplyCharacter = 2 };
+  // A copy of the last Set Reply Mode structured field (a clear discards it).
+  void SetReplyMode(std::span<const std::uint8_t> structuredField) {
+    replyMode_.assign(structuredField.begin(), structuredField.end());
+  }
+  std::uint8_t ReplyModeKind() const { return replyMode_.size() > 4 ? replyMode_[4] : std::uint8_t{kReplyField}; }
+  // The attribute types character mode sends as SA orders.
+  std::span<const std::uint8_t> ReplyModeTypes() const {
+    return replyMode_.size() > 5 ? std::span(replyMode_).subspan(5) : std::span<const std::uint8_t>();
+  }
+
   // The write buffer address used by the orders of a Write.
   int writeAddress = 0;
   // The SSCP-LU input area (start and end positions).
@@ -80,6 +93,7 @@ class C3270PresentationSpace {
   CHostSession& session_;
   std::vector<std::uint8_t> chars_, attrs_;
   std::vector<std::uint32_t> ext_;
+  std::vector<std::uint8_t> replyMode_;
 };
 
 }  // namespace corvina

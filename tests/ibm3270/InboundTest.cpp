@@ -125,12 +125,12 @@ TEST(Inbound, ReadBufferOfAFullScreen) {
              .Sfe({{0xC0, 0x40}}).Sa(0x42, 0xF4).Text("B").Sa(0x42, 0x00).Text("C")
              .Sba(1919).Sf(kProtected));
   t.TakeSent();
-  t.E().SetReplyMode(C3270Engine::kReplyExtendedField);
+  t.Host({0xF3, 0x00, 0x05, 0x09, 0x00, 0x01});  // Set Reply Mode: extended field
   t.E().ReadBuffer(0x60);
   t.S().FlushOutput();
   sent = t.TakeSent();
   EXPECT_EQ(Hex(Bytes(sent.begin(), sent.begin() + 15)), "60 40 40 29 02 C0 60 42 F2 C1 29 00 C2 C3 00");
-  t.E().SetReplyMode(C3270Engine::kReplyCharacter, {0x42});
+  t.Host({0xF3, 0x00, 0x06, 0x09, 0x00, 0x02, 0x42});  // character mode, foreground
   t.E().ReadBuffer(0x60);
   t.S().FlushOutput();
   sent = t.TakeSent();
