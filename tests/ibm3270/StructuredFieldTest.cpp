@@ -152,3 +152,23 @@ TEST(StructuredFields, LengthsTheRecordCannotHoldEndTheWalk) {
   t.Host(Concat(Header(0x00), Wsf({Bytes{0x00, 0x00, 0x01, 0xFF, 0x03, 0x00, 0x8A}})));
   EXPECT_EQ(Hex(t.TakeSent()), "00 00 00 00 00 88 00 04 81 FF FF FF EF");
 }
+
+TEST(StructuredFields, CharacterReplyModeAddsSetAttributeOrdersToReadModified) {
+  Session3270 t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore).Sf(kUnprotectedMdt).Text("A").Sa(0x42, 0xF4).Text("B")
+             .Sa(0x41, 0xF1).Text("C").Sa(0x42, 0x00).Sa(0x41, 0x00).Text("D"));
+  t.Host(Wsf({Field({0x09, 0x00, 0x02, 0x41, 0x42})}));  // character mode: highlighting, colour
+  t.TakeSent();
+  t.E().ReadModified(0x7D);
+  t.S().FlushOutput();
+  // SBA to the field, then an SA before every character whose named
+  // attributes differ from the character before it.
+  EXPECT_EQ(Hex(t.TakeSent()), "7D 40 40 11 40 C1 C1 28 42 F4 C2 28 41 F1 C3 28 41 00 28 42 00 C4 FF EF");
+  // Field mode again after a clear: no SA orders.
+  t.Host(HostRecord::EraseWrite(kWccRestore).Sf(kUnprotectedMdt).Text("A").Sa(0x42, 0xF4).Text("B"));
+  t.TakeSent();
+  t.E().ReadModified(0x7D);
+  t.S().FlushOutput();
+  EXPECT_EQ(Hex(t.TakeSent()), "7D 40 40 11 40 C1 C1 C2 FF EF");
+}
