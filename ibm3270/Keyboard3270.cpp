@@ -591,20 +591,86 @@ void C3270Engine::PasteText(std::string_view text) {
     s.Ui().Beep(platform::BeepKind::Exclamation);
     return;
   }
-  // Stream paste: tab and line feed go to the next input field; the paste
-  // stops at the first character that cannot be typed.
-  const int start = ps_->Wrap(s.Cursor());
+  C3270PresentationSpace& ps = *ps_;
+  const int size = ps.Size(), columns = ps.Columns();
+  const int start = ps.Wrap(s.Cursor());
+  const int startColumn = start % columns;
+  const unsigned mode = s.Profile().editOptions & kEditPasteModeMask;
   s.SetPasting(true);
-  for (char ch : text) {
-    if (ch == '\r') continue;
-    if (ch == '\t' || ch == '\n') {
-      Tab();
-    } else if (!TypeOne(static_cast<unsigned char>(ch))) {
-      break;
+  std::size_t i = 0;  // the next character of the text
+  int after = start;  // the cell after the last typed character
+
+  if (mode == kEditPasteStream) {
+    // Tab and line feed go to the next input field; the paste stops at the
+    // first character that cannot be typed or when the cursor comes round.
+    for (; i < text.size(); ++i) {
+      char ch = text[i];
+      if (ch == '\r') continue;
+      if (ch == '\t' || ch == '\n') {
+        Tab();
+      } else if (!TypeOne(static_cast<unsigned char>(ch))) {
+        break;
+      }
+      after = ps.Wrap(s.Cursor());
+      if (after == start) {
+        ++i;
+        break;
+      }
     }
-    if (ps_->Wrap(s.Cursor()) == start) break;
+  } else {
+    // Block and overlay block: the text keeps its shape, each line from the
+    // start column down the screen.
+    const bool overlay = mode == kEditPasteOverlayBlock;
+    int pos = start;
+    enum class Step { kTyped, kFailed, kRowEnded, kScreenEnded };
+    auto typeAt = [&](int code) {
+      const int row = pos / columns;
+      if (overlay) {  // protected cells are flowed around, consuming nothing
+        while (pos < size && !InputPosition(pos))
+          if (++pos / columns != row) return Step::kRowEnded;
+      }
+      if (pos >= size) return Step::kScreenEnded;
+      s.SetCursorPosition(pos, false);
+      if (!TypeOne(code)) return Step::kFailed;
+      after = ++pos;
+      return Step::kTyped;
+    };
+    while (i < text.size() && pos < size) {
+      const char ch = text[i];
+      const int row = pos / columns;
+      Step step = Step::kTyped;
+      if (ch == '\r') {
+        ++i;
+        continue;
+      }
+      if (ch == '\n') {
+        ++i;
+        pos = (row + 1) * columns + startColumn;
+        continue;
+      }
+      if (ch == '\t') {
+        // Blanks up to the next tab stop, every 8 columns from the start column.
+        do step = typeAt(' ');
+        while (step == Step::kTyped && pos / columns == row && (pos % columns - startColumn) % 8 != 0);
+      } else {
+        step = typeAt(static_cast<unsigned char>(ch));
+      }
+      if (step == Step::kFailed) break;
+      if (step == Step::kTyped) ++i;
+      if (step == Step::kScreenEnded || pos >= size) break;
+      // At the end of the row, or at a field attribute in block mode, the
+      // rest of the text line is skipped.
+      if (step == Step::kRowEnded || pos / columns != row || (!overlay && ps.Attribute(pos) != 0)) {
+        while (i < text.size() && text[i] != '\n') ++i;
+        if (i < text.size()) ++i;
+        pos = (row + 1) * columns + startColumn;
+      }
+    }
   }
+  // A character that could not be typed was not consumed.
+  s.SetPasteOffset(s.PasteOffset() + i);
   s.SetPasting(false);
+  s.SetCursorPosition((s.Profile().editOptions & kEditCursorAfterPaste) ? ps.Wrap(after) : start, true);
   Refresh();
 }
 

@@ -165,6 +165,9 @@ class CHostSession : public CMSslSocket {
   void SetInsertMode(bool on) { insertMode_ = on; }
   bool Pasting() const { return pasting_; }
   void SetPasting(bool on) { pasting_ = on; }
+  // How much of the clipboard text pasting has consumed (for Paste Continue).
+  std::size_t PasteOffset() const { return pasteOffset_; }
+  void SetPasteOffset(std::size_t n) { pasteOffset_ = n; }
   bool SelectionActive() const { return selectionActive_; }
   const CellRect& Selection() const { return selection_; }
   void SetSelection(const CellRect& r);
@@ -255,6 +258,7 @@ class CHostSession : public CMSslSocket {
   CellRect selection_;
   bool selectionActive_ = false;
   bool pasting_ = false;
+  std::size_t pasteOffset_ = 0;
   bool keyboardDisabled_ = false;
   bool fileTransferRunning_ = false;
   bool screenChanged_ = false;

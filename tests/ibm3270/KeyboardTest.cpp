@@ -284,7 +284,47 @@ TEST(Keyboard, SelectionCopyEraseAndPaste) {
   EXPECT_EQ(t.Row(0).substr(0, 10), " NAME     ");
   EXPECT_EQ(t.Ps().Character(6), 0x40);
   t.At(81);
+  t.S().Profile().editOptions = kEditPasteStream;  // line feeds go to the next input field
   t.E().PasteText("AB\r\nCD");
   EXPECT_EQ(t.Row(1).substr(1, 2), "AB");
   EXPECT_EQ(t.Row(0).substr(6, 2), "CD");
+}
+
+TEST(Keyboard, BlockPasteKeepsTheShapeOfTheText) {
+  Keys t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore).Sf(kUnprotected).Sba(400).Sf(kProtected));
+  t.At(81);
+  t.S().SetPasteOffset(0);
+  const std::string text = "AB\r\nCD\tE";
+  t.E().PasteText(text);  // block mode is the default
+  EXPECT_EQ(t.Row(1).substr(1, 2), "AB");
+  EXPECT_EQ(Trim(t.Row(2).substr(1)), "CD      E");  // the tab stop is column 1 + 8
+  EXPECT_EQ(t.S().Cursor(), 81);                     // back where the paste began
+  EXPECT_EQ(t.S().PasteOffset(), text.size());
+}
+
+TEST(Keyboard, OverlayPasteFlowsAroundProtectedCellsAndBlockPasteStopsThere) {
+  auto screen = [] {
+    return HostRecord::EraseWrite(kWccRestore).Sf(kUnprotected).Sba(10).Sf(kProtected).Text("XXXX")
+        .Sf(kUnprotected).Sba(100).Sf(kProtected);
+  };
+  Keys overlay;
+  ASSERT_TRUE(overlay.Ready());
+  overlay.Host(screen());
+  overlay.At(1);
+  overlay.S().Profile().editOptions = kEditPasteOverlayBlock | kEditCursorAfterPaste;
+  overlay.E().PasteText("ABCDEFGHIJKL");
+  EXPECT_EQ(overlay.Row(0).substr(1, 18), "ABCDEFGHI XXXX JKL");
+  EXPECT_EQ(overlay.S().Cursor(), 19);  // after the last pasted character
+  EXPECT_EQ(overlay.S().PasteOffset(), 12u);
+
+  Keys block;
+  ASSERT_TRUE(block.Ready());
+  block.Host(screen());
+  block.At(1);
+  block.E().PasteText("ABCDEFGHIJKL");
+  EXPECT_EQ(block.Row(0).substr(1, 18), "ABCDEFGHI XXXX    ");  // the line's rest is skipped
+  EXPECT_EQ(block.S().PasteOffset(), 12u);
+  EXPECT_EQ(block.S().Cursor(), 1);
 }
