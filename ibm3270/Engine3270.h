@@ -127,6 +127,7 @@ class C3270Engine : public TerminalEngine {
   void NvtKey(int id);
   void AidKey(std::uint8_t aid);
   bool TypeOne(int code);
+  bool QueuedWhileBusy(int kind, int value);
   bool StartAid(std::uint8_t aid);
   void MoveCursor(int position);
   void Tab();

@@ -80,11 +80,17 @@ void C3270Engine::KeyFunction(int id) {
     default:
       break;
   }
-  if (Locked(s) || (s.TypeAheadPending() && !s.Replaying())) {
-    if (!s.QueueTypeAhead(kTypeAheadKey, id)) LockKeyboard(kLockTypeAheadFull, true);
-    return;
-  }
+  if (QueuedWhileBusy(kTypeAheadKey, id)) return;
   PerformKey(id);
+}
+
+// A key while the keyboard is locked, or while older keys wait and no replay
+// runs, joins the type-ahead queue; a full queue locks with "?+".
+bool C3270Engine::QueuedWhileBusy(int kind, int value) {
+  CHostSession& s = *session_;
+  if (!Locked(s) && !(s.TypeAheadPending() && !s.Replaying())) return false;
+  if (!s.QueueTypeAhead(kind, value)) LockKeyboard(kLockTypeAheadFull, true);
+  return true;
 }
 
 void C3270Engine::TypeCharacter(int code) {
@@ -100,10 +106,7 @@ void C3270Engine::TypeCharacter(int code) {
     nvtLine_.push_back(static_cast<char>(c));
     return;
   }
-  if (Locked(s) || (s.TypeAheadPending() && !s.Replaying())) {
-    if (!s.QueueTypeAhead(kTypeAheadCharacter, code)) LockKeyboard(kLockTypeAheadFull, true);
-    return;
-  }
+  if (QueuedWhileBusy(kTypeAheadCharacter, code)) return;
   TypeOne(code);
 }
 
