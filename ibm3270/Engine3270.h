@@ -132,6 +132,7 @@ class C3270Engine : public TerminalEngine {
   void MoveCursor(int position);
   void Tab();
   void Backtab();
+  void StepToInputField(int direction);
   void Home();
   void Newline();
   void FieldEnd();

@@ -285,41 +285,27 @@ bool C3270Engine::TypeOne(int code) {
 
 // ------------------------------------------------------- cursor movement
 
-void C3270Engine::Tab() {
-  CHostSession& s = *session_;
-  const C3270PresentationSpace& ps = *ps_;
-  const int size = ps.Size();
-  const bool noWrap = (s.Profile().terminalOptions & kTermSuppressAutowrap) != 0;
-  int p = ps.Wrap(s.Cursor());
-  for (int n = 0; n < size; ++n) {
-    if (p == size - 1 && noWrap) {
-      LockKeyboard(kLockTypeAheadFull, false);
-      return;
-    }
-    p = ps.Wrap(p + 1);
-    const std::uint8_t before = ps.Attribute(p - 1 + size);
-    if (before != 0 && !(before & kFaProtected) && ps.Attribute(p) == 0) {
-      MoveCursor(p);
-      return;
-    }
-  }
-  MoveCursor(0);
-}
+void C3270Engine::Tab() { StepToInputField(1); }
 
-void C3270Engine::Backtab() {
+// From a field's first position Backtab goes to the previous field: the
+// target is the first input position strictly before the cursor.
+void C3270Engine::Backtab() { StepToInputField(-1); }
+
+// Moves to the first position of the next (+1) or previous (-1) input field;
+// with "Suppress Autowrap" the screen's edge locks instead of wrapping.
+void C3270Engine::StepToInputField(int direction) {
   CHostSession& s = *session_;
   const C3270PresentationSpace& ps = *ps_;
   const int size = ps.Size();
   const bool noWrap = (s.Profile().terminalOptions & kTermSuppressAutowrap) != 0;
+  const int edge = direction > 0 ? size - 1 : 0;
   int p = ps.Wrap(s.Cursor());
-  // The target is the first position of an input field strictly before the
-  // cursor: from a field's first position Backtab goes to the previous field.
   for (int n = 0; n < size; ++n) {
-    if (p == 0 && noWrap) {
+    if (p == edge && noWrap) {
       LockKeyboard(kLockTypeAheadFull, false);
       return;
     }
-    p = ps.Wrap(p - 1 + size);
+    p = ps.Wrap(p + direction + size);
     const std::uint8_t before = ps.Attribute(p - 1 + size);
     if (before != 0 && !(before & kFaProtected) && ps.Attribute(p) == 0) {
       MoveCursor(p);

@@ -83,10 +83,10 @@ def load(name):
         return SCENARIOS[name]
     if not os.path.isfile(name):
         raise LookupError(f"scenario file '{name}' does not exist")
-    spec = importlib.util.spec_from_file_location("corvina_scenario", name)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_file_location("corvina_scenario", name)
+    module = importlib.util.module_from_spec(found)
     try:
-        spec.loader.exec_module(module)
+        found.loader.exec_module(module)
     except Exception as error:
         raise LookupError(f"scenario file '{name}' cannot be loaded: {error!r}") from None
     if not callable(getattr(module, "run", None)):
