@@ -5,11 +5,6 @@
 namespace corvina::platform {
 
 constexpr int kWsaBase = 10000;           // also "no standard name"
-constexpr int kWsaEWouldBlock = 10035;
-constexpr int kWsaEInProgress = 10036;
-constexpr int kWsaEConnReset = 10054;
-constexpr int kWsaETimedOut = 10060;
-constexpr int kWsaEConnRefused = 10061;
 constexpr int kWsaHostNotFound = 11001;   // name lookup failed
 constexpr int kWsaTryAgain = 11002;       // name lookup failed for now
 
