@@ -18,11 +18,17 @@ class Canvas {
   // The screen size of this paint; a canvas that keeps its picture starts
   // over when it changed.
   virtual void BeginPaint(int /*rows*/, int /*columns*/) {}
+  // Before the runs of a row: how the row is drawn (double-width rows get
+  // only their first columns / 2 cells; double-height bottoms none).
+  virtual void BeginRow(int /*row*/, LineSize /*size*/) {}
   // Latin-1 text, one character per cell, from the cell at row and column.
   virtual void DrawText(int row, int column, std::string_view latin1, const CellLook& look) = 0;
   virtual void DrawGlyph(int row, int column, std::uint8_t glyph, const CellLook& look) = 0;
   // The operator information area line; empty when none is shown.
   virtual void DrawOia(std::string_view latin1) = 0;
+  // The scroll-back view (a scroll bar): history lines above the screen and
+  // how far back the view is; both 0 when there is no history.
+  virtual void DrawScrollBack(int /*historyLines*/, int /*offset*/) {}
   virtual void DrawCursor(int /*row*/, int /*column*/, bool /*visible*/) {}
   virtual void EndPaint() {}
 };

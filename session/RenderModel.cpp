@@ -11,6 +11,7 @@ void RenderModel::Resize(int rows, int columns) {
   columns_ = std::max(0, columns);
   cells_.assign(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_), RenderCell{});
   changed_.assign(static_cast<std::size_t>(rows_), Span{});
+  lineSizes_.assign(static_cast<std::size_t>(rows_), LineSize::kNormal);
   MarkAllChanged();
 }
 
@@ -36,6 +37,36 @@ void RenderModel::MarkChanged(int row, int column) {
   }
   s.first = std::min(s.first, column);
   s.last = std::max(s.last, column);
+}
+
+void RenderModel::SetLineSize(int row, LineSize size) {
+  if (row < 0 || row >= rows_) return;
+  LineSize& l = lineSizes_[static_cast<std::size_t>(row)];
+  if (l == size) return;
+  l = size;
+  changed_[static_cast<std::size_t>(row)] = Span{0, columns_ - 1};
+}
+
+LineSize RenderModel::RowLineSize(int row) const {
+  if (row < 0 || row >= rows_) return LineSize::kNormal;
+  return lineSizes_[static_cast<std::size_t>(row)];
+}
+
+int RenderModel::DrawnColumns(int row) const {
+  switch (RowLineSize(row)) {
+    case LineSize::kNormal: return columns_;
+    case LineSize::kDoubleHeightBottom: return 0;
+    default: return columns_ / 2;
+  }
+}
+
+void RenderModel::SetScrollBack(int historyLines, int offset) {
+  historyLines = std::max(0, historyLines);
+  offset = std::clamp(offset, 0, historyLines);
+  if (historyLines == historyLines_ && offset == viewOffset_) return;
+  historyLines_ = historyLines;
+  viewOffset_ = offset;
+  scrollBackChanged_ = true;
 }
 
 void RenderModel::SetCursor(int row, int column, bool visible) {
@@ -85,11 +116,13 @@ bool RenderModel::Changed() const { return oiaChanged_ || !ChangedRect().Empty()
 void RenderModel::MarkAllChanged() {
   for (Span& s : changed_) s = Span{0, columns_ - 1};
   oiaChanged_ = true;
+  scrollBackChanged_ = true;
 }
 
 void RenderModel::ClearChanges() {
   for (Span& s : changed_) s = Span{};
   oiaChanged_ = false;
+  scrollBackChanged_ = false;
 }
 
 void RenderModel::ForEachRun(int row, int firstColumn, int lastColumn,
@@ -126,6 +159,9 @@ void PaintModel(RenderModel& model, Canvas& canvas) {
   for (int row = 0; row < model.Rows(); ++row) {
     int first = onlyChanges ? model.FirstChangedColumn(row) : 0;
     int last = onlyChanges ? model.LastChangedColumn(row) : model.Columns() - 1;
+    last = std::min(last, model.DrawnColumns(row) - 1);
+    if (first > last) continue;
+    canvas.BeginRow(row, model.RowLineSize(row));
     model.ForEachRun(row, first, last, [&](const RenderRun& run) {
       if (run.glyph != kNoGlyph)
         canvas.DrawGlyph(run.row, run.column, run.glyph, run.look);
@@ -134,6 +170,8 @@ void PaintModel(RenderModel& model, Canvas& canvas) {
     });
   }
   if (!onlyChanges || model.OiaChanged()) canvas.DrawOia(model.Oia());
+  if (!onlyChanges || model.ScrollBackChanged())
+    canvas.DrawScrollBack(model.HistoryLines(), model.ViewOffset());
   canvas.DrawCursor(model.CursorRow(), model.CursorColumn(), model.CursorVisible());
   canvas.EndPaint();
   if (onlyChanges) model.ClearChanges();

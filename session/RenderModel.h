@@ -38,6 +38,11 @@ inline constexpr std::uint8_t kNoGlyph = 0xFF;
 inline constexpr std::uint8_t kInputMarkEntry = 11;
 inline constexpr std::uint8_t kOiaEntry = 1;
 
+// How a row is drawn. Double width shows the first columns / 2 cells, each
+// two cells wide; a double-height line is drawn from its top row over the
+// row below, which is marked kDoubleHeightBottom and never drawn itself.
+enum class LineSize : std::uint8_t { kNormal, kDoubleWidth, kDoubleHeightTop, kDoubleHeightBottom };
+
 // Colours and flags: cells with equal looks are drawn as one run.
 struct CellLook {
   std::uint8_t foreground = 0;  // colour-scheme entry of the text
@@ -79,6 +84,20 @@ class RenderModel {
   int CursorColumn() const { return cursorColumn_; }
   bool CursorVisible() const { return cursorVisible_; }
 
+  // A row's line size; a change marks the whole row changed.
+  void SetLineSize(int row, LineSize size);
+  LineSize RowLineSize(int row) const;
+  // The columns of a row that are drawn: all, or the first half of a
+  // double-size row.
+  int DrawnColumns(int row) const;
+
+  // The scroll-back view: how many history lines the view can show above
+  // the screen, and how far back it shows (0: the live screen).
+  void SetScrollBack(int historyLines, int offset);
+  int HistoryLines() const { return historyLines_; }
+  int ViewOffset() const { return viewOffset_; }
+  bool ScrollBackChanged() const { return scrollBackChanged_; }
+
   // The operator information area line under the screen (Latin-1); an
   // empty text means none is shown.
   void SetOia(std::string_view text);
@@ -110,6 +129,9 @@ class RenderModel {
     int first = 0, last = -1;
   };
   std::vector<Span> changed_;
+  std::vector<LineSize> lineSizes_;
+  int historyLines_ = 0, viewOffset_ = 0;
+  bool scrollBackChanged_ = false;
   int cursorRow_ = 0, cursorColumn_ = 0;
   bool cursorVisible_ = false;
   std::string oia_;

@@ -73,6 +73,36 @@ TEST(RenderModel, TextCanvasKeepsThePictureAcrossPartialPaints) {
   EXPECT_EQ(canvas.Lines(), (std::vector<std::string>{"  "}));
 }
 
+TEST(RenderModel, LineSizesLimitWhatIsDrawnAndScrollBackIsClamped) {
+  struct Recorder : Canvas {
+    std::vector<std::string> calls;
+    bool KeepsPicture() const override { return true; }
+    void BeginRow(int row, LineSize size) override {
+      calls.push_back("row" + std::to_string(row) + "/" + std::to_string(static_cast<int>(size)));
+    }
+    void DrawText(int row, int column, std::string_view t, const CellLook&) override {
+      calls.push_back(std::to_string(row) + "," + std::to_string(column) + ":" + std::string(t));
+    }
+    void DrawGlyph(int, int, std::uint8_t, const CellLook&) override {}
+    void DrawOia(std::string_view) override {}
+    void DrawScrollBack(int history, int offset) override {
+      calls.push_back("sb" + std::to_string(history) + "/" + std::to_string(offset));
+    }
+  } canvas;
+  RenderModel m;
+  m.Resize(3, 6);
+  m.SetLineSize(0, LineSize::kDoubleWidth);
+  m.SetLineSize(1, LineSize::kDoubleHeightTop);
+  m.SetLineSize(2, LineSize::kDoubleHeightBottom);
+  m.SetScrollBack(4, 9);  // offset clamped to the history
+  PaintModel(m, canvas);
+  EXPECT_EQ(canvas.calls, (std::vector<std::string>{"row0/1", "0,0:   ", "row1/2", "1,0:   ", "sb4/4"}));
+  canvas.calls.clear();
+  m.SetLineSize(2, LineSize::kNormal);  // the whole row is drawn again
+  PaintModel(m, canvas);
+  EXPECT_EQ(canvas.calls, (std::vector<std::string>{"row2/0", "2,0:      "}));
+}
+
 TEST(Oia, LineLayoutAndLockTexts) {
   OiaStatus s;
   s.extended = true;
