@@ -3,6 +3,7 @@
 #include "config/SessionProfile.h"
 #include "ibm3270/Engine3270.h"
 #include "session/LineModeEngine.h"
+#include "vt/VtEngine.h"
 
 namespace corvina::app {
 
@@ -13,9 +14,14 @@ std::unique_ptr<TerminalEngine> CreateEngine(unsigned mode) {
       return std::make_unique<C3270Engine>();
     case kKind3270Printer:
       return nullptr;  // the 3270 printer variant is not built in yet
+    case kKindAnsi:
+    case kKindVt100:
+    case kKindVt220:
+      return std::make_unique<CVtEngine>();
     default:
       break;
   }
+  // Line mode keeps the minimal engine.
   if (IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
   return nullptr;
 }

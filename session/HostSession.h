@@ -63,6 +63,9 @@ struct SessionEnvironment {
   const platform::IniFile* settings = nullptr;
   // Where profiles' code-page file names are found.
   std::string codePageFolder = {};
+  // The data folder (ends in "/"; empty: the working folder), for the files
+  // an engine writes.
+  std::string dataFolder = {};
 };
 
 // Type-ahead entry kinds.
@@ -96,6 +99,7 @@ class CHostSession : public CMSslSocket {
   // The session's EBCDIC translation (the built-in table until a file loads).
   const CCorvinaCodePage& CodePage() const { return codePage_; }
   SessionFrame& Frame() { return env_.frame; }
+  const std::string& DataFolder() const { return env_.dataFolder; }
 
   // Output, used by the Telnet layer and the engines.
   void QueueOutput(std::span<const std::uint8_t> bytes);
