@@ -24,6 +24,7 @@
 #include "session/HostSession.h"
 #include "session/TextCanvas.h"
 #include "session/TlsContexts.h"
+#include "vt/VtEngine.h"
 
 using namespace corvina;
 
@@ -60,12 +61,12 @@ struct SessionReport {
   std::string mode;
   std::string deviceName;
   std::vector<std::string> rows;  // Latin-1; printed without trailing blanks
-  // A 3270 screen as it is drawn (UTF-8), printed whole, and on request one
+  // A 3270 or VT screen as it is drawn (UTF-8), printed whole, and on request one
   // line per field: its attribute described, the attribute byte and
   // extended attribute word, and its text.
-  std::vector<std::string> screen3270;
+  std::vector<std::string> screen;
   std::optional<std::vector<std::string>> fields3270;
-  std::string oia3270;  // on request
+  std::string oiaLine;  // on request
 };
 
 class CliObserver final : public app::SessionTableObserver {
@@ -88,6 +89,14 @@ void CliObserver::SessionClosing(CHostSession& s) {
   if (&s == commandLineSession) commandLineSession = nullptr;
   std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
   SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}, {}};
+  if (auto* vt = dynamic_cast<CVtEngine*>(s.Engine())) {
+    TextCanvas canvas;
+    vt->Paint(canvas);
+    r.screen = canvas.Lines();
+    if (oia_) r.oiaLine = platform::Latin1ToUtf8(vt->OiaLine());
+    reports_.push_back(std::move(r));
+    return;
+  }
   auto* engine = dynamic_cast<C3270Engine*>(s.Engine());
   if (!engine) {
     r.rows = s.ScreenRows();
@@ -96,8 +105,8 @@ void CliObserver::SessionClosing(CHostSession& s) {
   }
   TextCanvas canvas;
   engine->Paint(canvas);
-  r.screen3270 = canvas.Lines();
-  if (oia_) r.oia3270 = engine->OiaLine();
+  r.screen = canvas.Lines();
+  if (oia_) r.oiaLine = engine->OiaLine();
   if (fields_) {
     r.fields3270.emplace();
     const C3270PresentationSpace& screen = engine->Screen();
@@ -136,8 +145,8 @@ void CliObserver::Print(bool quiet) {
       if (!r.deviceName.empty()) std::cerr << prefix << "Device name: " << platform::Latin1ToUtf8(r.deviceName) << "\n";
     }
     if (several) std::cout << "--- " << title << " ---\n";
-    for (const std::string& line : r.screen3270) std::cout << line << '\n';
-    if (!r.oia3270.empty()) std::cout << r.oia3270 << '\n';
+    for (const std::string& line : r.screen) std::cout << line << '\n';
+    if (!r.oiaLine.empty()) std::cout << r.oiaLine << '\n';
     if (r.fields3270) {
       std::cout << "\nFields:\n";
       for (const std::string& line : *r.fields3270) std::cout << line << '\n';

@@ -380,9 +380,9 @@ void CVtTerminal::BackTab(int n) {
 
 // ----------------------------------------------------------------- erasing
 
+// Erasing leaves a pending wrap pending, as the references do.
 void CVtTerminal::EraseDisplay(int how, bool spareProtected) {
   const int rows = screen_.Rows(), columns = screen_.Columns();
-  pendingWrap_ = false;
   switch (how) {
     case 0:
       EraseLine(0, spareProtected);
@@ -413,7 +413,6 @@ void CVtTerminal::EraseDisplay(int how, bool spareProtected) {
 
 void CVtTerminal::EraseLine(int how, bool spareProtected) {
   const int columns = screen_.Columns();
-  pendingWrap_ = false;
   switch (how) {
     case 0: screen_.Erase(row_, column_, columns - 1, Blank(), spareProtected); break;
     case 1: screen_.Erase(row_, 0, column_, Blank(), spareProtected); break;
@@ -473,11 +472,9 @@ void CVtTerminal::Invoke() {
 void CVtTerminal::SaveCursor() {
   saved_.row = row_;
   saved_.column = column_;
-  saved_.pendingWrap = pendingWrap_;
   saved_.rendition = rendition_;
   saved_.colours = colours_;
   saved_.protect = protect_;
-  saved_.originMode = originMode_;
   saved_.shift = shift_;
   saved_.sets = sets_;
 }
@@ -486,12 +483,10 @@ void CVtTerminal::RestoreCursor() {
   rendition_ = saved_.rendition;
   colours_ = saved_.colours;
   protect_ = saved_.protect;
-  originMode_ = saved_.originMode;
   shift_ = saved_.shift;
   sets_ = saved_.sets;
   Invoke();
-  MoveTo(saved_.row, saved_.column);
-  pendingWrap_ = saved_.pendingWrap && column_ == LineWidth() - 1;
+  MoveTo(saved_.row, saved_.column);  // a pending wrap is not restored
 }
 
 // -------------------------------------------------------------- sequences

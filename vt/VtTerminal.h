@@ -169,9 +169,8 @@ class CVtTerminal final : private VtParserListener {
 
   struct Saved {
     int row = 0, column = 0;
-    bool pendingWrap = false;
     std::uint8_t rendition = 0, colours = kDefaultColours;
-    bool protect = false, originMode = false;
+    bool protect = false;
     int shift = 0;
     std::array<char, 4> sets{{'B', 'B', 'B', 'B'}};
   } saved_;

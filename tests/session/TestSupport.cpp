@@ -97,6 +97,7 @@ CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, 
                                std::chrono::milliseconds handshake) {
   SessionEnvironment env{loop, ui, clock, *this,
                          [this](unsigned mode) -> std::unique_ptr<TerminalEngine> {
+                           if (engines) return engines(mode);
                            if (lineModeEngine && IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
                            return MakeRecordingEngine(engineLog);
                          },

@@ -63,6 +63,7 @@ class TestFrame : public SessionFrame {
   int saves = 0;
   EngineLog engineLog;
   bool lineModeEngine = false;  // VT modes get the line-mode engine
+  EngineFactory engines;        // when set, makes every engine
 
   // Connects a session with this profile; the frame owns it until it closes.
   CHostSession& Start(std::shared_ptr<CCorvinaSessionProfile> profile, TlsContexts* tls = nullptr,
