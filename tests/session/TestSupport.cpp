@@ -102,6 +102,7 @@ CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, 
                            return MakeRecordingEngine(engineLog);
                          },
                          tls, handshake, &settings};
+  env.dataFolder = dataFolder;
   session_ = std::make_unique<CHostSession>(1, std::move(profile), env);
   CHostSession* s = session_.get();  // stays alive until the next turn even when closed
   if (!s->Connect()) CloseSession(*s);

@@ -64,6 +64,7 @@ class TestFrame : public SessionFrame {
   EngineLog engineLog;
   bool lineModeEngine = false;  // VT modes get the line-mode engine
   EngineFactory engines;        // when set, makes every engine
+  std::string dataFolder;       // the sessions' data folder
 
   // Connects a session with this profile; the frame owns it until it closes.
   CHostSession& Start(std::shared_ptr<CCorvinaSessionProfile> profile, TlsContexts* tls = nullptr,

@@ -3,8 +3,6 @@
 // agree and ours does not, unless differential-allow.txt lists it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <random>
 
 #include "../session/TestSupport.h"
@@ -144,7 +142,6 @@ void CheckAgainstReferences(const std::vector<Stream>& streams) {
   for (std::size_t i = 0; i < streams.size(); ++i) {
     ASSERT_FALSE(streams[i].bytes.empty()) << streams[i].name;
     const Snapshot ours = RunOurs(streams[i], kRows, kColumns);
-    if (std::getenv("CORVINA_TRACE_STREAMS")) std::fprintf(stderr, "%s\n", streams[i].name.c_str());
     const Snapshot vterm = RunLibvterm(streams[i], kRows, kColumns);
     std::string report;
     int shown = 0;
@@ -170,39 +167,3 @@ TEST(Differential, RecordedSessions) { CheckAgainstReferences(Recordings()); }
 
 TEST(Differential, RandomStreams) { CheckAgainstReferences(RandomStreams(60, 14)); }
 
-TEST(Differential, DISABLED_Bisect) {
-  const char* which = std::getenv("CORVINA_BISECT");
-  if (!which) return;
-  auto streams = RandomStreams(60, 14);
-  const Stream& s = streams[static_cast<std::size_t>(std::atoi(which))];
-  std::string why;
-  std::size_t lo = 1, hi = s.bytes.size();
-  const AllowList allow = AllowList::Load(CORVINA_SOURCE_DIR "/tests/vt/differential-allow.txt");
-  auto diffs = [&](const Stream& p) {
-    auto x = RunXterm({p}, kRows, kColumns, &why);
-    std::vector<Difference> out;
-    for (auto& d : Compare(RunOurs(p, kRows, kColumns), RunLibvterm(p, kRows, kColumns), (*x)[0]))
-      if (!allow.Allows(d)) out.push_back(d);
-    return out;
-  };
-  auto bad = [&](std::size_t n) { return !diffs(Stream{s.name, s.bytes.substr(0, n)}).empty(); };
-  while (lo < hi) {
-    std::size_t mid = (lo + hi) / 2;
-    if (bad(mid)) hi = mid; else lo = mid + 1;
-  }
-  std::string tail = s.bytes.substr(lo > 120 ? lo - 120 : 0, std::min<std::size_t>(lo, 120));
-  for (char& c : tail) if (c == 0x1B) c = '~';
-  Stream p{s.name, s.bytes.substr(0, lo)};
-  auto d = diffs(p);
-  std::printf("first bad at %zu: ...%s\n%s %d,%d %s\n", lo, tail.c_str(), d[0].aspect.c_str(), d[0].row, d[0].column, d[0].detail.c_str());
-  auto o = RunOurs(p, kRows, kColumns), v = RunLibvterm(p, kRows, kColumns);
-  std::printf("ours cursor %d,%d vterm %d,%d\n", o.cursorRow, o.cursorColumn, v.cursorRow, v.cursorColumn);
-  auto xx = RunXterm({p}, kRows, kColumns, &why);
-  const RefCell &c1 = o.At(d[0].row, d[0].column), &c2 = v.At(d[0].row, d[0].column), &c3 = (*xx)[0].At(d[0].row, d[0].column);
-  std::printf("cell ours %u/%d/%d/%u vterm %u/%d/%d/%u xterm %u/%d/%d/%u\n", (unsigned)c1.ch, c1.fg, c1.bg, c1.flags,
-              (unsigned)c2.ch, c2.fg, c2.bg, c2.flags, (unsigned)c3.ch, c3.fg, c3.bg, c3.flags);
-  for (int c = 0; c < kColumns; ++c) std::printf("%u", o.At(d[0].row, c).flags);
-  std::printf("\n");
-  for (int c = 0; c < kColumns; ++c) std::printf("%u", v.At(d[0].row, c).flags);
-  std::printf("\n");
-}

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "../session/TestSupport.h"
 #include "References.h"
 #include "keyboard/KeyFunctions.h"
@@ -97,16 +94,14 @@ TEST(Vttest, MenusOneToThreeMatchTheReferences) {
   ASSERT_TRUE(settle(0)) << "no vttest menu";
   std::vector<Shot> shots;
   for (char menu : {'1', '2', '3'}) {
+    // vttest's answers end with LF: after one of its raw-mode screens
+    // telnetd hands the NUL of a Return's CR NUL on to it as input.
     std::size_t before = stream.size();
     session.OnCharacter(menu);
     session.OnKeyFunction(kf::vt::kLineFeed);
     for (int screen = 1; screen <= 40; ++screen) {
       ASSERT_TRUE(settle(before)) << "menu " << menu << " screen " << screen << " did not settle";
-      if (screenHas("Enter choice number") && !screenHas("Push <RETURN>")) {
-        if (std::getenv("CORVINA_TRACE_STREAMS"))
-          for (const std::string& row : session.ScreenRows()) std::fprintf(stderr, "%s|\n", row.c_str());
-        break;
-      }
+      if (screenHas("Enter choice number") && !screenHas("Push <RETURN>")) break;
       before = stream.size();
       shots.push_back({OurSnapshot(engine->Terminal(), std::string("vttest-") + menu + "-" + std::to_string(screen)),
                        stream.size()});
