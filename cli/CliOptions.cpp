@@ -254,7 +254,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       const Answer all[] = {Answer::Yes, Answer::No, Answer::Ok, Answer::Cancel, Answer::Abort, Answer::Retry,
                             Answer::Ignore};
       const Answer* answer = std::find_if(std::begin(all), std::end(all),
-                                          [&](Answer a) { return EqualsNoCase(value, platform::AnswerName(a)); });
+                                          [&](Answer each) { return EqualsNoCase(value, platform::AnswerName(each)); });
       if (answer == std::end(all)) {
         *error = "Invalid answer \"" + value + "\" (yes, no, ok, cancel, abort, retry or ignore)";
         return std::nullopt;
@@ -287,6 +287,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
   if (!ToLatin1("the command line", &o.target, error)) return std::nullopt;
   if (!o.steps.empty() && o.target.empty()) {
     *error = "Keyboard steps need a session: name a profile, a session file or a host";
+    return std::nullopt;
+  }
+  // The trace is of the command line's session; without one it would stay empty.
+  if (!o.traceFile.empty() && o.target.empty()) {
+    *error = "--trace needs a session: name a profile, a session file or a host";
     return std::nullopt;
   }
   if (o.traceText && o.traceFile.empty()) {

@@ -491,6 +491,8 @@ TEST(CliOptions, SessionKindsAnswersAndTextsInLatin1) {
   ASSERT_TRUE(typed);
   EXPECT_EQ(typed->target, "Caf\xE9");
   EXPECT_EQ(typed->steps, (std::vector<CliStep>{{CliStep::kType, "\xE9"}, {CliStep::kWaitText, "Men\xFC"}}));
+  EXPECT_FALSE(Parse({"--trace", "t.trc"}, &e));  // would trace nothing, yet write the file
+  EXPECT_EQ(e, "--trace needs a session: name a profile, a session file or a host");
   EXPECT_FALSE(Parse({"--type", "5 \xE2\x82\xAC", "host"}, &e));
   EXPECT_EQ(e, "The text \"5 \xE2\x82\xAC\" of --type holds characters that Latin-1 lacks");
 }
