@@ -72,14 +72,10 @@ std::string Quote(const std::string& arg) {
   return q + "'";
 }
 
-// Runs corvina-cli in the sandbox with a time limit; standard error is merged into out.
-Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
-  std::string cmd = "timeout 30";
-  for (const auto& a : box.Args()) cmd += " " + Quote(a);
-  for (const auto& a : args) cmd += " " + Quote(a);
-  cmd += " 2>&1";
+// Runs a shell command; standard error is merged into out.
+Result RunShell(const std::string& cmd) {
   Result r{-1, {}};
-  FILE* f = ::popen(cmd.c_str(), "r");
+  FILE* f = ::popen((cmd + " 2>&1").c_str(), "r");
   if (!f) return r;
   std::array<char, 4096> buf;
   std::size_t n;
@@ -87,6 +83,14 @@ Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
   int st = ::pclose(f);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
+}
+
+// Runs corvina-cli in the sandbox with a time limit.
+Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
+  std::string cmd = "timeout 30";
+  for (const auto& a : box.Args()) cmd += " " + Quote(a);
+  for (const auto& a : args) cmd += " " + Quote(a);
+  return RunShell(cmd);
 }
 
 // A port that takes connections into its backlog and never answers.
@@ -503,16 +507,8 @@ TEST(CliProgram, ANewUserRunWritesOnlyUnderTheXdgFolders) {
   std::filesystem::create_directories(home);
   std::filesystem::create_directories(cwd);
   const auto run = [&](const std::string& args) {
-    const std::string cmd = "cd " + Quote(cwd) + " && timeout 30 env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u " +
-                            "CORVINA_SETTINGS HOME=" + Quote(home) + " XDG_RUNTIME_DIR=" + Quote(root) + " " + kCli +
-                            " " + args + " 2>&1";
-    Result r{-1, {}};
-    FILE* f = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    std::size_t n;
-    while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
-    r.status = f ? WEXITSTATUS(::pclose(f)) : -1;
-    return r;
+    return RunShell("cd " + Quote(cwd) + " && timeout 30 env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u CORVINA_SETTINGS" +
+                    " HOME=" + Quote(home) + " XDG_RUNTIME_DIR=" + Quote(root) + " " + kCli + " " + args);
   };
   const auto files = [](const std::string& folder) {
     std::vector<std::string> all;
@@ -565,7 +561,8 @@ TEST(CliProgram, RefusesWhatItCannotRunAndSaysWhy) {
   EXPECT_FALSE(Contains(vt.out, "Connected")) << vt.out;
   auto word = RunCli(box, {"Prdo"});
   EXPECT_EQ(word.status, 1) << word.out;
-  EXPECT_TRUE(Contains(word.out, "\"Prdo\" is neither a session profile in " + box.Data() + " nor a host.")) << word.out;
+  EXPECT_TRUE(Contains(word.out, "\"Prdo\" is neither a session profile in " + box.Data() + " nor a host."))
+      << word.out;
   EXPECT_TRUE(box.DataFiles().empty());
   auto missing = RunCli(box, {"--show-profile", box.Data() + "gone.tsp"});
   EXPECT_EQ(missing.status, 1);
