@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -87,8 +86,6 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
   SequenceOverride override_;
   int viewOffset_ = 0;
   bool running_ = false;
-  bool jobEnded_ = false;  // a print job ended while the data was processed
-  bool printedRaw_ = false;
 };
 
 }  // namespace corvina

@@ -61,7 +61,6 @@ void CVtScreen::ScrollUp(int top, int bottom, int n, VtCell blank, bool intoHist
       // (the oldest history line, or a spare one) becomes the last row.
       top_ = (top_ + 1) % capacity_;
       inUse_ = std::min(capacity_, inUse_ + 1);
-      ++scrolledOff_;
       for (int r = rows_ - 1; r > bottom; --r) CopyLine(r, r - 1);
       BlankLine(bottom, blank);
     }

@@ -63,8 +63,6 @@ class CVtScreen {
   int HistoryCapacity() const { return capacity_ - rows_; }
   // History lines in use (lines in use minus rows).
   int HistoryLines() const { return inUse_ - rows_; }
-  // Every line that ever entered the history (to follow growth).
-  std::uint64_t LinesScrolledOff() const { return scrolledOff_; }
 
   // Row from -HistoryLines() to Rows() - 1; others are clamped.
   VtCell* Line(int row) { return &cells_[Index(row) * static_cast<std::size_t>(columns_)]; }
@@ -93,7 +91,6 @@ class CVtScreen {
 
   int rows_ = 0, columns_ = 0, capacity_ = 0, inUse_ = 0;
   int top_ = 0;  // ring index of screen row 0
-  std::uint64_t scrolledOff_ = 0;
   std::vector<VtCell> cells_;
   std::vector<std::uint8_t> sizes_;
 };

@@ -75,11 +75,6 @@ void CVtTerminal::Start(const VtConfig& config) {
   Reset();
 }
 
-void CVtTerminal::SetHistory(int lines) {
-  config_.history = lines;
-  screen_.Resize(screen_.Rows(), screen_.Columns(), lines);
-}
-
 const std::string& CVtTerminal::UserKey(int index) const {
   static const std::string none;
   return index >= 0 && index < kUserKeyCount ? userKeys_[static_cast<std::size_t>(index)] : none;
@@ -118,7 +113,6 @@ void CVtTerminal::Reset() {
   tabs_.assign(static_cast<std::size_t>(screen_.Columns()), false);
   for (std::size_t c = 8; c < tabs_.size(); c += 8) tabs_[c] = true;
   printerController_ = autoPrint_ = false;
-  controllerMatch_ = 0;
   controllerPending_.clear();
   if (wasPrinting) host_.PrinterJobEnd();
   leds_ = 0;
@@ -164,14 +158,15 @@ void CVtTerminal::Feed(std::span<const std::uint8_t> bytes) {
 
 void CVtTerminal::StartPrinterController() {
   printerController_ = true;
-  controllerMatch_ = 0;
   controllerPending_.clear();
   parser_.Stop();  // the bytes after this sequence go to the printer
 }
 
-// Everything goes to the printer except the CSI 4 i that ends the mode.
+// Everything goes to the printer except the CSI 4 i that ends the mode; a
+// part of it that a piece of data ends with is held back for the next.
 void CVtTerminal::FeedPrinterController(std::span<const std::uint8_t> bytes, std::size_t& i) {
   static constexpr std::string_view kOff7 = "\x1B[4i", kOff8 = "\x9B" "4i";
+  auto introducer = [&](char b) { return b == kOff7[0] || (parser_.C1Controls() && b == kOff8[0]); };
   std::size_t start = i;
   auto flush = [&](std::size_t end) {
     if (end > start)
@@ -179,39 +174,33 @@ void CVtTerminal::FeedPrinterController(std::span<const std::uint8_t> bytes, std
   };
   while (i < bytes.size()) {
     const char b = static_cast<char>(bytes[i]);
-    if (controllerMatch_ == 0 && b != kOff7[0] && !(parser_.C1Controls() && b == kOff8[0])) {
+    if (controllerPending_.empty() && !introducer(b)) {
       ++i;
       continue;
     }
     flush(i);
-    start = i + 1;
-    ++i;
+    start = ++i;
     controllerPending_.push_back(b);
     const std::string_view want = controllerPending_[0] == kOff7[0] ? kOff7 : kOff8;
-    if (controllerPending_.size() <= want.size() && want.substr(0, controllerPending_.size()) == controllerPending_) {
-      controllerMatch_ = controllerPending_.size();
-      if (controllerMatch_ == want.size()) {
+    if (want.substr(0, controllerPending_.size()) == controllerPending_) {
+      if (controllerPending_.size() == want.size()) {
         printerController_ = false;
-        controllerMatch_ = 0;
         controllerPending_.clear();
         host_.PrinterJobEnd();
         return;
       }
       continue;
     }
-    // Not the end: what was held back is printed, and a new ESC may start a match.
+    // Not the end: what was held back is printed; this byte may begin a new match.
     std::string held;
     held.swap(controllerPending_);
-    controllerMatch_ = 0;
     const char last = held.back();
     held.pop_back();
     host_.PrinterData(held);
-    if (last == kOff7[0] || (parser_.C1Controls() && last == kOff8[0])) {
+    if (introducer(last))
       controllerPending_.push_back(last);
-      controllerMatch_ = 1;
-    } else {
+    else
       host_.PrinterData(std::string_view(&last, 1));
-    }
   }
   flush(i);
 }
@@ -248,7 +237,7 @@ void CVtTerminal::PutCharacter(std::uint8_t shown) {
   if (pendingWrap_) {
     if (autowrap_ || config_.lineWrap) {
       column_ = 0;
-      LineFeed();
+      Index();
       width = LineWidth();
     }
     pendingWrap_ = false;
@@ -289,7 +278,7 @@ void CVtTerminal::Execute(std::uint8_t c) {
     case 0x0B:
     case 0x0C:
       if (autoPrint_) AutoPrintLine();
-      LineFeed();
+      Index();
       if (newLineMode_) column_ = 0;
       break;
     case 0x0D:
@@ -310,8 +299,6 @@ void CVtTerminal::Execute(std::uint8_t c) {
 }
 
 // ---------------------------------------------------------------- movement
-
-void CVtTerminal::LineFeed() { Index(); }
 
 void CVtTerminal::Index() {
   pendingWrap_ = false;
@@ -359,7 +346,7 @@ void CVtTerminal::CursorDown(int n) {
 void CVtTerminal::ForwardTab(int n) {
   if (pendingWrap_ && config_.kind == kVtAnsi && (autowrap_ || config_.lineWrap)) {
     column_ = 0;
-    LineFeed();
+    Index();
   }
   const int last = LineWidth() - 1;
   n = std::min(n, screen_.Columns());

@@ -60,7 +60,6 @@ class CVtTerminal final : private VtParserListener {
   void Feed(std::string_view bytes) {
     Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   }
-  void SetHistory(int lines);
 
   const VtConfig& Config() const { return config_; }
   const CVtScreen& Screen() const { return screen_; }
@@ -78,6 +77,7 @@ class CVtTerminal final : private VtParserListener {
   bool KeyboardLocked() const { return keyboardLocked_; }
   bool OriginMode() const { return originMode_; }
   bool Autowrap() const { return autowrap_; }
+  bool Autorepeat() const { return autorepeat_; }
   bool CursorVisible() const { return cursorVisible_; }
   bool ScreenReverse() const { return screenReverse_; }
   bool PrinterController() const { return printerController_; }
@@ -113,7 +113,6 @@ class CVtTerminal final : private VtParserListener {
   void DefineUserKeys(const VtSequence& s, std::string_view data);
 
   void PutCharacter(std::uint8_t shown);
-  void LineFeed();
   void Index();
   void ReverseIndex();
   void ScrollUp(int n);
@@ -179,8 +178,7 @@ class CVtTerminal final : private VtParserListener {
   std::uint8_t lastByte_ = 0;  // the last character byte, for CSI b
   bool lastByteValid_ = false;
   bool printerController_ = false, autoPrint_ = false;
-  std::size_t controllerMatch_ = 0;  // bytes of CSI 4 i matched so far
-  std::string controllerPending_;
+  std::string controllerPending_;  // the part of CSI 4 i matched so far
   unsigned leds_ = 0;
   std::array<std::string, kUserKeyCount> userKeys_;
 };
