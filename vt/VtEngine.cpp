@@ -81,7 +81,8 @@ void CVtEngine::Start(CHostSession& session) {
 
 void CVtEngine::Stop() {
   if (!running_) return;
-  spool_.EndJob(session_->Clock().WallSeconds());
+  spool_.Silence();
+  spool_.EndJob();
   running_ = false;
 }
 
@@ -115,12 +116,12 @@ void CVtEngine::PrintScreen() {
     while (!line.empty() && line.back() == ' ') line.pop_back();
     spool_.Add(line + "\r\n", false);
   }
-  spool_.EndJob(session_->Clock().WallSeconds());
+  spool_.EndJob();
 }
 
 void CVtEngine::PrinterData(std::string_view bytes) { spool_.Add(bytes, terminal_.PrinterController()); }
 
-void CVtEngine::PrinterJobEnd() { spool_.EndJob(session_->Clock().WallSeconds()); }
+void CVtEngine::PrinterJobEnd() { spool_.EndJob(); }
 
 void CVtEngine::ScreenResized() {
   session_->SetSize(terminal_.Rows(), terminal_.Columns());

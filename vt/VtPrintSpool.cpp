@@ -68,17 +68,18 @@ bool CVtPrintSpool::Spill() {
   return ok;
 }
 
-void CVtPrintSpool::EndJob(std::int64_t nowSeconds) {
+void CVtPrintSpool::EndJob() {
   if (!jobOpen_) return;
   jobOpen_ = false;
   const bool written = Spill();
   Close();
   if (!written || jobLength_ == 0 || !sink_) return;
-  if (nowSeconds / 60 != minute_) {
-    minute_ = nowSeconds / 60;
-    jobsThisMinute_ = 0;
+  const auto now = std::chrono::steady_clock::now();
+  if (jobsInWindow_ == 0 || now - windowStart_ >= std::chrono::minutes(1)) {
+    windowStart_ = now;
+    jobsInWindow_ = 0;
   }
-  if (++jobsThisMinute_ > kJobsPerMinute) return;  // a host that prints without end
+  if (++jobsInWindow_ > kJobsPerMinute) return;  // a host that prints without end
   sink_->SubmitJob(VtPrintJob{path_, jobStart_, jobLength_, jobRaw_});
 }
 

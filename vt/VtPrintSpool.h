@@ -4,6 +4,7 @@
 // print path takes them the spool file is the output.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,7 +31,7 @@ class CVtPrintSpool {
  public:
   static constexpr std::size_t kMemoryLimit = 64 * 1024;
   static constexpr std::uint64_t kFileLimit = 16ull * 1024 * 1024;
-  // Jobs handed to the sink per minute; more are kept in the file only.
+  // Jobs handed to the sink in any minute; more are kept in the file only.
   static constexpr int kJobsPerMinute = 20;
 
   CVtPrintSpool() = default;
@@ -41,10 +42,11 @@ class CVtPrintSpool {
   // `report` shows a message (a full spool, a write failure) once per job.
   void Configure(std::string path, std::function<void(const std::string&)> report);
   void SetSink(VtPrintSink* sink) { sink_ = sink; }
+  // No more messages (the session that showed them is going).
+  void Silence() { report_ = nullptr; }
 
   void Add(std::string_view bytes, bool raw);
-  // Ends the job; `nowSeconds` paces the hand-offs to the sink.
-  void EndJob(std::int64_t nowSeconds);
+  void EndJob();
   bool JobOpen() const { return jobOpen_; }
   std::size_t Buffered() const { return memory_.size(); }
   const std::string& Path() const { return path_; }
@@ -61,8 +63,8 @@ class CVtPrintSpool {
   std::uint64_t fileSize_ = 0;  // bytes in the spool file
   std::uint64_t jobStart_ = 0, jobLength_ = 0;
   bool jobOpen_ = false, jobRaw_ = false, reported_ = false;
-  std::int64_t minute_ = -1;
-  int jobsThisMinute_ = 0;
+  std::chrono::steady_clock::time_point windowStart_{};
+  int jobsInWindow_ = 0;
 };
 
 }  // namespace corvina::vt
