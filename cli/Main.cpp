@@ -14,6 +14,7 @@
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
 #include "ibm3270/Engine3270.h"
+#include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
@@ -60,9 +61,10 @@ struct SessionReport {
   std::string mode;
   std::string deviceName;
   std::vector<std::string> rows;  // Latin-1; printed without trailing blanks
-  // A 3270 screen as it is drawn (UTF-8), printed whole, and on request one
-  // line per field: its attribute described, the attribute byte and
-  // extended attribute word, and its text.
+  // A 3270 or 5250 screen as it is drawn (UTF-8), printed whole, and on
+  // request one line per field: its attribute described, the attribute byte
+  // and extended attribute word (3270) or the field format word (5250), and
+  // its text.
   std::vector<std::string> screen3270;
   std::optional<std::vector<std::string>> fields3270;
   std::string oia3270;  // on request
@@ -79,6 +81,7 @@ class CliObserver final : public app::SessionTableObserver {
   void Print(bool quiet);
 
  private:
+  void Report5250(C5250Engine& engine, SessionReport& r) const;
   bool fields_, oia_;
   int started_ = 0;
   std::vector<SessionReport> reports_;
@@ -88,6 +91,11 @@ void CliObserver::SessionClosing(CHostSession& s) {
   if (&s == commandLineSession) commandLineSession = nullptr;
   std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
   SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}, {}};
+  if (auto* engine5250 = dynamic_cast<C5250Engine*>(s.Engine())) {
+    Report5250(*engine5250, r);
+    reports_.push_back(std::move(r));
+    return;
+  }
   auto* engine = dynamic_cast<C3270Engine*>(s.Engine());
   if (!engine) {
     r.rows = s.ScreenRows();
@@ -111,6 +119,24 @@ void CliObserver::SessionClosing(CHostSession& s) {
     }
   }
   reports_.push_back(std::move(r));
+}
+
+void CliObserver::Report5250(C5250Engine& engine, SessionReport& r) const {
+  TextCanvas canvas;
+  engine.Paint(canvas);
+  r.screen3270 = canvas.Lines();
+  if (oia_) r.oia3270 = engine.OiaLine();
+  if (!fields_) return;
+  r.fields3270.emplace();
+  const int columns = engine.Screen().Columns();
+  for (const C5250Field& f : engine.Format().fields) {
+    std::string text;
+    engine.ExtractText(f.start, f.length, text, nullptr, 0);
+    const std::string where = f.start > 0 ? engine.DescribeAttribute(f.start - 1)
+                                          : platform::Format("%d, %d", f.start / columns + 1, f.start % columns + 1);
+    r.fields3270->push_back(platform::Format("%s; FFW 0x%04X: \"", where.c_str(), f.ffw) +
+                            platform::Latin1ToUtf8(text) + "\"");
+  }
 }
 
 void PrintScreen(const std::vector<std::string>& rows) {
