@@ -107,8 +107,8 @@ void C5250Engine::PasteText(std::string_view text) {
         Tab();
       } else {
         const int typed = TypeOne(static_cast<unsigned char>(ch));
-        if (typed < 0) {
-          if (static_cast<unsigned char>(ch) < 0x20) continue;  // other controls are not typed
+        if (typed == kIgnored) continue;
+        if (typed == kRefused) {
           --i;
           break;
         }
@@ -138,7 +138,9 @@ void C5250Engine::PasteText(std::string_view text) {
         return kTyped;
       }
       PlaceCursor(pos);
-      if (TypeOne(code) < 0) return kStop;
+      const int typed = TypeOne(code);
+      if (typed == kRefused) return kStop;
+      if (typed == kIgnored) return kTyped;  // a control: consumed, no cell used
       lineField = here;
       after = ++pos;
       return kTyped;

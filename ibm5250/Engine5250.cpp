@@ -95,6 +95,8 @@ void C5250Engine::ProcessRecord(std::span<const std::uint8_t> record) {
     case kOpRestoreScreen:
     case kOpReadImmediate:
     case kOpReadScreen:
+      // Host output ends a system request the operator was typing.
+      if (state_ == kStateSystemRequest) EndSystemRequest(false);
       ProcessCommands(r);
       break;
     default:
@@ -203,6 +205,7 @@ void C5250Engine::ClearFormatTable() {
   errorSaved_.reset();
   requestSaved_.reset();
   HostLock();
+  state_ = kStateHostLocked;  // an error shown is gone with its saved row
   session_->SetInsertMode(false);
   ps_->DropErrorLine();
   ic_ = 0;
@@ -211,9 +214,10 @@ void C5250Engine::ClearFormatTable() {
   cursorField_ = -1;
 }
 
+// An error the operator has not reset stays: the keyboard is locked either way.
 void C5250Engine::HostLock() {
   pendingAid_ = 0;
-  state_ = kStateHostLocked;
+  if (state_ != kStateError && state_ != kStateHelpInError) state_ = kStateHostLocked;
   session_->SetLockReason(kLockSystemWait);
 }
 
@@ -243,7 +247,13 @@ void C5250Engine::ApplyCc2(std::uint8_t cc2) {
   if (cc2 & 0x01) messageLight_ = true;
 }
 
+// The host's unlock ends an error as Reset does, so that the row's saved
+// copy never outlives it.
 void C5250Engine::Unlock() {
+  if (state_ == kStateError || state_ == kStateHelpInError) {
+    ps_->RestoreErrorLine();
+    errorSaved_.reset();
+  }
   state_ = kStateNormal;
   session_->SetInsertMode(false);
   session_->SetLockReason(kUnlocked);

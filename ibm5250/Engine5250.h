@@ -141,6 +141,7 @@ class C5250Engine : public TerminalEngine {
   void SystemRequest();
   void EndSystemRequest(bool send);
   void ErrorReset();
+  static constexpr int kIgnored = -2, kRefused = -1;
   int TypeOne(int code);
   void TypeCharacterNow(int code);
   void AfterLastCell(int field);

@@ -144,7 +144,11 @@ std::vector<std::uint8_t> C5250Engine::SaveScreenImage() const {
   const bool unlocked = errorState ? errorSaved_ && errorSaved_->lockReason == kUnlocked : !Locked();
   image.insert(image.end(), {kEscape, kWriteToDisplay, 0x20,
                              static_cast<std::uint8_t>((unlocked ? 0x08 : 0) | (blinkingCursor_ ? 0x10 : 0))});
-  if (const std::uint8_t length = table_.header[0]; length != 0) {
+  // A header is sent when there is one, or when it is not the one Clear
+  // Unit leaves (a Start of Header of length 0 leaves the error row 0).
+  C5250FormatTable cleared;
+  cleared.Reset(ps.Rows());
+  if (const std::uint8_t length = table_.header[0]; length != 0 || table_.header != cleared.header) {
     image.push_back(kStartOfHeader);
     image.insert(image.end(), table_.header.begin(), table_.header.begin() + 1 + length);
   }

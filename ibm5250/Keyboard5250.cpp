@@ -523,20 +523,25 @@ void C5250Engine::TypeCharacterNow(int code) {
 }
 
 // Stores the character at the cursor under the field's rules. The index of
-// the field typed into, or -1 when the character was ignored or refused.
+// the field typed into, kIgnored for a control, kRefused after an operator error.
 int C5250Engine::TypeOne(int code) {
   CHostSession& s = *session_;
-  if (code < 0x20 && code != kDup && code != kFieldMark) return -1;
+  if (code < 0 || code > 0xFF) return kIgnored;
+  const bool dupOrMark = code == kDup || code == kFieldMark;
+  // A character that becomes an EBCDIC control would type an attribute or
+  // an order into the field: it is not typed, as codes below 0x20 are not.
+  const std::uint8_t ebcdic = dupOrMark ? static_cast<std::uint8_t>(code) : s.CodePage().ToEbcdic(static_cast<std::uint8_t>(code));
+  if (!dupOrMark && (code < 0x20 || ebcdic < kBlank || ebcdic == 0xFF)) return kIgnored;
   const int cursor = Cursor();
   const int index = table_.InputFieldAt(cursor);
   if (index < 0) {
     OperatorError(kErrNotInField);
-    return -1;
+    return kRefused;
   }
   C5250Field& f = table_.fields[static_cast<std::size_t>(index)];
   const bool signCell = f.SignedNumeric() && cursor == f.end;
   int refusal = 0;
-  if (code == kDup || code == kFieldMark) {
+  if (dupOrMark) {
     if (!f.Has(kFfwDupEnabled)) refusal = kErrDupNotAllowed;
   } else {
     switch (f.Shift()) {
@@ -564,7 +569,7 @@ int C5250Engine::TypeOne(int code) {
     refusal = kErrFieldExitRequired;
   if (refusal != 0) {
     OperatorError(refusal);
-    return -1;
+    return kRefused;
   }
   if (cursor != f.end) waitingForFieldExit_ = false;
   if (s.InsertMode()) {
@@ -572,14 +577,12 @@ int C5250Engine::TypeOne(int code) {
     const int end = signCell ? f.end : f.start + f.DataLength() - 1;
     if (ps_->At(end) != 0) {
       OperatorError(kErrInsertFull);
-      return -1;
+      return kRefused;
     }
     for (int p = end; p > cursor; --p) ps_->Put(p, ps_->At(p - 1));
   }
-  if (f.Has(kFfwMonocase)) code = Monocase(code);
-  const auto ebcdic = code == kDup || code == kFieldMark ? static_cast<std::uint8_t>(code)
-                                                         : s.CodePage().ToEbcdic(static_cast<std::uint8_t>(code));
-  ps_->Put(cursor, ebcdic);
+  ps_->Put(cursor, f.Has(kFfwMonocase) && !dupOrMark ? s.CodePage().ToEbcdic(static_cast<std::uint8_t>(Monocase(code)))
+                                                    : ebcdic);
   f.SetMdt(true);
   mdtPresent_ = true;
   dataTyped_ = true;
