@@ -276,6 +276,12 @@ void C5250Engine::PerformKey(int id) {
 
 void C5250Engine::AidKey(int id, std::uint8_t aid) {
   CHostSession& s = *session_;
+  // Print is not in the key-state table; on the system request line it is
+  // refused as the other AID keys are.
+  if (state_ == kStateSystemRequest) {
+    OperatorError(0x0006);
+    return;
+  }
   // Enter, the function keys and the roll keys check the field and the
   // mandatory-enter fields; Help and Record Backspace only that the field
   // had its Field Exit; the others nothing.
@@ -429,15 +435,20 @@ void C5250Engine::ErrorReset() {
       }
       break;
     case kStateError:
-    case kStateHelpInError:
+    case kStateHelpInError: {
       ps_->RestoreErrorLine();
       state_ = kStateNormal;
       s.SetLockReason(kUnlocked);
+      const bool onRequestLine = errorSaved_ && errorSaved_->state == kStateSystemRequest;
       if (errorSaved_) ic_ = errorSaved_->ic;
       errorSaved_.reset();
+      // An error on the system request line shared its saved row: the
+      // request ends with it.
+      if (onRequestLine) EndSystemRequest(false);
       s.SetScreenChanged(true);
       Refresh();
       break;
+    }
     case kStateSystemRequest:
       EndSystemRequest(false);
       break;

@@ -277,6 +277,9 @@ TEST(Keyboard5250, AttentionSystemRequestAndHelp) {
   EXPECT_EQ(s.Cells(23)[0], 0x34);
   EXPECT_EQ(s.Cells(23)[79], 0x27);
   EXPECT_EQ(s.Cursor(), s.Position(24, 2));
+  s.Key(k::kPrint);  // no AID from the request line
+  EXPECT_EQ(s.E().State(), C5250Engine::kStateSystemRequest);
+  EXPECT_TRUE(s.TakeSent().empty());
   s.Type("3");
   s.Key(k::kEnter);
   EXPECT_EQ(Hex(s.TakeSent()), Hex(Sent({0xF3}, 0x04)));
