@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <array>
 #include <cstdio>
@@ -20,27 +23,38 @@ struct CliRun {
   std::string out;
 };
 
-// corvina-cli -q -t 5250 with the arguments against a demo host of its own,
-// with settings, data and runtime folders of its own; the host's log after.
-CliRun DemoRun(const std::vector<std::string>& args, std::string* log) {
-  TestHost host("demo5250");
-  EXPECT_TRUE(host.Ready());
-  const std::string dir = MakeTempDir();
-  ::mkdir((dir + "/run").c_str(), 0700);
-  std::string cmd = "env XDG_RUNTIME_DIR=" + dir + "/run timeout 60 " CORVINA_BINARY_DIR "/cli/corvina-cli --settings " +
-                    dir + "/Corvina.ini --data-dir " + dir + "/data -q -t 5250";
-  for (const std::string& a : args) cmd += " '" + a + "'";
-  cmd += " 127.0.0.1:" + std::to_string(host.Port()) + " 2>&1";
+CliRun Output(const std::string& command) {
   CliRun r;
-  if (FILE* f = ::popen(cmd.c_str(), "r")) {
+  if (FILE* f = ::popen(command.c_str(), "r")) {
     std::array<char, 4096> buf;
     for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), f)) > 0;) r.out.append(buf.data(), n);
     const int st = ::pclose(f);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   }
+  return r;
+}
+
+// corvina-cli -q -t 5250 with the arguments against 127.0.0.1:port, with
+// settings, data and runtime folders of its own.
+CliRun RunCli(int port, const std::vector<std::string>& args) {
+  const std::string dir = MakeTempDir();
+  ::mkdir((dir + "/run").c_str(), 0700);
+  std::string cmd = "env XDG_RUNTIME_DIR=" + dir + "/run timeout 60 " CORVINA_BINARY_DIR "/cli/corvina-cli --settings " +
+                    dir + "/Corvina.ini --data-dir " + dir + "/data -q -t 5250";
+  for (const std::string& a : args) cmd += " '" + a + "'";
+  cmd += " 127.0.0.1:" + std::to_string(port) + " 2>&1";
+  CliRun r = Output(cmd);
+  std::filesystem::remove_all(dir);
+  return r;
+}
+
+// The same against a demo host of its own; the host's log after.
+CliRun DemoRun(const std::vector<std::string>& args, std::string* log) {
+  TestHost host("demo5250");
+  EXPECT_TRUE(host.Ready());
+  CliRun r = RunCli(host.Port(), args);
   host.Wait();
   *log = host.Log();
-  std::filesystem::remove_all(dir);
   return r;
 }
 
@@ -52,6 +66,7 @@ std::vector<std::string> Lines(const std::string& text) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
+
 
 TEST(DemoHost5250, SignOnDecodesToTheFieldsAidAndCursor) {
   std::string log;
@@ -67,6 +82,45 @@ TEST(DemoHost5250, SignOnDecodesToTheFieldsAidAndCursor) {
       << log;
   EXPECT_TRUE(Contains(log, "\n# 5250 read: cursor 7,57 AID F1 Enter; field 6,53 \"DEMO\"; field 7,53 \"DEMO\"\n"))
       << log;
+}
+
+// Debian's protocol analyser, given a loopback capture of the sign-on,
+// reads the same fields, AID and cursor from the display's record.
+TEST(DemoHost5250, TheAnalyserDecodesTheSignOn) {
+  if (::access("/usr/bin/tshark", X_OK) != 0) GTEST_SKIP() << "tshark is not installed";
+  if (::geteuid() != 0) GTEST_SKIP() << "capturing on the loopback interface needs root";
+  TestHost host("demo5250");
+  ASSERT_TRUE(host.Ready());
+  const std::string dir = MakeTempDir(), capture = dir + "/sign-on.pcapng", port = std::to_string(host.Port());
+  {
+    ChildProcess tshark({"tshark", "-i", "lo", "-f", "tcp port " + port, "-w", capture, "-a", "duration:60"},
+                        dir + "/tshark.out");
+    // It is capturing once it says so.
+    for (int i = 0; i < 1000 && !Contains(ReadFile(dir + "/tshark.out"), "Capture started"); ++i) ::usleep(10000);
+    ASSERT_TRUE(Contains(ReadFile(dir + "/tshark.out"), "Capture started")) << ReadFile(dir + "/tshark.out");
+    const CliRun r = RunCli(host.Port(), {"--type", "demo", "--key", "FieldExit", "--type", "demo", "--key", "Enter",
+                                          "--wait-text", "Main Menu"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    ::usleep(200000);  // the last packets reach the capture
+    ::kill(tshark.Pid(), SIGINT);
+    EXPECT_EQ(tshark.Wait(10000), 0) << ReadFile(dir + "/tshark.out");
+  }
+  host.Wait();
+  const CliRun decoded = Output("tshark -r " + capture + " -d tcp.port==" + port +
+                                ",telnet -V -Y 'tn5250.aid == 0xf1' 2>/dev/null");
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(decoded.status, 0);
+  std::string fields;  // the record's decoded lines without their indentation
+  for (const std::string& line : Lines(decoded.out))
+    if (const auto text = line.find_first_not_of(' '); text != std::string::npos && line.find("TN5250 SNA Record") == std::string::npos)
+      fields += line.substr(text) + "\n";
+  EXPECT_TRUE(Contains(fields, "TN5250 Operation Code: Put or Get Operation (0x03)\nRow Address: 7\nColumn Address: 57\n"
+                               "Attention Identification: Enter or Record Adv (0xf1)\n"
+                               "Order Code: Set Buffer Address (SBA) (0x11)\nRow Address: 6\nColumn Address: 53\n"
+                               "Repeated Character: DEMO\n"
+                               "Order Code: Set Buffer Address (SBA) (0x11)\nRow Address: 7\nColumn Address: 53\n"
+                               "Repeated Character: DEMO\n"))
+      << decoded.out;
 }
 
 TEST(DemoHost5250, AWrongPasswordIsAnErrorUntilReset) {
