@@ -23,7 +23,7 @@ void C5250Engine::Start(CHostSession& session) {
   savedTable_.reset();
   errorSaved_.reset();
   requestSaved_.reset();
-  pendingAid_ = readCommand_ = readCc1_ = readCc2_ = 0;
+  pendingAid_ = shownAid_ = readCommand_ = readCc1_ = readCc2_ = 0;
   invited_ = messageLight_ = blinkingCursor_ = mdtPresent_ = cursorProgression_ = false;
   opcode_ = 0;
   address_ = ic_ = errorCode_ = 0;

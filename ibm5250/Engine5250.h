@@ -58,7 +58,6 @@ class C5250Engine : public TerminalEngine {
   bool MessageLight() const { return messageLight_; }
   bool MdtPresent() const { return mdtPresent_; }
   int InsertCursor() const { return ic_; }
-  int CurrentAddress() const { return address_; }
   // The render model as of the last paint, and the OIA line now.
   const RenderModel& Model() const { return model_; }
   std::string OiaLine() const;
@@ -124,7 +123,6 @@ class C5250Engine : public TerminalEngine {
                         std::uint8_t nullAs) const;
   std::vector<int> FieldsInReadOrder() const;
   void AppendCursorAddress(std::vector<std::uint8_t>& data, int position) const;
-  void SendQueryReply();
 
   // Keyboard (Keyboard5250.cpp).
   bool Locked() const;

@@ -541,7 +541,8 @@ int C5250Engine::TypeOne(int code) {
   const bool dupOrMark = code == kDup || code == kFieldMark;
   // A character that becomes an EBCDIC control would type an attribute or
   // an order into the field: it is not typed, as codes below 0x20 are not.
-  const std::uint8_t ebcdic = dupOrMark ? static_cast<std::uint8_t>(code) : s.CodePage().ToEbcdic(static_cast<std::uint8_t>(code));
+  const std::uint8_t ebcdic =
+      dupOrMark ? static_cast<std::uint8_t>(code) : s.CodePage().ToEbcdic(static_cast<std::uint8_t>(code));
   if (!dupOrMark && (code < 0x20 || ebcdic < kBlank || ebcdic == 0xFF)) return kIgnored;
   const int cursor = Cursor();
   const int index = table_.InputFieldAt(cursor);
