@@ -1,10 +1,13 @@
 // corvina-cli: the emulator without a window.
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -46,7 +49,7 @@ class CliUserInterface final : public platform::UserInterface {
                                   platform::Buttons buttons, platform::Answer def,
                                   platform::Icon icon) override {
     if (icon == platform::Icon::Error) errorShown_ = true;
-    return inner_.MessageBox(platform::Latin1ToUtf8(text), caption, buttons, def, icon);
+    return inner_.MessageBox(text, caption, buttons, def, icon);
   }
 
  private:
@@ -193,6 +196,11 @@ int ListKeys(unsigned kind) {
 }
 
 int ShowProfile(const std::string& path) {
+  // A missing file would read as an empty profile.
+  if (struct stat st {}; ::stat(path.c_str(), &st) != 0) {
+    std::cerr << "corvina-cli: Cannot read session profile \"" << path << "\": " << std::strerror(errno) << "\n";
+    return 1;
+  }
   std::string folder = ".", file = path;
   if (auto slash = path.rfind('/'); slash != std::string::npos) {
     folder = path.substr(0, slash);
@@ -210,6 +218,12 @@ int ShowProfile(const std::string& path) {
   profile.WriteTo(normalized);
   std::cout << platform::Latin1ToUtf8(normalized.Text());
   return 0;
+}
+
+int NothingToStart() {
+  std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
+               "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
+  return 2;
 }
 
 }  // namespace
@@ -238,6 +252,12 @@ int main(int argc, char** argv) {
   platform::IniFile settings(platform::AppProfilePath());
   if (std::string error; !settings.Path().empty() && !settings.Load(&error))
     std::cerr << "corvina-cli: " << error << " (using defaults)\n";
+  // Without a data folder there is no profile to start: nothing is made for
+  // a run that does nothing.
+  if (o.target.empty() && o.dataFolder.empty()) {
+    struct stat st {};
+    if (::stat(app::DataFolderFor(settings, {}).c_str(), &st) != 0 && errno == ENOENT) return NothingToStart();
+  }
   TlsContexts tls(ReadTlsSettings(settings, o));
 
   app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
@@ -252,11 +272,7 @@ int main(int argc, char** argv) {
   options.headless = true;
 
   if (!o.traceFile.empty()) {
-    if (!settings.Get("Configuration", "TraceFileBinary")) {
-      settings.SetInt("Configuration", "TraceFileBinary", 1);
-      settings.Save();
-    }
-    bool binary = !o.traceText && settings.GetInt("Configuration", "TraceFileBinary", 1) != 0;
+    bool binary = !o.traceText && settings.GetInt(kConfigurationSection, "TraceFileBinary", 1) != 0;
     if (std::string error; !trace.Open(o.traceFile, binary, &error)) {
       std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
       return 1;
@@ -267,6 +283,11 @@ int main(int argc, char** argv) {
     if (traced) s.SetTrace(&trace);
   };
   if (!application.Initialise(std::move(options))) return 1;
+  // The setting is written with its default the first time a trace is made.
+  if (!o.traceFile.empty())
+    application.Store().UpdateAppProfile([](platform::IniFile& ini) {
+      if (!ini.Get(kConfigurationSection, "TraceFileBinary")) ini.SetInt(kConfigurationSection, "TraceFileBinary", 1);
+    });
 
   // Ctrl+C and SIGTERM end the sessions cleanly and still print the screens.
   sigset_t stopSignals;
@@ -292,7 +313,7 @@ int main(int argc, char** argv) {
         case cli::CActionRunner::Result::kWaiting:
           return;
         case cli::CActionRunner::Result::kFailed:
-          std::cerr << "corvina-cli: " << error << "\n";
+          std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(error) << "\n";
           stepFailed = true;
           break;
         case cli::CActionRunner::Result::kDone:
@@ -309,10 +330,6 @@ int main(int argc, char** argv) {
   loop.RunOnce(std::chrono::milliseconds(0));  // the closed sessions go
   observer.Print(o.quiet);
   if (sigFd >= 0) close(sigFd);
-  if (observer.Started() == 0 && o.target.empty()) {
-    std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
-                 "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
-    return 2;
-  }
+  if (observer.Started() == 0 && o.target.empty()) return NothingToStart();
   return ui.ErrorShown() || stepFailed || observer.Started() == 0 ? 1 : 0;
 }

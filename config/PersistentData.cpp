@@ -290,17 +290,16 @@ bool CCorvinaPersistentData::WriteSettingsFile() {
   return true;
 }
 
-// Another instance may have changed the application profile since it was
-// read: the change is applied to a fresh copy of the file, so that its other
-// keys survive, and to the copy in memory.
 bool CCorvinaPersistentData::UpdateAppProfile(const std::function<void(platform::IniFile&)>& change) {
+  const std::string before = appProfile_.Text();
   change(appProfile_);
-  if (appProfile_.Path().empty()) return true;
+  // Nothing new to keep: the file stays as it is, whatever another instance made of it.
+  if (appProfile_.Path().empty() || appProfile_.Text() == before) return true;
   platform::IniFile fresh(appProfile_.Path());
   std::string error;
   if (fresh.Load(&error)) {
     change(fresh);
-    if (fresh.Save(&error)) {
+    if (fresh.Save(&error, platform::FileMode::kOwnerOnly)) {
       WriteSucceeded(fresh.Path());
       return true;
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "StoreFixture.h"
 #include "config/StoreTexts.h"
@@ -80,6 +81,31 @@ TEST_F(PersistentData, SavingKeepsWhatAnotherInstanceWroteMeanwhile) {
   EXPECT_EQ(written.GetString("Window size", "Rect"), "0010 0010 0800 0600");
   EXPECT_EQ(written.GetInt("Configuration", "MaxInstances", 0), 2);
   EXPECT_EQ(written.GetString("Configuration", "LogExtension"), "trc");
+}
+
+TEST_F(PersistentData, ApplicationProfileWritesAreOwnerOnlyAndNeverClobberAnUnreadFile) {
+  const std::string ini = root_ + "/Corvina.ini";
+  WriteFile(ini, "[Configuration]\nPreferences=61\n[Window size]\nRect=0001 0002 0003 0004\n");
+  ::chmod(ini.c_str(), 0644);
+  CCorvinaPersistentData& store = NewStore();
+  ASSERT_TRUE(store.LoadAll());
+  const auto mode = [&ini] {
+    struct stat st {};
+    ::stat(ini.c_str(), &st);
+    return st.st_mode & 07777;
+  };
+  ASSERT_TRUE(store.SaveAll());
+  EXPECT_EQ(mode(), 0644u);  // nothing changed, nothing written
+  store.sessionName = "Payroll";
+  ASSERT_TRUE(store.SaveAll());
+  EXPECT_EQ(mode(), 0600u);
+  EXPECT_NE(AppProfileText().find("Rect=0001 0002 0003 0004"), std::string::npos) << AppProfileText();
+
+  // Another program left a file that cannot be read: it stays as it is.
+  ASSERT_EQ(::truncate(ini.c_str(), platform::IniFile::kMaxFileSize + 1), 0);
+  EXPECT_FALSE(store.UpdateAppProfile([](platform::IniFile& f) { f.SetInt("Configuration", "TraceFileBinary", 1); }));
+  EXPECT_TRUE(HasBox("Unable to save settings in file " + ini + ".")) << ui_.boxes.size();
+  EXPECT_EQ(std::filesystem::file_size(ini), platform::IniFile::kMaxFileSize + 1);
 }
 
 TEST_F(PersistentData, ApplicationSettingsAreRead) {
