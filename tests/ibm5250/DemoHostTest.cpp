@@ -39,6 +39,7 @@ CliRun Output(const std::string& command) {
 CliRun RunCli(int port, const std::vector<std::string>& args) {
   const std::string dir = MakeTempDir();
   ::mkdir((dir + "/run").c_str(), 0700);
+  ::mkdir((dir + "/data").c_str(), 0700);
   std::string cmd = "env XDG_RUNTIME_DIR=" + dir + "/run timeout 60 " CORVINA_BINARY_DIR "/cli/corvina-cli --settings " +
                     dir + "/Corvina.ini --data-dir " + dir + "/data -q -t 5250";
   for (const std::string& a : args) cmd += " '" + a + "'";
