@@ -249,6 +249,14 @@ TEST(DataStream5250, WriteErrorCodeShowsTheMessageUntilReset) {
   EXPECT_EQ(s.E().State(), C5250Engine::kStateNormal);
   EXPECT_EQ(s.S().LockReason(), 0);
   EXPECT_FALSE(s.S().TypeAheadPending());
+  // A host that unlocks the keyboard ends the error as Reset does: later
+  // writes to the error row are seen.
+  s.Host(Record5250().Command(0x21).Text("Again"));
+  s.Host(Record5250().Wtd(0x20, 0x08).Sba(24, 2).Text("Back"));
+  EXPECT_EQ(s.E().State(), C5250Engine::kStateNormal);
+  EXPECT_EQ(s.Row(23), " Backtion keys     more");
+  s.Host(Record5250().Wtd().Sba(24, 30).Text("seen"));
+  EXPECT_EQ(s.Row(23), " Backtion keys     more      seen");
 }
 
 TEST(DataStream5250, RollMovesRowsAndKeepsTheVacatedOnes) {

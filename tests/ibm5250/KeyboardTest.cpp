@@ -294,6 +294,15 @@ TEST(Keyboard5250, AttentionSystemRequestAndHelp) {
   s.Key(k::kErrorReset);
   s.Key(k::kHelp);  // in the normal state: the Help AID
   EXPECT_EQ(Hex(s.TakeSent()), Hex(Sent({2, 10, 0xF3})));
+  // Host output ends a system request the operator was typing.
+  s.Host(Record5250().Wtd());
+  s.Key(k::kSystemRequest);
+  s.Type("9");
+  s.Host(Record5250().Wtd().Sba(2, 10).Text("X"));
+  EXPECT_EQ(s.E().State(), C5250Engine::kStateNormal);
+  EXPECT_EQ(s.Row(23), " Messages");
+  EXPECT_EQ(s.Row(1), "         X");
+  EXPECT_TRUE(s.TakeSent().empty());
 }
 
 TEST(Keyboard5250, KeysWhileTheHostIsWaitedForAreTypedAhead) {
