@@ -264,6 +264,19 @@ TEST(Keyboard5250, EditingKeysAndTheKeyStateTable) {
   s.Key(k::kTab);
   s.Key(k::kFieldMark);  // not allowed in the second field
   EXPECT_EQ(s.E().ErrorCode(), 0x0019);
+  s.Key(k::kErrorReset);
+  // A character the code page makes a control (NEL is EBCDIC 0x15) is not typed.
+  s.Type("\x85");
+  EXPECT_EQ(s.Cells(3, 10, 1), Bytes{0x00});
+  EXPECT_EQ(s.Cursor(), s.Position(3, 10));
+  // An error on the system request line shares its saved row: Reset ends both.
+  s.Key(k::kSystemRequest);
+  s.Key(k::kFieldMark);
+  EXPECT_EQ(s.E().State(), C5250Engine::kStateHelpInError);
+  s.Key(k::kErrorReset);
+  EXPECT_EQ(s.E().State(), C5250Engine::kStateNormal);
+  EXPECT_EQ(s.E().Format().fields.size(), 2u);
+  EXPECT_EQ(Hex(s.Cells(23)), Hex(Bytes(80, 0)));
 }
 
 TEST(Keyboard5250, AttentionSystemRequestAndHelp) {
