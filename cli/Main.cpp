@@ -17,6 +17,7 @@
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
 #include "ibm3270/Engine3270.h"
+#include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
@@ -64,9 +65,10 @@ struct SessionReport {
   std::string mode;
   std::string deviceName;
   std::vector<std::string> rows;  // Latin-1; printed without trailing blanks
-  // A 3270 or VT screen as it is drawn (UTF-8), printed whole, and on request one
-  // line per field: its attribute described, the attribute byte and
-  // extended attribute word, and its text.
+  // A 3270, 5250 or VT screen as it is drawn (UTF-8), printed whole, and on
+  // request one line per field: its attribute described, the attribute byte
+  // and extended attribute word (3270) or the field format word (5250), and
+  // its text.
   std::vector<std::string> screen;
   std::optional<std::vector<std::string>> fields3270;
   std::string oiaLine;  // on request
@@ -83,6 +85,7 @@ class CliObserver final : public app::SessionTableObserver {
   void Print(bool quiet);
 
  private:
+  void Report5250(C5250Engine& engine, SessionReport& r) const;
   bool fields_, oia_;
   int started_ = 0;
   std::vector<SessionReport> reports_;
@@ -97,6 +100,11 @@ void CliObserver::SessionClosing(CHostSession& s) {
     vt->Paint(canvas);
     r.screen = canvas.Lines();
     if (oia_) r.oiaLine = platform::Latin1ToUtf8(vt->OiaLine());
+    reports_.push_back(std::move(r));
+    return;
+  }
+  if (auto* engine5250 = dynamic_cast<C5250Engine*>(s.Engine())) {
+    Report5250(*engine5250, r);
     reports_.push_back(std::move(r));
     return;
   }
@@ -123,6 +131,24 @@ void CliObserver::SessionClosing(CHostSession& s) {
     }
   }
   reports_.push_back(std::move(r));
+}
+
+void CliObserver::Report5250(C5250Engine& engine, SessionReport& r) const {
+  TextCanvas canvas;
+  engine.Paint(canvas);
+  r.screen = canvas.Lines();
+  if (oia_) r.oiaLine = engine.OiaLine();
+  if (!fields_) return;
+  r.fields3270.emplace();
+  const int columns = engine.Screen().Columns();
+  for (const C5250Field& f : engine.Format().fields) {
+    std::string text;
+    engine.ExtractText(f.start, f.length, text, nullptr, 0);
+    const std::string where = f.start > 0 ? engine.DescribeAttribute(f.start - 1)
+                                          : platform::Format("%d, %d", f.start / columns + 1, f.start % columns + 1);
+    r.fields3270->push_back(platform::Format("%s; FFW 0x%04X: \"", where.c_str(), f.ffw) +
+                            platform::Latin1ToUtf8(text) + "\"");
+  }
 }
 
 void PrintScreen(const std::vector<std::string>& rows) {

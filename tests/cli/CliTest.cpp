@@ -574,10 +574,10 @@ TEST(CliProgram, ATraceRunNeverOverwritesAnUnreadableSettingsFile) {
 TEST(CliProgram, RefusesWhatItCannotRunAndSaysWhy) {
   SilentListener host;
   Sandbox box;
-  auto vt = RunCli(box, {"-t", "5250", "--for", "5", "127.0.0.1:" + std::to_string(host.Port())});
+  auto vt = RunCli(box, {"-t", "3270P", "--for", "5", "127.0.0.1:" + std::to_string(host.Port())});
   EXPECT_EQ(vt.status, 1) << vt.out;
   EXPECT_TRUE(Contains(vt.out, "[Corvina] Can't start session 127.0.0.1:" + std::to_string(host.Port()) +
-                                   " - 5250 terminals are not available in this version. -> OK"))
+                                   " - 3270P terminals are not available in this version. -> OK"))
       << vt.out;
   EXPECT_FALSE(Contains(vt.out, "Connected")) << vt.out;
   auto word = RunCli(box, {"Prdo"});
