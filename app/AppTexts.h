@@ -39,4 +39,9 @@ inline constexpr char kNoSuchDataFolder[] = "The data folder %s does not exist."
 inline constexpr char kDataFolderNotCreated[] = "The data folder %s cannot be created: %s";
 inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be used: %s";
 
+// The network utilities library could not be loaded (the cause).
+inline constexpr char kNetUtilitiesMissing[] =
+    "The network utilities are not available (%s): the Internet menu is not shown.";
+inline constexpr char kNetUtilitiesNoEntry[] = "the library has no entry point %s";
+
 }  // namespace corvina::app::texts
