@@ -32,7 +32,7 @@ inline constexpr char kDisconnected[] = "Disconnected by host %s\r\n";
 inline constexpr char kErrorOnHost[] = "Error occured on host %s\r\n";
 inline constexpr char kLine[] = "%s\r\n";
 // The exchange took longer than its time limit.
-inline constexpr char kTimedOut[] = "No answer from host %s within %d seconds.\r\n";
+inline constexpr char kTimedOut[] = "The exchange with host %s took longer than %d s and was ended.\r\n";
 // The reply exceeded what is kept.
 inline constexpr char kReplyTooLong[] = "The reply of host %s exceeds %zu bytes; the connection was closed.\r\n";
 

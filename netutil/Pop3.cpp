@@ -154,7 +154,7 @@ void CMailChecker::Check() {
   });
   limitTimer_ = loop_.AddTimer(timeLimit_, false, [this] {
     limitTimer_ = 0;
-    out_.Append(Format(texts::kTimedOut, account_.host.c_str(), static_cast<int>(timeLimit_.count() / 1000)));
+    out_.Append(Format(texts::kTimedOut, account_.host.c_str(), static_cast<int>((timeLimit_.count() + 999) / 1000)));
     error_ = true;
     EndCheck(false);
   });

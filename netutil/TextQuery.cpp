@@ -29,7 +29,7 @@ void CTextQuery::Start(const std::string& host, const std::string& text) {
   });
   timer_ = loop_.AddTimer(timeLimit_, false, [this] {
     timer_ = 0;
-    out_.Append(Format(texts::kTimedOut, host_.c_str(), static_cast<int>(timeLimit_.count() / 1000)));
+    out_.Append(Format(texts::kTimedOut, host_.c_str(), static_cast<int>((timeLimit_.count() + 999) / 1000)));
     Finish();
   });
   int error = 0;
