@@ -39,6 +39,9 @@ inline constexpr char kNoSuchDataFolder[] = "The data folder %s does not exist."
 inline constexpr char kDataFolderNotCreated[] = "The data folder %s cannot be created: %s";
 inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be used: %s";
 
+// The DDE server could not start (the cause); the program runs on.
+inline constexpr char kDdeFailed[] = "DDE initialization failed (%s)";
+
 // The network utilities library could not be loaded (the cause).
 inline constexpr char kNetUtilitiesMissing[] =
     "The network utilities are not available (%s): the Internet menu is not shown.";

@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +10,10 @@
 
 #include "app/AppTexts.h"
 #include "config/TerminalTypes.h"
+#include "ibm3270/Engine3270.h"
+#include "ibm5250/Engine5250.h"
+#include "keyboard/KeyFunctions.h"
+#include "vt/VtEngine.h"
 #include "platform/AppProfile.h"
 #include "platform/FileIo.h"
 #include "platform/Format.h"
@@ -59,6 +65,7 @@ CCorvinaApp::CCorvinaApp(AppEnvironment env, platform::IniFile& appProfile)
 CCorvinaApp::~CCorvinaApp() {
   *alive_ = false;
   if (clock_ != 0) env_.loop.CancelTimer(clock_);
+  dde_.reset();
   table_.reset();
 }
 
@@ -81,6 +88,7 @@ bool CCorvinaApp::Initialise(AppOptions options) {
   const std::string runtime = options_.runtimeFolder.empty() ? platform::RuntimeFolderPath() : options_.runtimeFolder;
   std::string cause;
   instances_ = platform::PreparePrivateFolder(runtime, &cause) ? registration_.Register(runtime, &cause) : 0;
+  if (instances_ > 0) runtimeFolder_ = runtime;
   if (instances_ == 0) {
     env_.ui.MessageBox(Format(texts::kRuntimeFolderUnusable, runtime.c_str(), cause.c_str()), texts::kCaption,
                        platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Warning);
@@ -114,6 +122,15 @@ bool CCorvinaApp::Initialise(AppOptions options) {
 
 void CCorvinaApp::StartUp() {
   clock_ = env_.loop.AddTimer(kClockPeriod, true, [this] { table_->Tick(); });
+  // Without DDE the program runs on; the user is told once.
+  if (!runtimeFolder_.empty()) {
+    dde_ = std::make_unique<automation::CDdeServer>(env_.loop, static_cast<automation::DdeFrame&>(*this));
+    if (std::string cause; !dde_->Start(runtimeFolder_, &cause)) {
+      dde_.reset();
+      env_.ui.MessageBox(Format(texts::kDdeFailed, cause.c_str()), texts::kCaption, platform::Buttons::Ok,
+                         platform::Answer::Ok, platform::Icon::Warning);
+    }
+  }
   for (const auto& profile : store_->Profiles()) {
     if (profile->hostOptions & kHostConnectAtStartup) table_->StartSession(profile);
   }
@@ -207,6 +224,7 @@ bool CCorvinaApp::CloseProgram(bool ask) {
   closed_ = true;
   if (table_) table_->CloseAll();
   if (store_ && (sessionsStarted_ > 0 || !options_.headless)) store_->SaveAll();
+  dde_.reset();
   if (onQuit) onQuit();
   return true;
 }
@@ -224,6 +242,7 @@ void CCorvinaApp::SessionStarted(CHostSession& s) {
 }
 
 void CCorvinaApp::SessionClosing(CHostSession& s) {
+  if (dde_) dde_->SessionClosing(s);
   if (client_) client_->SessionClosing(s);
 }
 
@@ -232,6 +251,7 @@ void CCorvinaApp::ActiveSessionChanged(CHostSession* s) {
 }
 
 void CCorvinaApp::ScreenChanged(CHostSession& s) {
+  if (dde_) dde_->SessionChanged(s);
   if (client_) client_->ScreenChanged(s);
 }
 
@@ -240,5 +260,53 @@ void CCorvinaApp::LastSessionClosed() {
   if (closed_) return;
   if (options_.headless || (store_->preferences & kPrefExitWithLastSession)) CloseLater();
 }
+
+}  // namespace corvina::app
+
+namespace corvina::app {
+
+namespace {
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace
+
+CHostSession* CCorvinaApp::SessionByTopic(std::string_view topic) {
+  for (int slot = 1; slot <= CSessionTable::kMaxSlots; ++slot) {
+    CHostSession* s = table_->Session(slot);
+    if (s == nullptr) continue;
+    const CCorvinaSessionProfile& p = s->Profile();
+    if (SameText(p.ddeTopic.empty() ? p.name : p.ddeTopic, topic)) return s;
+  }
+  return nullptr;
+}
+
+bool CCorvinaApp::StartProfileSession(std::string_view name) {
+  auto profile = store_->FindProfile(std::string(name));
+  if (!profile || table_->LiveCount() >= table_->SlotCount()) return false;
+  // One session per profile, whatever its topic.
+  for (int slot = 1; slot <= CSessionTable::kMaxSlots; ++slot)
+    if (CHostSession* s = table_->Session(slot); s && SameText(s->Profile().name, profile->name)) return false;
+  return table_->StartSession(profile) != nullptr;
+}
+
+void CCorvinaApp::RunSystemCommand(int id) {
+  if (id == kf::sys::kHostExit) {
+    CloseProgram(!options_.headless);
+  } else if (runSystemCommand) {
+    runSystemCommand(id);
+  }
+}
+
+std::string CCorvinaApp::OiaText(CHostSession& s) {
+  if (auto* e = dynamic_cast<C3270Engine*>(s.Engine())) return e->OiaLine();
+  if (auto* e = dynamic_cast<C5250Engine*>(s.Engine())) return e->OiaLine();
+  if (auto* e = dynamic_cast<CVtEngine*>(s.Engine())) return e->OiaLine();
+  return s.StatusText();
+}
+
+std::string CCorvinaApp::MainWindowId() { return std::to_string(::getpid()); }
 
 }  // namespace corvina::app

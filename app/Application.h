@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "automation/DdeServer.h"
 #include "app/Instances.h"
 #include "app/Preferences.h"
 #include "app/SessionTable.h"
@@ -38,7 +39,7 @@ struct AppOptions {
 // working folder. Relative names are taken from the working folder.
 std::string DataFolderFor(const platform::IniFile& appProfile, const std::string& option);
 
-class CCorvinaApp final : private SessionTableObserver {
+class CCorvinaApp final : private SessionTableObserver, private automation::DdeFrame {
  public:
   // The application profile must be loaded and outlive the application.
   CCorvinaApp(AppEnvironment env, platform::IniFile& appProfile);
@@ -72,6 +73,11 @@ class CCorvinaApp final : private SessionTableObserver {
   std::function<void()> onQuit;
   // Opens the Connect dialog at start-up (Preferences bit 0) when set.
   std::function<void()> openConnectDialog;
+  // Runs a frame command a DDE client executed on the SYSTEM topic, other
+  // than HostExit (which closes the program); unset: the others do nothing.
+  std::function<void(int id)> runSystemCommand;
+  // The DDE server; null when it could not start.
+  automation::CDdeServer* DdeServer() { return dde_.get(); }
 
  private:
   // The profile a command-line start runs: the stored one, or with the run's
@@ -91,17 +97,26 @@ class CCorvinaApp final : private SessionTableObserver {
   void ScreenChanged(CHostSession& s) override;
   void LastSessionClosed() override;
 
+  // DdeFrame.
+  CHostSession* SessionByTopic(std::string_view topic) override;
+  bool StartProfileSession(std::string_view name) override;
+  void RunSystemCommand(int id) override;
+  std::string OiaText(CHostSession& session) override;
+  std::string MainWindowId() override;
+
   AppEnvironment env_;
   platform::IniFile& appProfile_;
   AppOptions options_;
   std::string commandLine_;
   CInstanceRegistration registration_;
+  std::string runtimeFolder_;  // empty when it cannot be used
   int instances_ = 0;
   int sessionsStarted_ = 0;
   std::unique_ptr<CCorvinaPersistentData> store_;
   std::unique_ptr<CSessionTable> table_;
   SessionTableObserver* client_ = nullptr;
   platform::TimerId clock_ = 0;
+  std::unique_ptr<automation::CDdeServer> dde_;
   bool closed_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
