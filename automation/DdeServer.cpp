@@ -317,7 +317,7 @@ bool CDdeServer::Poke(CHostSession& s, const DdeItem& item, const std::string& t
 void CDdeServer::Send(Connection& c, const std::string& line) {
   if (c.dead) return;
   c.out += line;
-  if (c.out.size() > kMaxPendingOutput) {
+  if (c.out.size() > maxPending_) {
     Drop(c);  // it stopped reading
     return;
   }

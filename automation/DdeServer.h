@@ -56,6 +56,7 @@ class CDdeServer {
   bool Start(const std::string& folder, std::string* cause);
   void Stop();
   const std::string& SocketPath() const { return path_; }
+  void SetMaxPendingOutput(std::size_t bytes) { maxPending_ = bytes; }
   std::size_t Connections() const { return connections_.size(); }
 
   // A session's screen, cursor or status changed.
@@ -86,6 +87,7 @@ class CDdeServer {
   std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;
   std::map<const CHostSession*, char> escapes_;
   bool advisePosted_ = false;
+  std::size_t maxPending_ = kMaxPendingOutput;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
