@@ -1,6 +1,5 @@
 #include "app/Application.h"
 
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -265,20 +264,12 @@ void CCorvinaApp::LastSessionClosed() {
 
 namespace corvina::app {
 
-namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-}  // namespace
-
 CHostSession* CCorvinaApp::SessionByTopic(std::string_view topic) {
   for (int slot = 1; slot <= CSessionTable::kMaxSlots; ++slot) {
     CHostSession* s = table_->Session(slot);
     if (s == nullptr) continue;
     const CCorvinaSessionProfile& p = s->Profile();
-    if (SameText(p.ddeTopic.empty() ? p.name : p.ddeTopic, topic)) return s;
+    if (automation::DdeSameName(p.ddeTopic.empty() ? p.name : p.ddeTopic, topic)) return s;
   }
   return nullptr;
 }
@@ -288,7 +279,7 @@ bool CCorvinaApp::StartProfileSession(std::string_view name) {
   if (!profile || table_->LiveCount() >= table_->SlotCount()) return false;
   // One session per profile, whatever its topic.
   for (int slot = 1; slot <= CSessionTable::kMaxSlots; ++slot)
-    if (CHostSession* s = table_->Session(slot); s && SameText(s->Profile().name, profile->name)) return false;
+    if (CHostSession* s = table_->Session(slot); s && automation::DdeSameName(s->Profile().name, profile->name)) return false;
   return table_->StartSession(profile) != nullptr;
 }
 

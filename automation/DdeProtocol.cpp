@@ -1,16 +1,12 @@
 #include "automation/DdeProtocol.h"
 
-#include <strings.h>
-
 #include <array>
+
+#include "config/NamedObject.h"
 
 namespace corvina::automation {
 
 namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // Splits the first word off `rest`.
 std::string_view Word(std::string_view& rest) {
@@ -31,6 +27,8 @@ constexpr unsigned char kAttributeMin = 0xC0;
 constexpr unsigned char kProtected = 0x20;
 
 }  // namespace
+
+bool DdeSameName(std::string_view a, std::string_view b) { return a.size() == b.size() && NameKey(a) == NameKey(b); }
 
 std::string DdeEscape(std::string_view text) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -83,7 +81,7 @@ std::optional<DdeRequest> ParseDdeRequest(std::string_view line, std::string* er
                                               {"UNADVISE", DdeVerb::Unadvise, 1},
                                               {"DISCONNECT", DdeVerb::Disconnect, 0}}};
   for (const Verb& v : kVerbs) {
-    if (!SameText(verb, v.name)) continue;
+    if (!DdeSameName(verb, v.name)) continue;
     DdeRequest r;
     r.verb = v.verb;
     if (v.words == 0) {
@@ -121,7 +119,7 @@ DdeItem ParseDdeItem(std::string_view item) {
                                                                                {"Keystroke", DdeItem::Keystroke},
                                                                                {"EscChar", DdeItem::EscChar}}};
   for (const auto& [name, kind] : kNames)
-    if (SameText(item, name)) return {kind, 0, 0};
+    if (DdeSameName(item, name)) return {kind, 0, 0};
   if (item.empty()) return {};
   const char first = static_cast<char>(item[0] & ~0x20);
   if (first != 'R' && first != 'F') return {};

@@ -30,6 +30,10 @@ inline constexpr std::size_t kDdeMaxLine = 64 * 1024;
 // Longest poke text played or stored.
 inline constexpr std::size_t kDdeMaxPoke = 16 * 1024;
 
+// Services, topics, items and verbs compare ignoring case (ASCII and
+// Latin-1 letters, as profile names do).
+bool DdeSameName(std::string_view a, std::string_view b);
+
 enum class DdeVerb { Connect, Request, Poke, Execute, Advise, Unadvise, Disconnect };
 
 struct DdeRequest {

@@ -1,6 +1,5 @@
 #include "automation/DdeServer.h"
 
-#include <strings.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -20,10 +19,6 @@ namespace {
 
 // Bytes read per notification, so one client cannot hold the loop.
 constexpr std::size_t kReadPerNotification = 256 * 1024;
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // The core's Latin-1 screen text on the wire.
 std::string Wire(const std::string& latin1) { return DdeEscape(platform::Latin1ToUtf8(latin1)); }
@@ -187,8 +182,8 @@ std::string CDdeServer::Answer(Connection& c, const DdeRequest& r) {
     c.system = false;
     c.session = nullptr;
     c.adviseScreen = c.adviseCursor = false;
-    if (!SameText(r.first, kDdeService)) return "NACK";
-    if (SameText(r.second, kDdeSystemTopic)) {
+    if (!DdeSameName(r.first, kDdeService)) return "NACK";
+    if (DdeSameName(r.second, kDdeSystemTopic)) {
       c.topic = kDdeSystemTopic;
       c.system = true;
       return "OK";
