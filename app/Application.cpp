@@ -7,6 +7,7 @@
 
 #include "app/AppTexts.h"
 #include "config/TerminalTypes.h"
+#include "keyboard/StoreKinds.h"
 #include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"
@@ -74,6 +75,7 @@ bool CCorvinaApp::Initialise(AppOptions options) {
   }
 
   store_ = std::make_unique<CCorvinaPersistentData>(folder, appProfile_, env_.ui);
+  RegisterKeyboardObjects(*store_);
   if (!store_->LoadAll()) return false;
   const std::string ownFolder = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
   env_.codePageFolder = appProfile_.GetString(kConfigurationSection, "CodePageFolder", ownFolder);

@@ -40,7 +40,8 @@ TEST_F(PersistentData, FreshFolderGetsTheSettingsFileAndOnlyThePreferencesKey) {
   EXPECT_TRUE(store.NeedsSettingsFileWrite());
   ASSERT_TRUE(store.SaveAll());
   EXPECT_EQ(ReadFile(data_ + "Corvina.dat"), std::string("\x4d\x3d\xbd\x68\x90\xc2\x01\x40", 8));
-  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"3270 Default.tkm", "5250 Default.tkm", "Corvina.dat",
+  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"3270 Default.tcs", "3270 Default.tkm", "5250 Default.tcs",
+                                                   "5250 Default.tkm", "Corvina.dat", "VT100 Default.tcs",
                                                    "VT100 Default.tkm"}));
   EXPECT_EQ(AppProfileText(), "[Configuration]\nPreferences=61\n");
   EXPECT_TRUE(ui_.boxes.empty());
@@ -109,7 +110,8 @@ TEST_F(PersistentData, FindIgnoresCaseAndReplacingKeepsTheFile) {
   ASSERT_TRUE(store.Add(replacement, true));
   EXPECT_EQ(store.Objects(ObjectKind::kSessionProfile).size(), 1u);
   EXPECT_EQ(replacement->fileName, "Payroll.tsp");
-  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"Payroll.tsp"}));
+  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"3270 Default.tcs", "5250 Default.tcs", "Payroll.tsp",
+                                                   "VT100 Default.tcs"}));
   EXPECT_NE(ReadFile(data_ + "Payroll.tsp").find("Host=host.example,992"), std::string::npos);
 }
 
