@@ -320,10 +320,10 @@ bool CCorvinaKeyboardMap::ReadFrom(const platform::IniFile& ini) {
     if (const std::optional<KeyCode> key = ParseKeyText(keyText))
       read.Insert(KeyBinding{target, std::string(text), *key, category});
   };
-  for (const auto& [category, kind] : {std::pair{kBindSystem, 0u}, std::pair{kBindTerminal, read.type_}}) {
-    for (const KeyFunctionRow& row : KeyFunctionTable(kind)) {
+  for (const auto& table : {std::pair{kBindSystem, 0u}, std::pair{kBindTerminal, read.type_}}) {
+    for (const KeyFunctionRow& row : KeyFunctionTable(table.second)) {
       if (const std::string* value = section.Find(row.name))
-        ForEachPiece(*value, [&](std::string_view piece) { add(piece, row.id, category, {}); });
+        ForEachPiece(*value, [&](std::string_view piece) { add(piece, row.id, table.first, {}); });
     }
   }
   // Numbered keys end at the first that is missing; there cannot be more than the section holds.
