@@ -45,7 +45,7 @@ inline constexpr const char* kFunctionGroups[] = {"System Commands", "Terminal K
                                                   "Scripts"};
 inline constexpr char kFunctionColumn[] = "Function";
 inline constexpr char kAssignmentColumn[] = "PC Key Assignment";
-inline constexpr char kCharacterRow[] = "%c     (%d, 0x%0.2X)";
+inline constexpr char kCharacterRow[] = "%c     (%d, 0x%.2X)";
 inline constexpr char kSelectScriptRow[] = "<<Select Script File Name>>";
 inline constexpr char kAssignmentSeparator[] = ", ";
 inline constexpr char kInvalidControlSequence[] = "An invalid control sequence was entered.";

@@ -8,6 +8,7 @@
 #include "config/SessionProfile.h"
 #include "keyboard/KeyFunctions.h"
 #include "keyboard/KeyboardMap.h"
+#include "keyboard/KeyboardSetup.h"
 #include "keyboard/StoreKinds.h"
 #include "platform/IniFile.h"
 #include "platform/UserInterface.h"
@@ -168,6 +169,42 @@ TEST_F(MacroStore, MenusOfferTheFamilysMacrosInRecentOrder) {
   EXPECT_EQ(menus[3][9].command, 33379);
   EXPECT_EQ(MacrosOfFamily(*store_, kKindVt220), std::vector<std::string>{"VT"});
   EXPECT_EQ(BuildMacroMenus(*store_, nullptr)[0][0].text, "(Empty)");
+}
+
+}  // namespace
+}  // namespace corvina
+
+namespace corvina {
+namespace {
+
+TEST_F(MacroStore, TheSetupDialogsListsAndTheEditorsKeysComeFromTheMap) {
+  auto* map = static_cast<CCorvinaKeyboardMap*>(store_->Find(ObjectKind::kKeyboardMap, "3270 Default"));
+  SaveNewMacro(*store_, Macro("x"), "Logon", ui_);
+  SaveNewMacro(*store_, Macro("x", kKindVt100), "Other", ui_);
+  map->AddBinding({kf::kPlayMacro, "Logon", *ParseKeyText("Alt+L"), kBindMacro}, false, false, nullptr);
+  map->AddBinding({kf::kRunScript, "a.txt", *ParseKeyText("Alt+1"), kBindScript}, false, false, nullptr);
+  map->AddBinding({kf::kRunScript, "a.txt", *ParseKeyText("Alt+2"), kBindScript}, false, false, nullptr);
+  EXPECT_EQ(KeyboardSetupTitle(*map), "Keyboard Setup [3270 Default] - Corvina");
+
+  const auto terminal = KeyboardSetupRows(*map, kBindTerminal, store_.get());
+  EXPECT_EQ(terminal.size(), 66u);  // CursorTo is never offered
+  EXPECT_EQ(terminal[0].label, "Attn");
+  EXPECT_EQ(terminal[0].assignment, "Alt+A");
+  const auto characters = KeyboardSetupRows(*map, kBindCharacter, store_.get());
+  ASSERT_EQ(characters.size(), 224u);
+  EXPECT_EQ(characters[33].label, "A     (65, 0x41)");
+  const auto macros = KeyboardSetupRows(*map, kBindMacro, store_.get());
+  ASSERT_EQ(macros.size(), 1u);
+  EXPECT_EQ(macros[0].assignment, "Alt+L");
+  const auto scripts = KeyboardSetupRows(*map, kBindScript, store_.get());
+  ASSERT_EQ(scripts.size(), 2u);
+  EXPECT_EQ(scripts[0].label, "<<Select Script File Name>>");
+  EXPECT_EQ(scripts[1].assignment, "Alt+1, Alt+2");
+
+  EXPECT_EQ(MacroEditorKeyText(*map, *ParseKeyText("F3")), "<PF3>");
+  EXPECT_EQ(MacroEditorKeyText(*map, *ParseKeyText("Ctrl+C")), "<EditCopy>");
+  EXPECT_EQ(MacroEditorKeyText(*map, *ParseKeyText("Alt+L")), std::nullopt);
+  EXPECT_EQ(MacroEditorKeyText(*map, *ParseKeyText("Q")), std::nullopt);
 }
 
 }  // namespace
