@@ -10,6 +10,8 @@ inline constexpr char kAllSessionsInUse[] = "Can't start session %s - all sessio
 inline constexpr char kSessionInUse[] = "Can't start session %s - session %d in use.";
 inline constexpr char kTallisInUse[] = "WinHLLAPI session %c in use elsewhere";
 inline constexpr char kBadSessionNumber[] = "Please enter a session number between 1 and %d.";
+// Profile name, terminal short name: no engine emulates that kind yet.
+inline constexpr char kNoEngine[] = "Can't start session %s - %s terminals are not available in this version.";
 
 // Closing the program with sessions live.
 inline constexpr char kSessionsStillActive[] = "There are still %d sessions active.\r\nAre you sure you want to exit?";
@@ -17,6 +19,10 @@ inline constexpr char kSessionsStillActive[] = "There are still %d sessions acti
 // Command-line host words.
 inline constexpr char kEnterHost[] = "Please enter a Host Name or IP address.";
 inline constexpr char kEnterPort[] = "Please enter a port number between 1 and 65535.";
+// The command line, the data folder: neither a stored profile nor host words.
+inline constexpr char kNotAProfileOrHost[] =
+    "\"%s\" is neither a session profile in %s nor a host. Give a profile name, a host name with its domain, an IP "
+    "address, or HOST:PORT.";
 // A corvina-cli terminal option the terminal-type list cannot take.
 inline constexpr char kNoSuchScreenSize[] = "The terminal %s has no %dx%d screen size.";
 // Profile name made from the host and port of a command line.
@@ -29,12 +35,8 @@ inline constexpr char kScriptsUnavailable[] = "Scripts are not available in this
 inline constexpr char kTooManyInstances[] = "Corvina is already running (%d copies), and MaxInstances is %ld: this copy ends.";
 inline constexpr char kRuntimeFolderUnusable[] =
     "The runtime folder %s cannot be used (%s); this copy is not counted against MaxInstances.";
-inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be created: %s";
-
-// Causes for kRuntimeFolderUnusable.
-inline constexpr char kNotAFolder[] = "it is not a folder";
-inline constexpr char kSymbolicLink[] = "it is a symbolic link";
-inline constexpr char kOtherOwner[] = "another user owns it";
-inline constexpr char kOpenToOthers[] = "other users may use it, mode %04o";
+inline constexpr char kNoSuchDataFolder[] = "The data folder %s does not exist.";
+inline constexpr char kDataFolderNotCreated[] = "The data folder %s cannot be created: %s";
+inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be used: %s";
 
 }  // namespace corvina::app::texts

@@ -2,15 +2,18 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "app/AppTexts.h"
 #include "config/TerminalTypes.h"
 #include "keyboard/StoreKinds.h"
+#include "platform/AppProfile.h"
 #include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"
+#include "platform/UserFolders.h"
 
 namespace corvina::app {
 
@@ -31,7 +34,23 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
 }  // namespace
+
+std::string DataFolderFor(const platform::IniFile& appProfile, const std::string& option) {
+  if (!option.empty()) {
+    std::string folder = option;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return DataFolderFromSetting(folder + "/", WorkingFolder());
+  }
+  const std::string setting = appProfile.GetString(kConfigurationSection, "DataPath");
+  if (setting.empty() && !platform::DefaultDataFolder().empty()) return platform::DefaultDataFolder();
+  return DataFolderFromSetting(setting, WorkingFolder());
+}
 
 CCorvinaApp::CCorvinaApp(AppEnvironment env, platform::IniFile& appProfile)
     : env_(std::move(env)), appProfile_(appProfile) {
@@ -50,12 +69,19 @@ void CCorvinaApp::Error(const std::string& text) {
 
 bool CCorvinaApp::Initialise(AppOptions options) {
   options_ = std::move(options);
+  // A folder named for this run is never made up: a typing error would
+  // otherwise leave a new, empty data folder behind.
+  const std::string folder = DataFolderFor(appProfile_, options_.dataFolder);
+  if (!options_.dataFolder.empty() && !Exists(folder)) {
+    Error(Format(texts::kNoSuchDataFolder, folder.c_str()));
+    return false;
+  }
 
   // Every copy registers, so that a copy with a limit counts the others too.
   const long limit = appProfile_.GetInt(kConfigurationSection, "MaxInstances", -1);
-  const std::string runtime = options_.runtimeFolder.empty() ? RuntimeFolderPath() : options_.runtimeFolder;
+  const std::string runtime = options_.runtimeFolder.empty() ? platform::RuntimeFolderPath() : options_.runtimeFolder;
   std::string cause;
-  instances_ = PreparePrivateFolder(runtime, &cause) ? registration_.Register(runtime, &cause) : 0;
+  instances_ = platform::PreparePrivateFolder(runtime, &cause) ? registration_.Register(runtime, &cause) : 0;
   if (instances_ == 0) {
     env_.ui.MessageBox(Format(texts::kRuntimeFolderUnusable, runtime.c_str(), cause.c_str()), texts::kCaption,
                        platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Warning);
@@ -65,12 +91,14 @@ bool CCorvinaApp::Initialise(AppOptions options) {
     return false;
   }
 
-  const std::string folder =
-      options_.dataFolder.empty()
-          ? DataFolderFromSetting(appProfile_.GetString(kConfigurationSection, "DataPath"), WorkingFolder())
-          : DataFolderFromSetting(options_.dataFolder + "/", WorkingFolder());
-  if (int err = platform::MakeFolders(folder)) {
-    Error(Format(texts::kDataFolderUnusable, folder.c_str(), std::strerror(err)));
+  // Profiles can name scripts to run: only this user may put files there.
+  if (!Exists(folder)) {
+    if (int err = platform::MakeFolders(folder)) {
+      Error(Format(texts::kDataFolderNotCreated, folder.c_str(), std::strerror(err)));
+      return false;
+    }
+  } else if (!platform::CheckTrustedFolder(folder, &cause)) {
+    Error(Format(texts::kDataFolderUnusable, folder.c_str(), cause.c_str()));
     return false;
   }
 
@@ -99,9 +127,9 @@ void CCorvinaApp::StartUp() {
   if (options_.headless && table_->LiveCount() == 0) CloseLater();
 }
 
-CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile) {
-  const auto& prepare = options_.prepareCommandLineSession;
-  if (options_.overrides.Empty()) return table_->StartSession(profile, CSessionTable::kAnySlot, prepare);
+std::shared_ptr<CCorvinaSessionProfile> CCorvinaApp::RunProfile(
+    const std::shared_ptr<CCorvinaSessionProfile>& profile) {
+  if (options_.overrides.Empty()) return profile;
   // The run's own copy: the stored profile stays as it is.
   auto run = std::make_shared<CCorvinaSessionProfile>(*profile);
   run->connectedSessions = 0;
@@ -112,7 +140,12 @@ CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionPro
     return nullptr;
   }
   run->modified = false;
-  return table_->StartSession(run, CSessionTable::kAnySlot, prepare);
+  return run;
+}
+
+CHostSession* CCorvinaApp::StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile) {
+  auto run = RunProfile(profile);
+  return run ? table_->StartSession(run, CSessionTable::kAnySlot, options_.prepareCommandLineSession) : nullptr;
 }
 
 CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument) {
@@ -134,6 +167,10 @@ CHostSession* CCorvinaApp::StartHost(const std::string& argument) {
     Error(texts::kEnterHost);
     return nullptr;
   }
+  if (!LooksLikeHost(command)) {
+    Error(Format(texts::kNotAProfileOrHost, argument.c_str(), store_->DataFolder().c_str()));
+    return nullptr;
+  }
   int port = CCorvinaSessionProfile().port;
   if (options_.overrides.port) {
     port = *options_.overrides.port;
@@ -146,17 +183,18 @@ CHostSession* CCorvinaApp::StartHost(const std::string& argument) {
     port = *parsed;
   }
   const std::string name = Format(texts::kHostProfileName, command.host.c_str(), port);
-  auto profile = store_->FindProfile(name);
-  if (!profile) {
-    profile = store_->NewProfile();
-    profile->name = name;
-    profile->host = command.host;
-    profile->port = port;
-    if (command.telnet) profile->SetTerminalType(store_->TerminalTypes(), kKindVt100, 24, 80);
-    store_->Add(profile, false);
-    store_->SaveAll();
-  }
-  return StartProfile(profile);
+  if (auto profile = store_->FindProfile(name)) return StartProfile(profile);
+  auto profile = store_->NewProfile();
+  profile->name = name;
+  profile->host = command.host;
+  profile->port = port;
+  if (command.telnet) profile->SetTerminalType(store_->TerminalTypes(), kKindVt100, 24, 80);
+  // A run that is refused leaves no profile behind.
+  auto run = RunProfile(profile);
+  if (!run || !table_->EngineAvailable(*run)) return nullptr;
+  store_->Add(profile, false);
+  store_->SaveAll();
+  return table_->StartSession(run, CSessionTable::kAnySlot, options_.prepareCommandLineSession);
 }
 
 bool CCorvinaApp::CloseProgram(bool ask) {
@@ -170,7 +208,7 @@ bool CCorvinaApp::CloseProgram(bool ask) {
   }
   closed_ = true;
   if (table_) table_->CloseAll();
-  if (store_) store_->SaveAll();
+  if (store_ && (sessionsStarted_ > 0 || !options_.headless)) store_->SaveAll();
   if (onQuit) onQuit();
   return true;
 }
@@ -183,6 +221,7 @@ void CCorvinaApp::CloseLater() {
 }
 
 void CCorvinaApp::SessionStarted(CHostSession& s) {
+  ++sessionsStarted_;
   if (client_) client_->SessionStarted(s);
 }
 

@@ -17,7 +17,7 @@
 namespace corvina::app {
 
 struct AppOptions {
-  // Used whole instead of the DataPath setting when not empty.
+  // Used whole instead of the DataPath setting when not empty; it must exist.
   std::string dataFolder;
   // A profile name, a session file, a script file or host words; one pair
   // of enclosing double quotes is removed.
@@ -32,6 +32,11 @@ struct AppOptions {
   // The per-user runtime folder; empty: RuntimeFolderPath().
   std::string runtimeFolder;
 };
+
+// The data folder of a run, ending in "/": the folder option when given,
+// else the DataPath setting, else platform::DefaultDataFolder(), else the
+// working folder. Relative names are taken from the working folder.
+std::string DataFolderFor(const platform::IniFile& appProfile, const std::string& option);
 
 class CCorvinaApp final : private SessionTableObserver {
  public:
@@ -51,7 +56,8 @@ class CCorvinaApp final : private SessionTableObserver {
   CHostSession* StartFromCommandLine(const std::string& argument);
   // Closes every session in slot order and saves the store; with `ask`, and
   // sessions live, and the preference set, the user confirms first. False
-  // when the user said No.
+  // when the user said No. A headless run that started no session has
+  // changed nothing worth keeping and saves nothing.
   bool CloseProgram(bool ask);
 
   CSessionTable& Sessions() { return *table_; }
@@ -68,6 +74,10 @@ class CCorvinaApp final : private SessionTableObserver {
   std::function<void()> openConnectDialog;
 
  private:
+  // The profile a command-line start runs: the stored one, or with the run's
+  // overrides a copy of it. Null when the overrides do not fit (the user is
+  // told).
+  std::shared_ptr<CCorvinaSessionProfile> RunProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile);
   // A profile the command line names, with the run's overrides.
   CHostSession* StartProfile(const std::shared_ptr<CCorvinaSessionProfile>& profile);
   CHostSession* StartHost(const std::string& argument);
@@ -87,6 +97,7 @@ class CCorvinaApp final : private SessionTableObserver {
   std::string commandLine_;
   CInstanceRegistration registration_;
   int instances_ = 0;
+  int sessionsStarted_ = 0;
   std::unique_ptr<CCorvinaPersistentData> store_;
   std::unique_ptr<CSessionTable> table_;
   SessionTableObserver* client_ = nullptr;

@@ -65,12 +65,36 @@ HostCommand ParseHostCommand(std::string_view argument) {
   HostCommand command;
   std::size_t next = 0;
   if (!words.empty() && (::strcasecmp(words[0].c_str(), "Corvina") == 0 || ::strcasecmp(words[0].c_str(), "Telnet") == 0)) {
+    command.typeWord = true;
     command.telnet = ::strcasecmp(words[0].c_str(), "Telnet") == 0;
     next = 1;
   }
   if (next < words.size()) command.host = words[next];
   if (next + 1 < words.size()) command.port = words[next + 1];
   return command;
+}
+
+bool LooksLikeHost(const HostCommand& command) {
+  const std::string& host = command.host;
+  if (command.port && command.port->find_first_not_of("0123456789") != std::string::npos) return false;
+  in_addr v4{};
+  if (::inet_pton(AF_INET, host.c_str(), &v4) == 1 || IsIpv6Address(host)) return true;
+  std::string_view name = host;
+  if (name.ends_with('.')) name.remove_suffix(1);
+  if (name.empty() || name.size() > 253) return false;
+  for (std::size_t start = 0; start <= name.size();) {
+    std::size_t end = name.find('.', start);
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view label = name.substr(start, end - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+    for (char c : label) {
+      const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      if (!letterOrDigit && c != '-' && c != '_') return false;
+    }
+    start = end + 1;
+  }
+  return command.typeWord || command.port || name.find('.') != std::string_view::npos ||
+         (name.size() == 9 && ::strncasecmp(name.data(), "localhost", 9) == 0);
 }
 
 std::optional<int> ParsePort(std::string_view word) {

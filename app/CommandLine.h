@@ -22,11 +22,18 @@ std::string StripEnclosingQuotes(std::string_view argument);
 // first word is the host itself, followed by the port. An IPv6 address,
 // bare or in brackets, stays one word.
 struct HostCommand {
+  bool typeWord = false;  // the first word was "Corvina" or "Telnet"
   bool telnet = false;
   std::string host;
   std::optional<std::string> port;  // as written
 };
 HostCommand ParseHostCommand(std::string_view argument);
+
+// Whether the words can name a host rather than being, say, a mistyped
+// profile name: an IP address, or a host name (letters, digits, "-" and
+// "_" in dot-separated labels) that has a dot, is "localhost", or comes
+// with a type word or a port; a port word must be digits.
+bool LooksLikeHost(const HostCommand& command);
 
 // A port word: 1 to 65535 in decimal digits.
 std::optional<int> ParsePort(std::string_view word);

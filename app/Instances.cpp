@@ -8,13 +8,9 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <utility>
-
-#include "app/AppTexts.h"
-#include "platform/Format.h"
 
 namespace corvina::app {
 
@@ -72,40 +68,6 @@ bool HeldByLiveInstance(const std::string& path) {
 }
 
 }  // namespace
-
-std::string RuntimeFolderPath() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') {
-    std::string folder = runtime;
-    if (folder.back() != '/') folder += '/';
-    return folder + "corvina/";
-  }
-  return platform::Format("/tmp/corvina-%u/", static_cast<unsigned>(::getuid()));
-}
-
-bool PreparePrivateFolder(const std::string& folder, std::string* cause) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    *cause = std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0) {
-    *cause = std::strerror(errno);
-    return false;
-  }
-  if (S_ISLNK(st.st_mode)) {
-    *cause = texts::kSymbolicLink;
-  } else if (!S_ISDIR(st.st_mode)) {
-    *cause = texts::kNotAFolder;
-  } else if (st.st_uid != ::getuid()) {
-    *cause = texts::kOtherOwner;
-  } else if ((st.st_mode & 077) != 0) {
-    *cause = platform::Format(texts::kOpenToOthers, static_cast<unsigned>(st.st_mode & 07777));
-  } else {
-    return true;
-  }
-  return false;
-}
 
 CInstanceRegistration::~CInstanceRegistration() {
   if (fd_ < 0) return;

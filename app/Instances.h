@@ -7,15 +7,6 @@
 
 namespace corvina::app {
 
-// $XDG_RUNTIME_DIR/corvina/ (an absolute XDG_RUNTIME_DIR only), otherwise
-// /tmp/corvina-<uid>/.
-std::string RuntimeFolderPath();
-
-// Creates the folder with mode 0700 when it is missing. False, with the
-// cause, when it is not a private folder of this user: a symbolic link,
-// something other than a folder, another owner, or open to others.
-bool PreparePrivateFolder(const std::string& folder, std::string* cause);
-
 class CInstanceRegistration {
  public:
   CInstanceRegistration() = default;
@@ -23,10 +14,10 @@ class CInstanceRegistration {
   CInstanceRegistration(const CInstanceRegistration&) = delete;
   CInstanceRegistration& operator=(const CInstanceRegistration&) = delete;
 
-  // Registers this process in the folder (which must be prepared) and
-  // returns the number of running instances, this one included; files of
-  // ended instances are removed on the way. 0 when the folder cannot be
-  // used, with the cause.
+  // Registers this process in the folder (prepared by
+  // platform::PreparePrivateFolder) and returns the number of running
+  // instances, this one included; files of ended instances are removed on
+  // the way. 0 when the folder cannot be used, with the cause.
   int Register(const std::string& folder, std::string* cause);
 
  private:

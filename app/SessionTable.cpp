@@ -5,6 +5,7 @@
 #include "app/AppTexts.h"
 #include "app/Preferences.h"
 #include "config/PersistentData.h"
+#include "config/TerminalTypes.h"
 #include "keyboard/KeyFunctions.h"
 #include "platform/Format.h"
 
@@ -47,9 +48,17 @@ bool CSessionTable::TallisLetterInUse(char letter) const {
   return tallisLetterTaken && tallisLetterTaken(letter);
 }
 
+bool CSessionTable::EngineAvailable(const CCorvinaSessionProfile& profile) {
+  if (env_.engines && env_.engines(profile.terminalType)) return true;
+  const std::string kind(TerminalShortName(profile.terminalType));
+  Refuse(Format(texts::kNoEngine, profile.name.c_str(), kind.c_str()));
+  return false;
+}
+
 CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot,
                                           const std::function<void(CHostSession&)>& prepare) {
   const char* name = profile->name.c_str();
+  if (!EngineAvailable(*profile)) return nullptr;
   if (slot == kAnySlot) {
     slot = FreeSlotFor(*profile);
     if (slot == 0) {

@@ -72,6 +72,9 @@ class CSessionTable final : public SessionFrame {
   // `prepare` sees the new session before it connects.
   CHostSession* StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot = kAnySlot,
                              const std::function<void(CHostSession&)>& prepare = {});
+  // Whether an engine emulates the profile's terminal kind; when none does,
+  // the user is told and StartSession refuses the profile.
+  bool EngineAvailable(const CCorvinaSessionProfile& profile);
   // Empties the slot; the session is destroyed on a later turn of the loop.
   void CloseSession(CHostSession& session) override;
   // Closes every live session in slot order.

@@ -1,8 +1,12 @@
 #include "cli/CliOptions.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <iterator>
+
+#include "platform/Text.h"
 
 #include "keyboard/KeyText.h"
 
@@ -14,8 +18,10 @@ struct KindName {
   const char* name;
   unsigned kind;
 };
-constexpr KindName kKinds[] = {{"3278", 16},   {"3279", 17},   {"3270P", 18},  {"5250", 32},
-                               {"5250P", 34},  {"ANSI", 258},  {"VT100", 259}, {"VT220", 260}};
+// The 5250 printer is no session kind of its own: it has no terminal type.
+constexpr KindName kSessionKinds[] = {{"3278", 16}, {"3279", 17},  {"3270P", 18}, {"5250", 32},
+                                      {"ANSI", 258}, {"VT100", 259}, {"VT220", 260}};
+constexpr KindName k5250Printer = {"5250P", 34};
 
 bool ParseInt(const std::string& s, int lo, int hi, int* out) {
   int v = 0;
@@ -23,6 +29,17 @@ bool ParseInt(const std::string& s, int lo, int hi, int* out) {
   if (ec != std::errc() || p != s.data() + s.size() || v < lo || v > hi) return false;
   *out = v;
   return true;
+}
+
+// The words people type, in UTF-8 or Latin-1, become the Latin-1 of the
+// screens and profiles.
+bool ToLatin1(const std::string& where, std::string* text, std::string* error) {
+  if (std::optional<std::string> latin1 = platform::Utf8ToLatin1(*text)) {
+    *text = std::move(*latin1);
+    return true;
+  }
+  *error = "The text \"" + *text + "\" of " + where + " holds characters that Latin-1 lacks";
+  return false;
 }
 
 bool EqualsNoCase(const std::string& a, const char* b) {
@@ -50,12 +67,15 @@ The command line (all words that are not options) names one of:
                           a host; words may also be separated by ":" or "/"
                           ("HOST:PORT"). "telnet" asks for a VT100. The
                           profile "HOST:PORT" is used, or created and saved
-                          on first use.
+                          on first use. A host name without a dot needs
+                          "telnet", "corvina" or a port, so that a mistyped
+                          profile name creates no profile.
 
 Session options (for the command line's session, this run only; the stored
 profile does not change):
   -p, --port N            port (for a host: also the profile name's port)
-  -t, --terminal KIND     3278, 3279, 3270P, 5250, 5250P, VT100, VT220 or ANSI
+  -t, --terminal KIND     3278, 3279, 3270P, 5250, VT100, VT220 or ANSI (a
+                          kind this version cannot emulate yet is refused)
       --size ROWSxCOLS    screen size (default 24x80 with --terminal)
       --lu NAMES          LU or device names to ask for, separated by ";"
       --tls               connect with TLS
@@ -66,22 +86,24 @@ Connection:
       --ca-file FILE      also trust the certificates in FILE (PEM)
 Information (no connection):
       --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
-                          or SYSTEM for the system commands)
+                          5250P, or SYSTEM for the system commands)
       --show-profile FILE show the settings a session profile file (.tsp) holds
       --list-maps         list the keyboard maps of the data folder
       --show-map NAME     show a keyboard map as its file (.tkm) holds it
 Running:
       --for SECONDS       end every session after SECONDS (default: run until
                           the last session ends)
-      --answer yes|no|ok|cancel
-                          answer the next question (repeatable, in order;
-                          otherwise each question gets its default answer)
+      --answer yes|no|ok|cancel|abort|retry|ignore
+                          answer the next question that offers this button
+                          (repeatable, in order; other questions get their
+                          default answer, boxes with only OK take OK)
       --trace FILE        write a trace of everything the command line's session
                           sends and receives (binary unless the setting
                           TraceFileBinary is 0)
       --trace-text        write the trace as text with hex dumps
-      --data-dir DIR      the data folder with the session profiles (default:
-                          the DataPath setting, else the current folder)
+      --data-dir DIR      the data folder with the session profiles, which must
+                          exist (default: the DataPath setting, else
+                          $XDG_DATA_HOME/Orvex/Corvina, made on first use)
       --settings FILE     application settings file (default
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
       --fields            after a 3270 screen, print its fields with their
@@ -152,6 +174,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Option " + a + " needs a text that is not empty";
         return std::nullopt;
       }
+      if (a != "--key" && !ToLatin1(a, &value, error)) return std::nullopt;
       o.steps.push_back({a == "--type" ? CliStep::kType : a == "--key" ? CliStep::kKey : CliStep::kWaitText, value});
     } else if (a == "--press") {
       if (!need("a key text")) return std::nullopt;
@@ -166,12 +189,13 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Option " + a + " needs a macro name that is not empty";
         return std::nullopt;
       }
+      if (!ToLatin1(a, &value, error)) return std::nullopt;
       if (a == "--macro") o.steps.push_back({CliStep::kMacro, value});
       else o.recordMacro = value;
     } else if (a == "--list-maps") {
       o.listMaps = true;
     } else if (a == "--show-map") {
-      if (!need("a keyboard map name")) return std::nullopt;
+      if (!need("a keyboard map name") || !ToLatin1(a, &value, error)) return std::nullopt;
       o.showMap = value;
     } else if (a == "--wait-unlock") {
       o.steps.push_back({CliStep::kWaitUnlock, {}});
@@ -197,14 +221,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       }
     } else if (a == "-t" || a == "--terminal") {
       if (!need("a terminal kind")) return std::nullopt;
-      bool found = false;
-      for (const auto& k : kKinds)
-        if (EqualsNoCase(value, k.name)) {
-          session.terminalKind = k.kind;
-          found = true;
-        }
-      if (!found) {
-        *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI)";
+      for (const auto& k : kSessionKinds)
+        if (EqualsNoCase(value, k.name)) session.terminalKind = k.kind;
+      if (!session.terminalKind) {
+        *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, VT100, VT220, ANSI)";
         return std::nullopt;
       }
     } else if (a == "--size") {
@@ -221,7 +241,8 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--list-keys") {
       if (!need("a terminal kind")) return std::nullopt;
       if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
-      for (const auto& k : kKinds)
+      if (EqualsNoCase(value, k5250Printer.name)) o.listKeysKind = k5250Printer.kind;
+      for (const auto& k : kSessionKinds)
         if (EqualsNoCase(value, k.name)) o.listKeysKind = k.kind;
       if (!o.listKeysKind) {
         *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI, SYSTEM)";
@@ -262,14 +283,15 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--answer") {
       if (!need("an answer")) return std::nullopt;
       using platform::Answer;
-      if (EqualsNoCase(value, "yes")) o.answers.push_back(Answer::Yes);
-      else if (EqualsNoCase(value, "no")) o.answers.push_back(Answer::No);
-      else if (EqualsNoCase(value, "ok")) o.answers.push_back(Answer::Ok);
-      else if (EqualsNoCase(value, "cancel")) o.answers.push_back(Answer::Cancel);
-      else {
-        *error = "Invalid answer \"" + value + "\" (yes, no, ok or cancel)";
+      const Answer all[] = {Answer::Yes, Answer::No, Answer::Ok, Answer::Cancel, Answer::Abort, Answer::Retry,
+                            Answer::Ignore};
+      const Answer* answer = std::find_if(std::begin(all), std::end(all),
+                                          [&](Answer each) { return EqualsNoCase(value, platform::AnswerName(each)); });
+      if (answer == std::end(all)) {
+        *error = "Invalid answer \"" + value + "\" (yes, no, ok, cancel, abort, retry or ignore)";
         return std::nullopt;
       }
+      o.answers.push_back(*answer);
     } else if (a == "--trace") {
       if (!need("a file name")) return std::nullopt;
       o.traceFile = value;
@@ -294,12 +316,18 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       o.target += a;
     }
   }
+  if (!ToLatin1("the command line", &o.target, error)) return std::nullopt;
   if (!o.recordMacro.empty() && o.steps.empty()) {
     *error = "--record needs keyboard steps to record (--type, --key, --press, --macro)";
     return std::nullopt;
   }
   if (!o.steps.empty() && o.target.empty()) {
     *error = "Keyboard steps need a session: name a profile, a session file or a host";
+    return std::nullopt;
+  }
+  // The trace is of the command line's session; without one it would stay empty.
+  if (!o.traceFile.empty() && o.target.empty()) {
+    *error = "--trace needs a session: name a profile, a session file or a host";
     return std::nullopt;
   }
   if (o.traceText && o.traceFile.empty()) {

@@ -1,10 +1,13 @@
 // corvina-cli: the emulator without a window.
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -48,7 +51,7 @@ class CliUserInterface final : public platform::UserInterface {
                                   platform::Buttons buttons, platform::Answer def,
                                   platform::Icon icon) override {
     if (icon == platform::Icon::Error) errorShown_ = true;
-    return inner_.MessageBox(platform::Latin1ToUtf8(text), caption, buttons, def, icon);
+    return inner_.MessageBox(text, caption, buttons, def, icon);
   }
 
  private:
@@ -175,6 +178,11 @@ int ListKeys(unsigned kind) {
 }
 
 int ShowProfile(const std::string& path) {
+  // A missing file would read as an empty profile.
+  if (struct stat st {}; ::stat(path.c_str(), &st) != 0) {
+    std::cerr << "corvina-cli: Cannot read session profile \"" << path << "\": " << std::strerror(errno) << "\n";
+    return 1;
+  }
   std::string folder = ".", file = path;
   if (auto slash = path.rfind('/'); slash != std::string::npos) {
     folder = path.substr(0, slash);
@@ -223,7 +231,8 @@ bool CheckMacroNames(CCorvinaPersistentData& store, const cli::CliOptions& o, pl
                      bool* replace) {
   for (const cli::CliStep& step : o.steps) {
     if (step.kind == cli::CliStep::kMacro && !store.Find(ObjectKind::kMacro, step.value)) {
-      std::cerr << "corvina-cli: " << platform::Format(keyboard_texts::kMacroNotFound, step.value.c_str()) << "\n";
+      std::cerr << "corvina-cli: "
+                << platform::Latin1ToUtf8(platform::Format(keyboard_texts::kMacroNotFound, step.value.c_str())) << "\n";
       return false;
     }
   }
@@ -233,12 +242,12 @@ bool CheckMacroNames(CCorvinaPersistentData& store, const cli::CliOptions& o, pl
     *replace = ui.MessageBox(keyboard_texts::kMacroNameExists, keyboard_texts::kCaption, platform::Buttons::YesNo,
                              platform::Answer::No, platform::Icon::Question) == platform::Answer::Yes;
     if (!*replace)
-      std::cerr << "corvina-cli: The macro \"" << o.recordMacro
+      std::cerr << "corvina-cli: The macro \"" << platform::Latin1ToUtf8(o.recordMacro)
                 << "\" is kept; record under another name, or replace it with --answer yes\n";
     return *replace;
   }
   if (const std::string problem = store.NewNameProblem(ObjectKind::kMacro, o.recordMacro); !problem.empty()) {
-    std::cerr << "corvina-cli: " << problem << "\n";
+    std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(problem) << "\n";
     return false;
   }
   return true;
@@ -248,13 +257,20 @@ bool CheckMacroNames(CCorvinaPersistentData& store, const cli::CliOptions& o, pl
 bool SaveRecording(CCorvinaPersistentData& store, const cli::CliOptions& o, std::shared_ptr<CCorvinaMacro> macro,
                    bool replace, platform::UserInterface& ui) {
   if (!macro) {
-    std::cerr << "corvina-cli: Nothing was recorded: the macro \"" << o.recordMacro << "\" was not saved\n";
+    std::cerr << "corvina-cli: Nothing was recorded: the macro \"" << platform::Latin1ToUtf8(o.recordMacro)
+              << "\" was not saved\n";
     return false;
   }
   if (replace) store.Delete(ObjectKind::kMacro, o.recordMacro, false);
   if (SaveNewMacro(store, std::move(macro), o.recordMacro, ui) != MacroNaming::kSaved) return false;
-  if (!o.quiet) std::cerr << "Recorded the macro \"" << o.recordMacro << "\"\n";
+  if (!o.quiet) std::cerr << "Recorded the macro \"" << platform::Latin1ToUtf8(o.recordMacro) << "\"\n";
   return true;
+}
+
+int NothingToStart() {
+  std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
+               "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
+  return 2;
 }
 
 }  // namespace
@@ -283,6 +299,12 @@ int main(int argc, char** argv) {
   platform::IniFile settings(platform::AppProfilePath());
   if (std::string error; !settings.Path().empty() && !settings.Load(&error))
     std::cerr << "corvina-cli: " << error << " (using defaults)\n";
+  // Without a data folder there is no profile to start: nothing is made for
+  // a run that does nothing.
+  if (o.target.empty() && o.dataFolder.empty() && !o.listMaps && o.showMap.empty()) {
+    struct stat st {};
+    if (::stat(app::DataFolderFor(settings, {}).c_str(), &st) != 0 && errno == ENOENT) return NothingToStart();
+  }
   TlsContexts tls(ReadTlsSettings(settings, o));
 
   app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
@@ -297,11 +319,7 @@ int main(int argc, char** argv) {
   options.headless = true;
 
   if (!o.traceFile.empty()) {
-    if (!settings.Get("Configuration", "TraceFileBinary")) {
-      settings.SetInt("Configuration", "TraceFileBinary", 1);
-      settings.Save();
-    }
-    bool binary = !o.traceText && settings.GetInt("Configuration", "TraceFileBinary", 1) != 0;
+    bool binary = !o.traceText && settings.GetInt(kConfigurationSection, "TraceFileBinary", 1) != 0;
     if (std::string error; !trace.Open(o.traceFile, binary, &error)) {
       std::cerr << "corvina-cli: " << error << " " << o.traceFile << "\n";
       return 1;
@@ -314,6 +332,11 @@ int main(int argc, char** argv) {
     if (recording) s.StartRecording();
   };
   if (!application.Initialise(std::move(options))) return 1;
+  // The setting is written with its default the first time a trace is made.
+  if (!o.traceFile.empty())
+    application.Store().UpdateAppProfile([](platform::IniFile& ini) {
+      if (!ini.Get(kConfigurationSection, "TraceFileBinary")) ini.SetInt(kConfigurationSection, "TraceFileBinary", 1);
+    });
   if (o.listMaps) return ListMaps(application.Store());
   if (!o.showMap.empty()) return ShowMap(application.Store(), o.showMap);
   bool replaceMacro = false;
@@ -343,7 +366,7 @@ int main(int argc, char** argv) {
         case cli::CActionRunner::Result::kWaiting:
           return;
         case cli::CActionRunner::Result::kFailed:
-          std::cerr << "corvina-cli: " << error << "\n";
+          std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(error) << "\n";
           stepFailed = true;
           break;
         case cli::CActionRunner::Result::kDone:
@@ -362,10 +385,6 @@ int main(int argc, char** argv) {
   const bool recordFailed = !o.recordMacro.empty() &&
                             !SaveRecording(application.Store(), o, std::move(observer.recorded), replaceMacro, ui);
   if (sigFd >= 0) close(sigFd);
-  if (observer.Started() == 0 && o.target.empty()) {
-    std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
-                 "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
-    return 2;
-  }
+  if (observer.Started() == 0 && o.target.empty()) return NothingToStart();
   return ui.ErrorShown() || stepFailed || recordFailed || observer.Started() == 0 ? 1 : 0;
 }

@@ -340,17 +340,16 @@ bool CCorvinaPersistentData::WriteSettingsFile() {
   return true;
 }
 
-// Another instance may have changed the application profile since it was
-// read: the change is applied to a fresh copy of the file, so that its other
-// keys survive, and to the copy in memory.
 bool CCorvinaPersistentData::UpdateAppProfile(const std::function<void(platform::IniFile&)>& change) {
+  const std::string before = appProfile_.Text();
   change(appProfile_);
-  if (appProfile_.Path().empty()) return true;
+  // Nothing new to keep: the file stays as it is, whatever another instance made of it.
+  if (appProfile_.Path().empty() || appProfile_.Text() == before) return true;
   platform::IniFile fresh(appProfile_.Path());
   std::string error;
   if (fresh.Load(&error)) {
     change(fresh);
-    if (fresh.Save(&error)) {
+    if (fresh.Save(&error, platform::FileMode::kOwnerOnly)) {
       WriteSucceeded(fresh.Path());
       return true;
     }
@@ -520,16 +519,16 @@ void CCorvinaPersistentData::LoadObjectFiles(ObjectKind kind) {
   }
 }
 
+// New default objects are written with the next save, so that a run that
+// ends before saving anything leaves the data folder as it was.
 void CCorvinaPersistentData::CreateDefaults(ObjectKind kind) {
   const KindHandler& handler = handlers_[Index(kind)];
   if (!handler.defaults) return;
-  bool added = false;
   for (std::shared_ptr<CCorvinaNamedObject>& object : handler.defaults()) {
     if (!object || Find(kind, object->name) != nullptr) continue;
     object->modified = true;
-    added = Add(std::move(object), false) || added;
+    Add(std::move(object), false);
   }
-  if (added) SaveModified(kind);
 }
 
 // ---------------------------------------------------------------- migration

@@ -83,6 +83,12 @@ class CCorvinaPersistentData {
   // file when needed. False when something could not be written (each
   // failure is shown once until that file is written again).
   bool SaveAll();
+  // The one way to write the application profile: applies the change to
+  // the copy in memory and, when it changed something, to a fresh read of
+  // the file, so that what another instance wrote meanwhile survives. A file
+  // that cannot be read is never overwritten (the failure is shown once).
+  // The file is left with mode 0600.
+  bool UpdateAppProfile(const std::function<void(platform::IniFile&)>& change);
   // Takes the objects and settings values of a settings archive older than
   // 2.06 (its bytes, version first). False, shown to the user, when the
   // archive is damaged or holds what cannot be converted.
@@ -159,7 +165,6 @@ class CCorvinaPersistentData {
   void CreateDefaults(ObjectKind kind);
   bool WriteSettingsFile();
   bool WriteConfiguration();
-  bool UpdateAppProfile(const std::function<void(platform::IniFile&)>& change);
   bool ChooseFileName(CCorvinaNamedObject& object, const CCorvinaNamedObject* replaced) const;
   bool FileNameTaken(ObjectKind kind, const std::string& file, const CCorvinaNamedObject* except) const;
   void ArchiveError(const std::string& cause);

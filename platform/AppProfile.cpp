@@ -12,6 +12,7 @@ namespace corvina::platform {
 namespace {
 
 const std::string kProfileTail = "Orvex/Corvina.ini";
+const std::string kDataTail = "Orvex/Corvina/";
 
 std::mutex gOverrideMutex;
 std::string gOverride;
@@ -55,6 +56,12 @@ std::string AppProfilePath() {
   if (std::string config = Env("XDG_CONFIG_HOME"); config.starts_with('/'))
     return Join(config, kProfileTail);
   if (std::string home = HomeFolder(); !home.empty()) return Join(home, ".config/" + kProfileTail);
+  return {};
+}
+
+std::string DefaultDataFolder() {
+  if (std::string data = Env("XDG_DATA_HOME"); data.starts_with('/')) return Join(data, kDataTail);
+  if (std::string home = HomeFolder(); !home.empty()) return Join(home, ".local/share/" + kDataTail);
   return {};
 }
 

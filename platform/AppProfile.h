@@ -1,4 +1,5 @@
-// Where the application profile (the application-wide settings file) lives.
+// Where the application profile (the application-wide settings file) and
+// the default data folder live.
 #pragma once
 
 #include <string>
@@ -13,5 +14,10 @@ std::string AppProfilePath();
 
 // Set from a command-line option; an empty path removes the override.
 void SetAppProfilePathOverride(std::string path);
+
+// The data folder when no setting names one: $XDG_DATA_HOME/Orvex/Corvina/
+// (an absolute XDG_DATA_HOME only), else $HOME/.local/share/Orvex/Corvina/.
+// Empty when no home folder is known.
+std::string DefaultDataFolder();
 
 }  // namespace corvina::platform

@@ -85,7 +85,7 @@ FileIoResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::st
   return result;
 }
 
-FileIoResult WriteFileAtomically(const std::string& path, std::string_view data) {
+FileIoResult WriteFileAtomically(const std::string& path, std::string_view data, FileMode fileMode) {
   std::string target = path;
   struct stat st {};
   if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -105,7 +105,7 @@ FileIoResult WriteFileAtomically(const std::string& path, std::string_view data)
     if (!S_ISREG(st.st_mode)) return {FileIoStatus::kNotRegular, 0, {}};
     // No write bit counts even for root, like a read-only attribute.
     if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return {FileIoStatus::kReadOnly, 0, {}};
-    mode = st.st_mode & 07777;
+    if (fileMode == FileMode::kKeep) mode = st.st_mode & 07777;
   }
 
   std::string temp = dir + "/." + name + ".XXXXXX";

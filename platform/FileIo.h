@@ -29,12 +29,18 @@ struct FileIoResult {
 // of the file cannot hang the call.
 FileIoResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::string* data);
 
+// The mode an existing file has after a write; a new file always gets 0600.
+enum class FileMode {
+  kKeep,       // as it was
+  kOwnerOnly,  // 0600, for files that hold the user's settings
+};
+
 // Writes a temporary file in the same folder, syncs it and renames it over
 // the file, so readers see the old contents or the new, never a part.
-// Missing parent folders are created with mode 0700; a new file gets mode
-// 0600, an existing one keeps its mode. A symbolic link is written through,
-// not replaced. A file without write permission is left alone (kReadOnly).
-FileIoResult WriteFileAtomically(const std::string& path, std::string_view data);
+// Missing parent folders are created with mode 0700. A symbolic link is
+// written through, not replaced. A file without write permission is left
+// alone (kReadOnly).
+FileIoResult WriteFileAtomically(const std::string& path, std::string_view data, FileMode mode = FileMode::kKeep);
 
 // Creates the missing folders of a path with mode 0700. Returns 0 or an errno
 // (ENOTDIR when something other than a folder is in the way).

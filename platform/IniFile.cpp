@@ -148,9 +148,9 @@ bool IniFile::Load(std::string* error) {
   return true;
 }
 
-bool IniFile::Save(std::string* error) const {
+bool IniFile::Save(std::string* error, FileMode mode) const {
   if (path_.empty()) return Fail(error, std::string(kNoPath));
-  FileIoResult r = WriteFileAtomically(path_, Text());
+  FileIoResult r = WriteFileAtomically(path_, Text(), mode);
   switch (r.status) {
     case FileIoStatus::kOk: return true;
     case FileIoStatus::kNotRegular: return Fail(error, Fill(kNotRegular, path_));

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileIo.h"
+
 namespace corvina::platform {
 
 class IniFile {
@@ -32,9 +34,10 @@ class IniFile {
   bool Load(std::string* error = nullptr);
   // Writes a temporary file in the same folder, syncs it and renames it over
   // the file. Missing parent folders are created with mode 0700; a new file
-  // gets mode 0600, an existing one keeps its mode. A file without write
-  // permission is left alone and reported as read-only.
-  bool Save(std::string* error = nullptr) const;
+  // gets mode 0600, an existing one keeps its mode unless `mode` says
+  // otherwise. A file without write permission is left alone and reported as
+  // read-only.
+  bool Save(std::string* error = nullptr, FileMode mode = FileMode::kKeep) const;
 
   const std::string& Path() const { return path_; }
   void SetPath(std::string path) { path_ = std::move(path); }

@@ -81,4 +81,16 @@ std::string Latin1ToUtf8(std::string_view latin1) {
   return ToUtf8(wide);
 }
 
+std::optional<std::string> Utf8ToLatin1(std::string_view text) {
+  std::u32string wide;
+  if (!DecodeUtf8(text, wide)) return std::string(text);
+  std::string latin1;
+  latin1.reserve(wide.size());
+  for (char32_t c : wide) {
+    if (c > 0xFF) return std::nullopt;
+    latin1.push_back(static_cast<char>(c));
+  }
+  return latin1;
+}
+
 }  // namespace corvina::platform

@@ -40,8 +40,11 @@ class UserInterface {
                                 Buttons buttons, Answer defaultButton, Icon icon) = 0;
 };
 
-// Prints each box as "[caption] text -> answer" and answers the default, or
-// the next queued answer when one was given (for example on a command line).
+// Prints each box as "[caption] text -> answer" (the core's Latin-1 texts as
+// UTF-8) and answers the default, or the next queued answer (given on a
+// command line, say) when the box offers that button; a queued answer the
+// box does not offer waits for a box that does. A box with only OK is no
+// question: it takes OK and leaves the queue alone.
 class HeadlessUserInterface final : public UserInterface {
  public:
   explicit HeadlessUserInterface(std::ostream& boxes, std::ostream* status = nullptr)

@@ -12,6 +12,7 @@
 #include "../session/TestSupport.h"
 #include "app/Engines.h"
 #include "platform/IniFile.h"
+#include "session/LineModeEngine.h"
 
 namespace corvina::app {
 namespace {
@@ -168,6 +169,61 @@ TEST_F(Application, HostWordsCreateOneProfileAndReuseIt) {
   EXPECT_TRUE(HasBox("Please enter a Host Name or IP address."));
 }
 
+TEST_F(Application, RefusedCommandLinesLeaveNothingBehind) {
+  const auto run = [this](const std::string& commandLine, SessionOverrides overrides = {}) {
+    ASSERT_TRUE(Initialise(commandLine, true, overrides));
+    app_->StartUp();
+    loop_.RunFor(std::chrono::milliseconds(20));
+  };
+  run("Prod");
+  EXPECT_TRUE(HasBox("\"Prod\" is neither a session profile in " + data_ +
+                     " nor a host. Give a profile name, a host name with its domain, an IP address, or HOST:PORT."))
+      << Boxes();
+  SessionOverrides size;
+  size.terminalKind = kKind3278;
+  size.rows = 30;
+  size.columns = 100;
+  run("127.0.0.1:23", size);
+  EXPECT_TRUE(HasBox("The terminal 3278 has no 30x100 screen size.")) << Boxes();
+  SessionOverrides kind;
+  kind.terminalKind = kKind5250;
+  run("127.0.0.1:23", kind);
+  EXPECT_TRUE(HasBox("Can't start session 127.0.0.1:23 - 5250 terminals are not available in this version."))
+      << Boxes();
+  EXPECT_EQ(quits_, 3);
+  // Not even the settings: a headless run that started nothing saves nothing.
+  EXPECT_TRUE(DataFiles().empty());
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/Corvina.ini"));
+
+  for (const char* host : {"localhost", "corvina:prod", "prod:23", "10.0.0.1", "host.example", "[::1]"})
+    EXPECT_TRUE(LooksLikeHost(ParseHostCommand(host))) << host;
+  for (const char* word : {"prod", "My Hots", "-x.example", "a..b", "caf\xE9.example", "23"})
+    EXPECT_FALSE(LooksLikeHost(ParseHostCommand(word))) << word;
+}
+
+TEST_F(Application, KindsStartWhenTheEngineFactoryHasAnEngine) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "a.tsp", "[Session Profile]\nName=Midrange\nHost=127.0.0.1," + std::to_string(server.Port()) +
+                                 "\nTerminalType=5250,24,80,IBM-3179-2\nHostOptions=1\n");
+  ASSERT_TRUE(Initialise());
+  app_->StartUp();
+  EXPECT_EQ(app_->Sessions().LiveCount(), 0);
+  EXPECT_TRUE(HasBox("Can't start session Midrange - 5250 terminals are not available in this version."))
+      << Boxes();
+  app_.reset();
+  const EngineFactory with5250 = [](unsigned kind) -> std::unique_ptr<TerminalEngine> {
+    if (kind == kKind5250) return std::make_unique<CLineModeEngine>();
+    return CreateEngine(kind);
+  };
+  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, with5250}, settings_);
+  AppOptions options;
+  options.dataFolder = data_;
+  options.runtimeFolder = runtime_;
+  ASSERT_TRUE(app_->Initialise(options));
+  app_->StartUp();
+  EXPECT_EQ(NameIn(1), "Midrange");
+}
+
 TEST_F(Application, ProfileNamesSessionFilesAndScriptFiles) {
   test::LoopbackServer server(loop_);
   WriteFile(data_ + "p.tsp", ProfileText("My Host", server.Port()));
@@ -296,6 +352,36 @@ TEST_F(Application, DataPathNamesTheFolderOfItsLastSlash) {
   EXPECT_TRUE(std::filesystem::is_directory(root_ + "/fresh"));
 }
 
+TEST_F(Application, TheDataFolderIsTheUsersOwn) {
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string savedValue = saved ? saved : "";
+  ::setenv("XDG_DATA_HOME", (root_ + "/xdg").c_str(), 1);
+  settings_.Load();
+  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, CreateEngine}, settings_);
+  AppOptions options;
+  options.runtimeFolder = runtime_;
+  const bool initialised = app_->Initialise(options);
+  if (saved) ::setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+  else ::unsetenv("XDG_DATA_HOME");
+  ASSERT_TRUE(initialised) << Boxes();
+  EXPECT_EQ(app_->DataFolder(), root_ + "/xdg/Orvex/Corvina/");
+  struct stat st {};
+  ASSERT_EQ(::stat((root_ + "/xdg/Orvex/Corvina").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+  // A folder given for the run must exist; one others can write to is refused.
+  data_ = root_ + "/missing";
+  EXPECT_FALSE(Initialise());
+  EXPECT_TRUE(HasBox("The data folder " + root_ + "/missing/ does not exist.")) << Boxes();
+  EXPECT_FALSE(std::filesystem::exists(data_));
+  data_ = root_ + "/open//";
+  std::filesystem::create_directory(data_);
+  ::chmod(data_.c_str(), 0777);
+  EXPECT_FALSE(Initialise());
+  EXPECT_TRUE(HasBox("The data folder " + root_ + "/open/ cannot be used: other users may write to it, mode 0777"))
+      << Boxes();
+}
+
 TEST_F(Application, MaxInstancesCountsLiveCopiesOnly) {
   std::filesystem::create_directory(runtime_);
   ::chmod(runtime_.c_str(), 0700);
@@ -325,33 +411,6 @@ TEST_F(Application, MaxInstancesCountsLiveCopiesOnly) {
   EXPECT_TRUE(std::filesystem::exists(own));
   app_.reset();
   EXPECT_FALSE(std::filesystem::exists(own));
-}
-
-TEST(RuntimeFolder, OnlyAPrivateFolderOfThisUser) {
-  const std::string root = test::MakeTempDir();
-  std::string cause;
-  EXPECT_TRUE(PreparePrivateFolder(root + "/new", &cause)) << cause;
-  struct stat st {};
-  ASSERT_EQ(::stat((root + "/new").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-
-  ::mkdir((root + "/open").c_str(), 0755);
-  ::chmod((root + "/open").c_str(), 0755);
-  EXPECT_FALSE(PreparePrivateFolder(root + "/open", &cause));
-  EXPECT_EQ(cause, "other users may use it, mode 0755");
-  ::symlink((root + "/new").c_str(), (root + "/link").c_str());
-  EXPECT_FALSE(PreparePrivateFolder(root + "/link", &cause));
-  EXPECT_EQ(cause, "it is a symbolic link");
-  std::ofstream(root + "/file") << "x";
-  EXPECT_FALSE(PreparePrivateFolder(root + "/file", &cause));
-  EXPECT_EQ(cause, "it is not a folder");
-  std::filesystem::remove_all(root);
-
-  ::setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
-  EXPECT_EQ(RuntimeFolderPath(), "/run/user/1000/corvina/");
-  ::setenv("XDG_RUNTIME_DIR", "relative", 1);
-  EXPECT_EQ(RuntimeFolderPath(), "/tmp/corvina-" + std::to_string(::getuid()) + "/");
-  ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(CommandLine, HostWords) {

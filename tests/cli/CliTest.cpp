@@ -72,14 +72,10 @@ std::string Quote(const std::string& arg) {
   return q + "'";
 }
 
-// Runs corvina-cli in the sandbox with a time limit; standard error is merged into out.
-Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
-  std::string cmd = "timeout 30";
-  for (const auto& a : box.Args()) cmd += " " + Quote(a);
-  for (const auto& a : args) cmd += " " + Quote(a);
-  cmd += " 2>&1";
+// Runs a shell command; standard error is merged into out.
+Result RunShell(const std::string& cmd) {
   Result r{-1, {}};
-  FILE* f = ::popen(cmd.c_str(), "r");
+  FILE* f = ::popen((cmd + " 2>&1").c_str(), "r");
   if (!f) return r;
   std::array<char, 4096> buf;
   std::size_t n;
@@ -87,6 +83,14 @@ Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
   int st = ::pclose(f);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
+}
+
+// Runs corvina-cli in the sandbox with a time limit.
+Result RunCli(const Sandbox& box, const std::vector<std::string>& args) {
+  std::string cmd = "timeout 30";
+  for (const auto& a : box.Args()) cmd += " " + Quote(a);
+  for (const auto& a : args) cmd += " " + Quote(a);
+  return RunShell(cmd);
 }
 
 // A port that takes connections into its backlog and never answers.
@@ -562,4 +566,105 @@ TEST(CliProgram, ARecordedLogonReplaysAsAMacro) {
   auto missing = RunCli(box, {"-q", "--macro", "nosuch", "127.0.0.1:1"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_TRUE(Contains(missing.out, "corvina-cli: Macro 'nosuch' not found")) << missing.out;
+}
+
+TEST(CliOptions, SessionKindsAnswersAndTextsInLatin1) {
+  std::string e;
+  EXPECT_FALSE(Parse({"-t", "5250P", "host"}, &e));  // a printer kind with no terminal type
+  EXPECT_EQ(e, "Unknown terminal kind \"5250P\" (3278, 3279, 3270P, 5250, VT100, VT220, ANSI)");
+  auto answers = Parse({"--answer", "abort", "--answer=Retry", "--answer", "IGNORE", "host"});
+  ASSERT_TRUE(answers);
+  EXPECT_EQ(answers->answers, (std::vector<platform::Answer>{platform::Answer::Abort, platform::Answer::Retry,
+                                                             platform::Answer::Ignore}));
+  // UTF-8 as typed in a terminal becomes the Latin-1 of screens and profiles.
+  auto typed = Parse({"--type", "\xC3\xA9", "--wait-text", "Men\xC3\xBC", "Caf\xC3\xA9"});
+  ASSERT_TRUE(typed);
+  EXPECT_EQ(typed->target, "Caf\xE9");
+  EXPECT_EQ(typed->steps, (std::vector<CliStep>{{CliStep::kType, "\xE9"}, {CliStep::kWaitText, "Men\xFC"}}));
+  EXPECT_FALSE(Parse({"--trace", "t.trc"}, &e));  // would trace nothing, yet write the file
+  EXPECT_EQ(e, "--trace needs a session: name a profile, a session file or a host");
+  EXPECT_FALSE(Parse({"--type", "5 \xE2\x82\xAC", "host"}, &e));
+  EXPECT_EQ(e, "The text \"5 \xE2\x82\xAC\" of --type holds characters that Latin-1 lacks");
+}
+
+TEST(CliProgram, ANewUserRunWritesOnlyUnderTheXdgFolders) {
+  const std::string root = test::MakeTempDir();
+  const std::string home = root + "/home", cwd = root + "/cwd";
+  std::filesystem::create_directories(home);
+  std::filesystem::create_directories(cwd);
+  const auto run = [&](const std::string& args) {
+    return RunShell("cd " + Quote(cwd) + " && timeout 30 env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u CORVINA_SETTINGS" +
+                    " HOME=" + Quote(home) + " XDG_RUNTIME_DIR=" + Quote(root) + " " + kCli + " " + args);
+  };
+  const auto files = [](const std::string& folder) {
+    std::vector<std::string> all;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+      all.push_back(e.path().string().substr(folder.size()));
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  auto nothing = run("");
+  EXPECT_EQ(nothing.status, 2) << nothing.out;
+  EXPECT_TRUE(Contains(nothing.out, "Nothing to start")) << nothing.out;
+  EXPECT_TRUE(files(home).empty());
+  EXPECT_TRUE(files(cwd).empty());
+
+  const std::string port = std::to_string(test::FreePort());
+  auto refused = run("127.0.0.1:" + port);
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_TRUE(files(cwd).empty());
+  const std::string data = "/.local/share/Orvex/Corvina";
+  EXPECT_TRUE(std::filesystem::exists(home + data + "/127.0.0.1 " + port + ".tsp")) << refused.out;
+  struct stat st {};
+  ASSERT_EQ(::stat((home + data).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  std::filesystem::remove_all(root);
+}
+
+TEST(CliProgram, ATraceRunNeverOverwritesAnUnreadableSettingsFile) {
+  test::TestHost host("nvt-close");
+  ASSERT_TRUE(host.Ready());
+  Sandbox box;
+  WriteFile(box.Settings(), "[Configuration]\nMaximumSessions=3\n");
+  const auto size = std::filesystem::file_size(box.Settings()) + (std::uintmax_t{16} << 20);
+  ASSERT_EQ(::truncate(box.Settings().c_str(), static_cast<off_t>(size)), 0);
+  auto r = RunCli(box, {"-q", "--trace", box.Data() + "../t.trc", "-t", "vt100",
+                        "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_TRUE(Contains(r.out, "is larger than 16 MiB (using defaults)")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Unable to save settings in file " + box.Settings() + ".")) << r.out;
+  EXPECT_EQ(std::filesystem::file_size(box.Settings()), size);
+  EXPECT_EQ(ReadFile(box.Settings()).rfind("[Configuration]\nMaximumSessions=3\n", 0), 0u);
+}
+
+TEST(CliProgram, RefusesWhatItCannotRunAndSaysWhy) {
+  SilentListener host;
+  Sandbox box;
+  auto vt = RunCli(box, {"-t", "5250", "--for", "5", "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(vt.status, 1) << vt.out;
+  EXPECT_TRUE(Contains(vt.out, "[Corvina] Can't start session 127.0.0.1:" + std::to_string(host.Port()) +
+                                   " - 5250 terminals are not available in this version. -> OK"))
+      << vt.out;
+  EXPECT_FALSE(Contains(vt.out, "Connected")) << vt.out;
+  auto word = RunCli(box, {"Prdo"});
+  EXPECT_EQ(word.status, 1) << word.out;
+  EXPECT_TRUE(Contains(word.out, "\"Prdo\" is neither a session profile in " + box.Data() + " nor a host."))
+      << word.out;
+  EXPECT_TRUE(box.DataFiles().empty());
+  auto missing = RunCli(box, {"--show-profile", box.Data() + "gone.tsp"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out,
+            "corvina-cli: Cannot read session profile \"" + box.Data() + "gone.tsp\": No such file or directory\n");
+}
+
+TEST(CliProgram, ALatin1ProfileIsFoundByItsUtf8NameAndTypesOneCharacter) {
+  test::TestHost host("demo");
+  ASSERT_TRUE(host.Ready());
+  Sandbox box;
+  WriteFile(box.Data() + "cafe.tsp", "[Session Profile]\nName=Caf\xE9\nHost=127.0.0.1," + std::to_string(host.Port()) +
+                                         "\nTerminalType=3279,24,80,IBM-3278-2-E\n");
+  auto r = RunCli(box, {"-q", "--type", "\xC3\xA9", "--key", "Enter", "--wait-unlock", "Caf\xC3\xA9"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  host.Wait();
+  // AID, cursor, the user field and one EBCDIC e-acute.
+  EXPECT_EQ(ClientRecords(host.Log()), std::vector<std::string>{"< 7D 4A D5 11 4A D4 51 FF EF"}) << host.Log();
 }

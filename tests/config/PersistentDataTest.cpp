@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "StoreFixture.h"
 #include "config/StoreTexts.h"
@@ -83,6 +84,31 @@ TEST_F(PersistentData, SavingKeepsWhatAnotherInstanceWroteMeanwhile) {
   EXPECT_EQ(written.GetString("Configuration", "LogExtension"), "trc");
 }
 
+TEST_F(PersistentData, ApplicationProfileWritesAreOwnerOnlyAndNeverClobberAnUnreadFile) {
+  const std::string ini = root_ + "/Corvina.ini";
+  WriteFile(ini, "[Configuration]\nPreferences=61\n[Window size]\nRect=0001 0002 0003 0004\n");
+  ::chmod(ini.c_str(), 0644);
+  CCorvinaPersistentData& store = NewStore();
+  ASSERT_TRUE(store.LoadAll());
+  const auto mode = [&ini] {
+    struct stat st {};
+    ::stat(ini.c_str(), &st);
+    return st.st_mode & 07777;
+  };
+  ASSERT_TRUE(store.SaveAll());
+  EXPECT_EQ(mode(), 0644u);  // nothing changed, nothing written
+  store.sessionName = "Payroll";
+  ASSERT_TRUE(store.SaveAll());
+  EXPECT_EQ(mode(), 0600u);
+  EXPECT_NE(AppProfileText().find("Rect=0001 0002 0003 0004"), std::string::npos) << AppProfileText();
+
+  // Another program left a file that cannot be read: it stays as it is.
+  ASSERT_EQ(::truncate(ini.c_str(), platform::IniFile::kMaxFileSize + 1), 0);
+  EXPECT_FALSE(store.UpdateAppProfile([](platform::IniFile& f) { f.SetInt("Configuration", "TraceFileBinary", 1); }));
+  EXPECT_TRUE(HasBox("Unable to save settings in file " + ini + ".")) << ui_.boxes.size();
+  EXPECT_EQ(std::filesystem::file_size(ini), platform::IniFile::kMaxFileSize + 1);
+}
+
 TEST_F(PersistentData, ApplicationSettingsAreRead) {
   WriteFile(root_ + "/Corvina.ini",
             "[Configuration]\nSessionName=Prod\nDefaultCodePage=cp500.cpg\nScriptExtension=scr\n"
@@ -110,8 +136,7 @@ TEST_F(PersistentData, FindIgnoresCaseAndReplacingKeepsTheFile) {
   ASSERT_TRUE(store.Add(replacement, true));
   EXPECT_EQ(store.Objects(ObjectKind::kSessionProfile).size(), 1u);
   EXPECT_EQ(replacement->fileName, "Payroll.tsp");
-  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"3270 Default.tcs", "5250 Default.tcs", "Payroll.tsp",
-                                                   "VT100 Default.tcs"}));
+  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"Payroll.tsp"}));
   EXPECT_NE(ReadFile(data_ + "Payroll.tsp").find("Host=host.example,992"), std::string::npos);
 }
 
@@ -169,6 +194,9 @@ TEST_F(PersistentData, CustomisedDefaultObjectsSurviveAMissingSettingsFile) {
   RegisterFake(store, ObjectKind::kKeyboardMap, {"3270 Default", "5250 Default"});
   ASSERT_TRUE(store.LoadAll());
   EXPECT_EQ(static_cast<FakeObject*>(store.Find(ObjectKind::kKeyboardMap, "3270 Default"))->data, "mine");
+  // The built-in objects are written with the next save, never over the user's.
+  EXPECT_FALSE(std::filesystem::exists(data_ + "5250 Default.tkm"));
+  ASSERT_TRUE(store.SaveAll());
   EXPECT_EQ(ReadFile(data_ + "3270 Default.tkm"), "[Object]\nName=3270 Default\nData=mine\n");
   EXPECT_NE(ReadFile(data_ + "5250 Default.tkm").find("Data=built-in"), std::string::npos);
 
@@ -178,6 +206,7 @@ TEST_F(PersistentData, CustomisedDefaultObjectsSurviveAMissingSettingsFile) {
   CCorvinaPersistentData& again = NewStore();
   RegisterFake(again, ObjectKind::kKeyboardMap, {"3270 Default"});
   ASSERT_TRUE(again.LoadAll());
+  ASSERT_TRUE(again.SaveAll());
   EXPECT_NE(ReadFile(data_ + "3270 Default.tkm").find("Data=built-in"), std::string::npos);
 }
 

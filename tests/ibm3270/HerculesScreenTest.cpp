@@ -41,8 +41,9 @@ TEST(HerculesScreen, CorvinaCliShowsWhatAnotherClientShows) {
   {
     HerculesHost host({"0010 3270"});
     ASSERT_TRUE(host.Ready()) << host.Log();
-    ChildProcess cli({CORVINA_BINARY_DIR "/cli/corvina-cli", "-q", "--for", "2",
-                      "127.0.0.1:" + std::to_string(host.Port())},
+    // Its own settings and data folder: the test leaves the user's alone.
+    ChildProcess cli({CORVINA_BINARY_DIR "/cli/corvina-cli", "-q", "--for", "2", "--settings", dir + "/Corvina.ini",
+                      "--data-dir", dir, "127.0.0.1:" + std::to_string(host.Port())},
                      dir + "/cli.out");
     ASSERT_EQ(cli.Wait(20000), 0);
     ours = Lines(dir + "/cli.out");

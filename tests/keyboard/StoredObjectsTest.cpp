@@ -135,6 +135,8 @@ TEST_F(Store, DefaultObjectsOfEveryKindAndProfilesRepointedToThem) {
   Write("night.tcs", "[Color Scheme]\nName=Night\nType=3270\n");
   Write("mine.tkm", "[Keyboard Map]\nName=Mine\nType=3270\nEnter=RightCtrl\n");
   CCorvinaPersistentData& store = Load();
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "3270 Default.tkm"));  // not before the first save
+  ASSERT_TRUE(store.SaveAll());
   for (const char* name : {"3270 Default", "5250 Default", "VT100 Default"}) {
     EXPECT_NE(store.Find(ObjectKind::kKeyboardMap, name), nullptr) << name;
     EXPECT_NE(store.Find(ObjectKind::kColorScheme, name), nullptr) << name;
@@ -165,6 +167,7 @@ TEST_F(Store, DefaultObjectsOfEveryKindAndProfilesRepointedToThem) {
   CCorvinaPersistentData& again = Load();
   const auto* map = static_cast<CCorvinaKeyboardMap*>(again.Find(ObjectKind::kKeyboardMap, "3270 Default"));
   ASSERT_NE(map, nullptr);
+  EXPECT_TRUE(map->modified);
   EXPECT_EQ(map->Bindings(), CCorvinaKeyboardMap::BuiltIn(kKind3278).Bindings());
   EXPECT_EQ(again.NewNameProblem(ObjectKind::kKeyboardMap, "3270 default"),
             "That name already exists, please choose another.");

@@ -15,7 +15,7 @@ namespace {
 class AppProfilePathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"CORVINA_SETTINGS", "XDG_CONFIG_HOME", "HOME"}) {
+    for (const char* name : {"CORVINA_SETTINGS", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) {
       const char* v = std::getenv(name);
       saved_[name] = v ? std::optional<std::string>(v) : std::nullopt;
     }
@@ -52,4 +52,14 @@ TEST_F(AppProfilePathTest, FirstSetSourceWins) {
   std::string fromDatabase = AppProfilePath();
   EXPECT_TRUE(fromDatabase.empty() || fromDatabase.ends_with("/.config/Orvex/Corvina.ini"))
       << fromDatabase;
+}
+
+TEST_F(AppProfilePathTest, DataFolderFollowsXdgDataHome) {
+  ::setenv("HOME", "/home/u", 1);
+  ::setenv("XDG_DATA_HOME", "/xdg/data/", 1);
+  EXPECT_EQ(DefaultDataFolder(), "/xdg/data/Orvex/Corvina/");
+  ::setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored
+  EXPECT_EQ(DefaultDataFolder(), "/home/u/.local/share/Orvex/Corvina/");
+  ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(DefaultDataFolder(), "/home/u/.local/share/Orvex/Corvina/");
 }

@@ -25,6 +25,13 @@ TEST(ToUtf8, EncodesEveryLengthAndReplacesNonCharacters) {
   EXPECT_EQ(ToUtf8(std::u32string(1, char32_t(0x110000))), "\xEF\xBF\xBD");
 }
 
+TEST(Utf8ToLatin1, TypedTextInEitherEncoding) {
+  EXPECT_EQ(Utf8ToLatin1("Caf\xC3\xA9"), "Caf\xE9");
+  EXPECT_EQ(Utf8ToLatin1("Caf\xE9"), "Caf\xE9");  // not UTF-8: Latin-1 already
+  EXPECT_EQ(Utf8ToLatin1("\xC3\xBF"), "\xFF");
+  EXPECT_EQ(Utf8ToLatin1("1 \xE2\x82\xAC"), std::nullopt);  // the euro sign is not in Latin-1
+}
+
 TEST(FileError, CausesAndTexts) {
   EXPECT_EQ(FileErrorCauseFromErrno(ENOENT), kFileErrorNotFound);
   EXPECT_EQ(FileErrorCauseFromErrno(ENOTDIR), kFileErrorBadPath);
