@@ -2,7 +2,9 @@
 
 #include "config/SessionProfile.h"
 #include "ibm3270/Engine3270.h"
+#include "ibm5250/Engine5250.h"
 #include "session/LineModeEngine.h"
+#include "vt/VtEngine.h"
 
 namespace corvina::app {
 
@@ -13,9 +15,16 @@ std::unique_ptr<TerminalEngine> CreateEngine(unsigned mode) {
       return std::make_unique<C3270Engine>();
     case kKind3270Printer:
       return nullptr;  // the 3270 printer variant is not built in yet
+    case kKind5250:
+      return std::make_unique<C5250Engine>();
+    case kKindAnsi:
+    case kKindVt100:
+    case kKindVt220:
+      return std::make_unique<CVtEngine>();
     default:
       break;
   }
+  // Line mode keeps the minimal engine.
   if (IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
   return nullptr;
 }

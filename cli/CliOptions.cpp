@@ -106,15 +106,16 @@ Running:
                           $XDG_DATA_HOME/Orvex/Corvina, made on first use)
       --settings FILE     application settings file (default
                           $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
-      --fields            after a 3270 screen, print its fields with their
-                          attributes
-      --oia               after a 3270 screen, print its operator information
-                          area line
+      --fields            after a 3270 or 5250 screen, print its fields with
+                          their attributes
+      --oia               after a 3270 or 5250 screen, print its operator
+                          information area line
 Keyboard (played in order on the command line's session; the run ends after
 the last step, printing the screen):
       --type TEXT         type the text
       --key NAME          press a key function by name (Enter, Tab, PF3,
-                          Clear, EraseEOF, ...; see --list-keys)
+                          Clear, EraseEOF, ...; on 5250 FieldExit, FieldPlus,
+                          RollUp, F3, ...; see --list-keys)
       --press KEY         press a key as the session's keyboard map binds it,
                           written as in map files (Shift+F1, RightCtrl, Alt+A);
                           an unbound character key types its character
@@ -131,8 +132,8 @@ the last step, printing the screen):
   -h, --help              show this text
 
 Status texts and messages go to standard error, the screens (UTF-8) to
-standard output when the program ends; a 3270 screen is printed whole, every
-row all columns wide. Exit status: 0 when the sessions ran and ended, 1 when
+standard output when the program ends; a 3270 or 5250 screen is printed
+whole, every row all columns wide. Exit status: 0 when the sessions ran and ended, 1 when
 something failed (the message says why), 2 for a command-line error.
 )";
 }

@@ -17,6 +17,7 @@
 #include "cli/CliOptions.h"
 #include "config/TerminalTypes.h"
 #include "ibm3270/Engine3270.h"
+#include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyboardMap.h"
 #include "keyboard/KeyboardTexts.h"
@@ -30,6 +31,7 @@
 #include "session/HostSession.h"
 #include "session/TextCanvas.h"
 #include "session/TlsContexts.h"
+#include "vt/VtEngine.h"
 
 using namespace corvina;
 
@@ -66,12 +68,13 @@ struct SessionReport {
   std::string mode;
   std::string deviceName;
   std::vector<std::string> rows;  // Latin-1; printed without trailing blanks
-  // A 3270 screen as it is drawn (UTF-8), printed whole, and on request one
-  // line per field: its attribute described, the attribute byte and
-  // extended attribute word, and its text.
-  std::vector<std::string> screen3270;
+  // A 3270, 5250 or VT screen as it is drawn (UTF-8), printed whole, and on
+  // request one line per field: its attribute described, the attribute byte
+  // and extended attribute word (3270) or the field format word (5250), and
+  // its text.
+  std::vector<std::string> screen;
   std::optional<std::vector<std::string>> fields3270;
-  std::string oia3270;  // on request
+  std::string oiaLine;  // on request
 };
 
 class CliObserver final : public app::SessionTableObserver {
@@ -87,6 +90,7 @@ class CliObserver final : public app::SessionTableObserver {
   void Print(bool quiet);
 
  private:
+  void Report5250(C5250Engine& engine, SessionReport& r) const;
   bool fields_, oia_;
   int started_ = 0;
   std::vector<SessionReport> reports_;
@@ -99,6 +103,19 @@ void CliObserver::SessionClosing(CHostSession& s) {
   }
   std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
   SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}, {}};
+  if (auto* vt = dynamic_cast<CVtEngine*>(s.Engine())) {
+    TextCanvas canvas;
+    vt->Paint(canvas);
+    r.screen = canvas.Lines();
+    if (oia_) r.oiaLine = platform::Latin1ToUtf8(vt->OiaLine());
+    reports_.push_back(std::move(r));
+    return;
+  }
+  if (auto* engine5250 = dynamic_cast<C5250Engine*>(s.Engine())) {
+    Report5250(*engine5250, r);
+    reports_.push_back(std::move(r));
+    return;
+  }
   auto* engine = dynamic_cast<C3270Engine*>(s.Engine());
   if (!engine) {
     r.rows = s.ScreenRows();
@@ -107,8 +124,8 @@ void CliObserver::SessionClosing(CHostSession& s) {
   }
   TextCanvas canvas;
   engine->Paint(canvas);
-  r.screen3270 = canvas.Lines();
-  if (oia_) r.oia3270 = engine->OiaLine();
+  r.screen = canvas.Lines();
+  if (oia_) r.oiaLine = engine->OiaLine();
   if (fields_) {
     r.fields3270.emplace();
     const C3270PresentationSpace& screen = engine->Screen();
@@ -122,6 +139,24 @@ void CliObserver::SessionClosing(CHostSession& s) {
     }
   }
   reports_.push_back(std::move(r));
+}
+
+void CliObserver::Report5250(C5250Engine& engine, SessionReport& r) const {
+  TextCanvas canvas;
+  engine.Paint(canvas);
+  r.screen = canvas.Lines();
+  if (oia_) r.oiaLine = engine.OiaLine();
+  if (!fields_) return;
+  r.fields3270.emplace();
+  const int columns = engine.Screen().Columns();
+  for (const C5250Field& f : engine.Format().fields) {
+    std::string text;
+    engine.ExtractText(f.start, f.length, text, nullptr, 0);
+    const std::string where = f.start > 0 ? engine.DescribeAttribute(f.start - 1)
+                                          : platform::Format("%d, %d", f.start / columns + 1, f.start % columns + 1);
+    r.fields3270->push_back(platform::Format("%s; FFW 0x%04X: \"", where.c_str(), f.ffw) +
+                            platform::Latin1ToUtf8(text) + "\"");
+  }
 }
 
 void PrintScreen(const std::vector<std::string>& rows) {
@@ -147,8 +182,8 @@ void CliObserver::Print(bool quiet) {
       if (!r.deviceName.empty()) std::cerr << prefix << "Device name: " << platform::Latin1ToUtf8(r.deviceName) << "\n";
     }
     if (several) std::cout << "--- " << title << " ---\n";
-    for (const std::string& line : r.screen3270) std::cout << line << '\n';
-    if (!r.oia3270.empty()) std::cout << r.oia3270 << '\n';
+    for (const std::string& line : r.screen) std::cout << line << '\n';
+    if (!r.oiaLine.empty()) std::cout << r.oiaLine << '\n';
     if (r.fields3270) {
       std::cout << "\nFields:\n";
       for (const std::string& line : *r.fields3270) std::cout << line << '\n';

@@ -78,6 +78,9 @@ struct SessionEnvironment {
   const platform::IniFile* settings = nullptr;
   // Where profiles' code-page file names are found.
   std::string codePageFolder = {};
+  // The data folder (ends in "/"; empty: the working folder), for the files
+  // an engine writes.
+  std::string dataFolder = {};
   // Keyboard maps, macros and colour schemes, found by the profile's names
   // at every use (null: only the built-in layouts and colours).
   CCorvinaPersistentData* store = nullptr;
@@ -114,6 +117,7 @@ class CHostSession : public CMSslSocket {
   // The session's EBCDIC translation (the built-in table until a file loads).
   const CCorvinaCodePage& CodePage() const { return codePage_; }
   SessionFrame& Frame() { return env_.frame; }
+  const std::string& DataFolder() const { return env_.dataFolder; }
 
   // Output, used by the Telnet layer and the engines.
   void QueueOutput(std::span<const std::uint8_t> bytes);

@@ -252,3 +252,10 @@ def tn5250(conn, options):
 def demo(conn, options):
     from testhost import demo as application
     application.run(conn, options)
+
+
+@scenario("demo5250", "the 5250 demo application: sign-on (user DEMO, password DEMO), a menu, an "
+          "order form and a customer list that rolls; option 90 signs off")
+def demo5250(conn, options):
+    from testhost import demo5250 as application
+    application.run(conn, options)

@@ -186,9 +186,9 @@ TEST_F(Application, RefusedCommandLinesLeaveNothingBehind) {
   run("127.0.0.1:23", size);
   EXPECT_TRUE(HasBox("The terminal 3278 has no 30x100 screen size.")) << Boxes();
   SessionOverrides kind;
-  kind.terminalKind = kKind5250;
+  kind.terminalKind = kKind3270Printer;
   run("127.0.0.1:23", kind);
-  EXPECT_TRUE(HasBox("Can't start session 127.0.0.1:23 - 5250 terminals are not available in this version."))
+  EXPECT_TRUE(HasBox("Can't start session 127.0.0.1:23 - 3270P terminals are not available in this version."))
       << Boxes();
   EXPECT_EQ(quits_, 3);
   // Not even the settings: a headless run that started nothing saves nothing.
@@ -203,25 +203,25 @@ TEST_F(Application, RefusedCommandLinesLeaveNothingBehind) {
 
 TEST_F(Application, KindsStartWhenTheEngineFactoryHasAnEngine) {
   test::LoopbackServer server(loop_);
-  WriteFile(data_ + "a.tsp", "[Session Profile]\nName=Midrange\nHost=127.0.0.1," + std::to_string(server.Port()) +
-                                 "\nTerminalType=5250,24,80,IBM-3179-2\nHostOptions=1\n");
+  WriteFile(data_ + "a.tsp", "[Session Profile]\nName=Printer\nHost=127.0.0.1," + std::to_string(server.Port()) +
+                                 "\nTerminalType=3270P,24,80,IBM-3287-1\nHostOptions=1\n");
   ASSERT_TRUE(Initialise());
   app_->StartUp();
   EXPECT_EQ(app_->Sessions().LiveCount(), 0);
-  EXPECT_TRUE(HasBox("Can't start session Midrange - 5250 terminals are not available in this version."))
+  EXPECT_TRUE(HasBox("Can't start session Printer - 3270P terminals are not available in this version."))
       << Boxes();
   app_.reset();
-  const EngineFactory with5250 = [](unsigned kind) -> std::unique_ptr<TerminalEngine> {
-    if (kind == kKind5250) return std::make_unique<CLineModeEngine>();
+  const EngineFactory withPrinter = [](unsigned kind) -> std::unique_ptr<TerminalEngine> {
+    if (kind == kKind3270Printer) return std::make_unique<CLineModeEngine>();
     return CreateEngine(kind);
   };
-  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, with5250}, settings_);
+  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, withPrinter}, settings_);
   AppOptions options;
   options.dataFolder = data_;
   options.runtimeFolder = runtime_;
   ASSERT_TRUE(app_->Initialise(options));
   app_->StartUp();
-  EXPECT_EQ(NameIn(1), "Midrange");
+  EXPECT_EQ(NameIn(1), "Printer");
 }
 
 TEST_F(Application, ProfileNamesSessionFilesAndScriptFiles) {

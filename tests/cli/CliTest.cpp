@@ -306,6 +306,27 @@ TEST(CliProgram, ShowsTheLoginBannerOfARealTelnetServer) {
   EXPECT_TRUE(Contains(r.out, "login:")) << r.out;
 }
 
+TEST(CliProgram, DrawsVtScreensAndPlaysKeyboardStepsOnThem) {
+  if (::access("/usr/sbin/telnetd", X_OK) != 0 || ::access("/usr/bin/socat", X_OK) != 0)
+    GTEST_SKIP() << "inetutils-telnetd and socat are not installed";
+  const std::string dir = test::MakeTempDir();
+  const std::string script = dir + "/vt-host";
+  test::WriteFile(script, "#!/bin/sh\nprintf '\\033[1mName?\\033[0m \\033(0lqk\\033(B\\r\\n'\nread line\n"
+                          "printf 'got:%s\\r\\n' \"$line\"\nsleep 1\n");
+  ::chmod(script.c_str(), 0700);
+  const int port = test::FreePort();
+  test::ChildProcess socat({"socat", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr,fork",
+                            "EXEC:/usr/sbin/telnetd -h -E " + script + ",nofork"});
+  ASSERT_TRUE(test::WaitForListener(port)) << "socat did not start";
+  Sandbox box;
+  auto r = RunCli(box, {"-q", "-t", "vt220", "--wait-text", "Name?", "--type", "corvina", "--key", "Enter",
+                        "--wait-text", "got:", "127.0.0.1:" + std::to_string(port)});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Name? \u250C\u2500\u2510")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "got:corvina")) << r.out;
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
 TEST(CliProgram, ShowsTheNegotiatedModeAndDeviceName) {
   test::TestHost host("tn3270e", {"device-name=CORV0042"});
   ASSERT_TRUE(host.Ready());
@@ -639,10 +660,10 @@ TEST(CliProgram, ATraceRunNeverOverwritesAnUnreadableSettingsFile) {
 TEST(CliProgram, RefusesWhatItCannotRunAndSaysWhy) {
   SilentListener host;
   Sandbox box;
-  auto vt = RunCli(box, {"-t", "5250", "--for", "5", "127.0.0.1:" + std::to_string(host.Port())});
+  auto vt = RunCli(box, {"-t", "3270P", "--for", "5", "127.0.0.1:" + std::to_string(host.Port())});
   EXPECT_EQ(vt.status, 1) << vt.out;
   EXPECT_TRUE(Contains(vt.out, "[Corvina] Can't start session 127.0.0.1:" + std::to_string(host.Port()) +
-                                   " - 5250 terminals are not available in this version. -> OK"))
+                                   " - 3270P terminals are not available in this version. -> OK"))
       << vt.out;
   EXPECT_FALSE(Contains(vt.out, "Connected")) << vt.out;
   auto word = RunCli(box, {"Prdo"});

@@ -98,10 +98,12 @@ CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, 
                                std::chrono::milliseconds handshake) {
   SessionEnvironment env{loop, ui, clock, *this,
                          [this](unsigned mode) -> std::unique_ptr<TerminalEngine> {
+                           if (engines) return engines(mode);
                            if (lineModeEngine && IsVtFamily(mode)) return std::make_unique<CLineModeEngine>();
                            return MakeRecordingEngine(engineLog);
                          },
                          tls, handshake, &settings};
+  env.dataFolder = dataFolder;
   env.store = store;
   session_ = std::make_unique<CHostSession>(1, std::move(profile), env);
   CHostSession* s = session_.get();  // stays alive until the next turn even when closed

@@ -65,6 +65,8 @@ class TestFrame : public SessionFrame {
   int saves = 0;
   EngineLog engineLog;
   bool lineModeEngine = false;  // VT modes get the line-mode engine
+  EngineFactory engines;        // when set, makes every engine
+  std::string dataFolder;       // the sessions' data folder
   CCorvinaPersistentData* store = nullptr;  // what sessions find maps and macros in
   std::vector<int> systemCommands;          // SystemCommand calls
   std::vector<std::string> scripts;         // RunScript calls

@@ -1,0 +1,91 @@
+// The VT engine behind TerminalEngine: VT100, VT220 and ANSI sessions and
+// line mode. It feeds the host's bytes to the terminal state, turns key
+// functions into the bytes the host expects, keeps the scroll-back view,
+// prints through the spool, and draws the screen as a render model.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "session/RenderModel.h"
+#include "session/TerminalEngine.h"
+#include "vt/VtPrintSpool.h"
+#include "vt/VtTerminal.h"
+
+namespace corvina {
+
+class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
+ public:
+  // The VT colour scheme: foreground and background (0x00BBGGRR) of its 20 elements.
+  static constexpr int kSchemeElements = 20;
+  using ColourScheme = std::array<std::uint32_t, 2 * kSchemeElements>;
+  static const ColourScheme& DefaultScheme();
+
+  CVtEngine();
+  ~CVtEngine() override;
+
+  void Start(CHostSession& session) override;
+  void Stop() override;
+  void ProcessRecord(std::span<const std::uint8_t> bytes) override;
+  void Paint(Canvas& canvas) override;
+  void KeyFunction(int id) override;
+  void TypeCharacter(int code) override;
+  void PasteText(std::string_view text) override;
+  std::string CopyRectangle(const CellRect& rect) override;
+  int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
+                  unsigned flags) override;
+
+  // The colours the engine draws with (bold colour substitution needs them).
+  void SetColourScheme(const ColourScheme& scheme) { scheme_ = scheme; }
+  // A keyboard map's sequence for a VT function (nullopt: the default one).
+  // VT52 sequences cannot be replaced.
+  using SequenceOverride = std::function<std::optional<std::string>(int id)>;
+  void SetSequenceOverride(SequenceOverride lookup) { override_ = std::move(lookup); }
+  // Where finished print jobs go (null: they stay in the spool file).
+  void SetPrintSink(vt::VtPrintSink* sink) { spool_.SetSink(sink); }
+
+  // The scroll-back view: 0 is the live screen.
+  int ViewOffset() const { return viewOffset_; }
+  void SetViewOffset(int offset);
+
+  const vt::CVtTerminal& Terminal() const { return terminal_; }
+  const RenderModel& Model() const { return model_; }
+  const std::string& SpoolPath() const { return spool_.Path(); }
+  std::string OiaLine() const;
+
+ private:
+  // VtTerminalHost.
+  void Reply(std::string_view bytes) override;
+  void Bell() override;
+  void PrintScreen() override;
+  void PrinterData(std::string_view bytes) override;
+  void PrinterJobEnd() override;
+  void ScreenResized() override;
+
+  unsigned Mode() const;
+  bool LocalEchoOn() const;
+  void Echo(std::string_view bytes);
+  // To the host through the session's escaped output; a CR not followed by
+  // LF goes as CR NUL (Telnet NVT).
+  void Send(std::string_view bytes);
+  void LineModeKey(int id);
+  bool HistoryKey(int id);
+  void ReturnToLive();
+  void AfterHostData(int historyBefore);
+  void UpdateModel();
+  RenderCell CellOf(const vt::VtCell& cell, std::uint8_t lineSize) const;
+  std::string RowText(int viewRow) const;
+
+  vt::CVtTerminal terminal_;
+  vt::CVtPrintSpool spool_;
+  RenderModel model_;
+  ColourScheme scheme_;
+  SequenceOverride override_;
+  int viewOffset_ = 0;
+  bool running_ = false;
+};
+
+}  // namespace corvina
