@@ -12,6 +12,7 @@
 #include "ibm3270/Engine3270.h"
 #include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctions.h"
+#include "keyboard/StoreKinds.h"
 #include "vt/VtEngine.h"
 #include "platform/AppProfile.h"
 #include "platform/FileIo.h"
@@ -109,6 +110,7 @@ bool CCorvinaApp::Initialise(AppOptions options) {
   }
 
   store_ = std::make_unique<CCorvinaPersistentData>(folder, appProfile_, env_.ui);
+  RegisterKeyboardObjects(*store_);
   if (!store_->LoadAll()) return false;
   const std::string ownFolder = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
   env_.codePageFolder = appProfile_.GetString(kConfigurationSection, "CodePageFolder", ownFolder);

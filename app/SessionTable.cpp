@@ -6,6 +6,7 @@
 #include "app/Preferences.h"
 #include "config/PersistentData.h"
 #include "config/TerminalTypes.h"
+#include "keyboard/KeyFunctions.h"
 #include "platform/Format.h"
 
 namespace corvina::app {
@@ -77,7 +78,7 @@ CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile
   }
 
   SessionEnvironment env{env_.loop,  env_.ui,  env_.clock,   *this, env_.engines, env_.tls, env_.tlsHandshakeTimeout,
-                         env_.settings, env_.codePageFolder, store_.DataFolder()};
+                         env_.settings, env_.codePageFolder, store_.DataFolder(), &store_};
   auto& entry = slots_[static_cast<std::size_t>(slot)];
   entry = std::make_unique<CHostSession>(slot, std::move(profile), env);
   CHostSession* session = entry.get();
@@ -157,6 +158,26 @@ bool CSessionTable::IsVisible(const CHostSession& session) const {
 bool CSessionTable::WarnWhenHostCloses() const { return (store_.preferences & kPrefWarnWhenHostCloses) != 0; }
 
 void CSessionTable::SaveProfile(CHostSession&) { store_.SaveModified(ObjectKind::kSessionProfile); }
+
+bool CSessionTable::SystemCommand(CHostSession& session, int id, int argument) {
+  if (id >= kf::sys::kHostSession1 && id <= kf::sys::kHostSession9) {
+    if (CHostSession* s = Session(id - kf::sys::kHostSession1 + 1)) Activate(*s);
+    return true;
+  }
+  switch (id) {
+    case kf::sys::kViewNextSession:
+      ActivateNext();
+      return true;
+    case kf::sys::kViewPreviousSession:
+      ActivatePrevious();
+      return true;
+    case kf::sys::kMacroStartRecording:
+      session.StartRecording();
+      return true;
+    default:
+      return systemCommand && systemCommand(session, id, argument);
+  }
+}
 
 void CSessionTable::ScreenChanged(CHostSession& session) {
   if (observer_) observer_->ScreenChanged(session);

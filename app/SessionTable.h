@@ -60,6 +60,9 @@ class CSessionTable final : public SessionFrame {
   // Runs a script file, bound to a session or (null) to none. Unset:
   // scripts are not available and the user is told.
   std::function<bool(CHostSession* session, const std::string& file)> runScript;
+  // The system commands the table does not perform itself (it switches
+  // sessions and starts recordings): the front end's menu commands.
+  std::function<bool(CHostSession& session, int id, int argument)> systemCommand;
 
   // The usable slots: the store's MaximumSessions, limited to 1..10.
   int SlotCount() const;
@@ -78,7 +81,7 @@ class CSessionTable final : public SessionFrame {
   void CloseAll();
 
   // Runs the script through runScript, or tells the user it cannot.
-  bool RunScript(CHostSession* session, const std::string& file);
+  bool RunScript(CHostSession* session, const std::string& file) override;
 
   // Calls every live session's OnTick in slot order.
   void Tick();
@@ -96,6 +99,7 @@ class CSessionTable final : public SessionFrame {
   bool WarnWhenHostCloses() const override;
   void SaveProfile(CHostSession& session) override;
   void ScreenChanged(CHostSession& session) override;
+  bool SystemCommand(CHostSession& session, int id, int argument) override;
 
  private:
   int FreeSlotFor(const CCorvinaSessionProfile& profile) const;

@@ -4,6 +4,8 @@
 #include <cctype>
 
 #include "keyboard/KeyFunctionTables.h"
+#include "keyboard/KeyText.h"
+#include "keyboard/KeyboardMap.h"
 #include "platform/Format.h"
 #include "session/HostSession.h"
 
@@ -43,17 +45,20 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
     const CliStep& step = steps_[next_];
     if (stepStartMs_ < 0) stepStartMs_ = nowMs;
     const bool ready = session && (step.kind == CliStep::kWaitText ? ScreenHolds(*session, step.value)
-                                                                   : Ready(*session));
+                                   : macroStarted_               ? !session->MacroPlaying()
+                                                                 : Ready(*session));
     if (!ready) {
       if (nowMs - stepStartMs_ < timeoutMs_) return Result::kWaiting;
-      static constexpr const char* kWhat[] = {"to type", "to press a key", "for the keyboard to unlock",
-                                              "for the text"};
-      *error = platform::Format("Timed out waiting %s", kWhat[step.kind]) +
+      static constexpr const char* kWhat[] = {"to type",           "to press a key", "for the keyboard to unlock",
+                                              "for the text",      "to press a key", "to play the macro"};
+      *error = platform::Format("Timed out waiting %s", macroStarted_ ? "for the macro to end" : kWhat[step.kind]) +
                (step.kind == CliStep::kWaitText ? " \"" + step.value + "\"" : std::string());
       return Result::kFailed;
     }
-    if (step.kind == CliStep::kType) {
-      for (unsigned char c : step.value) session->OnCharacter(c);
+    if (macroStarted_) {
+      macroStarted_ = false;
+    } else if (step.kind == CliStep::kType) {
+      session->TypeText(step.value);
     } else if (step.kind == CliStep::kKey) {
       int id = KeyFunctionIdByName(session->Mode(), step.value);
       if (id < 0) id = KeyFunctionIdByAidName(session->Mode(), step.value);
@@ -63,9 +68,32 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
         return Result::kFailed;
       }
       session->OnKeyFunction(id);
-      // The host's answer comes with the next screen.
-      if (session->LockReason() != 0) session->SetScreenChanged(false);
+    } else if (step.kind == CliStep::kPress) {
+      const std::optional<KeyCode> key = ParseKeyText(step.value);
+      if (!key || !session->OnKeyEvent(key->virtualKey, key->modifiers)) {
+        // A key the map leaves alone types its character, as at a keyboard.
+        const std::optional<char> c = key ? CharacterOfKey(*key) : std::nullopt;
+        if (!c) {
+          *error = "The key " + step.value + " is not assigned in the keyboard map \"" +
+                   session->KeyboardMap().name + "\" (corvina-cli --show-map shows the map)";
+          return Result::kFailed;
+        }
+        session->TypeText(std::string(1, *c));
+      }
+    } else if (step.kind == CliStep::kMacro) {
+      if (!session->PlayMacro(step.value)) {
+        *error = "The macro \"" + step.value + "\" could not be played";
+        return Result::kFailed;
+      }
+      if (session->MacroPlaying()) {
+        macroStarted_ = true;
+        stepStartMs_ = nowMs;
+        continue;
+      }
     }
+    // The host's answer comes with the next screen.
+    const bool pressed = step.kind == CliStep::kKey || step.kind == CliStep::kPress || step.kind == CliStep::kMacro;
+    if (pressed && session->LockReason() != 0) session->SetScreenChanged(false);
     ++next_;
     stepStartMs_ = -1;
   }

@@ -8,6 +8,8 @@
 
 #include "platform/Text.h"
 
+#include "keyboard/KeyText.h"
+
 namespace corvina::cli {
 
 namespace {
@@ -86,6 +88,8 @@ Information (no connection):
       --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
                           5250P, or SYSTEM for the system commands)
       --show-profile FILE show the settings a session profile file (.tsp) holds
+      --list-maps         list the keyboard maps of the data folder
+      --show-map NAME     show a keyboard map as its file (.tkm) holds it
 Running:
       --for SECONDS       end every session after SECONDS (default: run until
                           the last session ends)
@@ -112,11 +116,18 @@ the last step, printing the screen):
       --key NAME          press a key function by name (Enter, Tab, PF3,
                           Clear, EraseEOF, ...; on 5250 FieldExit, FieldPlus,
                           RollUp, F3, ...; see --list-keys)
+      --press KEY         press a key as the session's keyboard map binds it,
+                          written as in map files (Shift+F1, RightCtrl, Alt+A);
+                          an unbound character key types its character
+      --macro NAME        play a stored macro and wait until it has played
       --wait-unlock       wait until the host has answered and the keyboard is
                           unlocked (--type and --key wait for this too)
       --wait-text TEXT    wait until the text is on the screen
       --timeout SECONDS   the longest wait of one step (default 30); a step
                           that times out ends the run with status 1
+      --record NAME       record what the steps type and press into the macro
+                          NAME, saved in the data folder when the run ends (a
+                          macro of that name is replaced only with --answer yes)
   -q, --quiet             do not print status texts
   -h, --help              show this text
 
@@ -166,6 +177,27 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       }
       if (a != "--key" && !ToLatin1(a, &value, error)) return std::nullopt;
       o.steps.push_back({a == "--type" ? CliStep::kType : a == "--key" ? CliStep::kKey : CliStep::kWaitText, value});
+    } else if (a == "--press") {
+      if (!need("a key text")) return std::nullopt;
+      if (!ParseKeyText(value)) {
+        *error = "Invalid key text \"" + value + "\" (for example Shift+F1; key names are case-sensitive)";
+        return std::nullopt;
+      }
+      o.steps.push_back({CliStep::kPress, value});
+    } else if (a == "--macro" || a == "--record") {
+      if (!need("a macro name")) return std::nullopt;
+      if (value.empty()) {
+        *error = "Option " + a + " needs a macro name that is not empty";
+        return std::nullopt;
+      }
+      if (!ToLatin1(a, &value, error)) return std::nullopt;
+      if (a == "--macro") o.steps.push_back({CliStep::kMacro, value});
+      else o.recordMacro = value;
+    } else if (a == "--list-maps") {
+      o.listMaps = true;
+    } else if (a == "--show-map") {
+      if (!need("a keyboard map name") || !ToLatin1(a, &value, error)) return std::nullopt;
+      o.showMap = value;
     } else if (a == "--wait-unlock") {
       o.steps.push_back({CliStep::kWaitUnlock, {}});
     } else if (a == "--timeout") {
@@ -286,6 +318,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     }
   }
   if (!ToLatin1("the command line", &o.target, error)) return std::nullopt;
+  if (!o.recordMacro.empty() && o.steps.empty()) {
+    *error = "--record needs keyboard steps to record (--type, --key, --press, --macro)";
+    return std::nullopt;
+  }
   if (!o.steps.empty() && o.target.empty()) {
     *error = "Keyboard steps need a session: name a profile, a session file or a host";
     return std::nullopt;

@@ -16,6 +16,11 @@ struct CliOptions {
   // the system commands), or show what a session profile file holds.
   std::optional<unsigned> listKeysKind;
   std::string showProfile;
+  // List the data folder's keyboard maps, or show one as its file holds it.
+  bool listMaps = false;
+  std::string showMap;
+  // Record the keyboard steps of this run into a macro of this name.
+  std::string recordMacro;
 
   // The words that are not options, joined by blanks: a profile name, a
   // session file, a script file or host words.

@@ -19,6 +19,9 @@
 #include "ibm3270/Engine3270.h"
 #include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
+#include "keyboard/KeyboardMap.h"
+#include "keyboard/KeyboardTexts.h"
+#include "keyboard/Macro.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
 #include "platform/Format.h"
@@ -80,6 +83,8 @@ class CliObserver final : public app::SessionTableObserver {
   void SessionStarted(CHostSession&) override { ++started_; }
   // The command line's session while it exists.
   CHostSession* commandLineSession = nullptr;
+  // What it recorded (--record), taken when it closes.
+  std::shared_ptr<CCorvinaMacro> recorded;
   void SessionClosing(CHostSession& s) override;
   int Started() const { return started_; }
   void Print(bool quiet);
@@ -92,7 +97,10 @@ class CliObserver final : public app::SessionTableObserver {
 };
 
 void CliObserver::SessionClosing(CHostSession& s) {
-  if (&s == commandLineSession) commandLineSession = nullptr;
+  if (&s == commandLineSession) {
+    commandLineSession = nullptr;
+    if (s.Recording()) recorded = s.StopRecording();
+  }
   std::string mode(s.Mode() == kKindLineMode ? "NVT" : TerminalShortName(s.Mode()));
   SessionReport r{s.Number(), s.Title(), mode, s.Telnet().AssignedDeviceName(), {}, {}, {}, {}};
   if (auto* vt = dynamic_cast<CVtEngine*>(s.Engine())) {
@@ -229,6 +237,71 @@ int ShowProfile(const std::string& path) {
   return 0;
 }
 
+int ListMaps(const CCorvinaPersistentData& store) {
+  for (const auto& [key, object] : store.Objects(ObjectKind::kKeyboardMap)) {
+    const auto& map = static_cast<const CCorvinaKeyboardMap&>(*object);
+    std::printf("%-24s %-6.*s %4zu bindings  %s\n", platform::Latin1ToUtf8(map.name).c_str(),
+                static_cast<int>(FamilyTypeName(map.TypeCode()).size()), FamilyTypeName(map.TypeCode()).data(),
+                map.Bindings().size(), platform::Latin1ToUtf8(map.fileName).c_str());
+  }
+  return 0;
+}
+
+int ShowMap(const CCorvinaPersistentData& store, const std::string& name) {
+  const auto* map = dynamic_cast<const CCorvinaKeyboardMap*>(store.Find(ObjectKind::kKeyboardMap, name));
+  if (!map) {
+    std::cerr << "corvina-cli: No keyboard map \"" << platform::Latin1ToUtf8(name) << "\" in the data folder "
+              << store.DataFolder() << " (corvina-cli --list-maps lists them)\n";
+    return 1;
+  }
+  platform::IniFile text;
+  map->WriteTo(text);
+  std::cout << platform::Latin1ToUtf8(text.Text());
+  return 0;
+}
+
+// Before anything runs: every macro to play exists, and a recording may
+// take its name (a macro of that name goes only when the user says so).
+bool CheckMacroNames(CCorvinaPersistentData& store, const cli::CliOptions& o, platform::UserInterface& ui,
+                     bool* replace) {
+  for (const cli::CliStep& step : o.steps) {
+    if (step.kind == cli::CliStep::kMacro && !store.Find(ObjectKind::kMacro, step.value)) {
+      std::cerr << "corvina-cli: "
+                << platform::Latin1ToUtf8(platform::Format(keyboard_texts::kMacroNotFound, step.value.c_str())) << "\n";
+      return false;
+    }
+  }
+  *replace = false;
+  if (o.recordMacro.empty()) return true;
+  if (store.Find(ObjectKind::kMacro, o.recordMacro)) {
+    *replace = ui.MessageBox(keyboard_texts::kMacroNameExists, keyboard_texts::kCaption, platform::Buttons::YesNo,
+                             platform::Answer::No, platform::Icon::Question) == platform::Answer::Yes;
+    if (!*replace)
+      std::cerr << "corvina-cli: The macro \"" << platform::Latin1ToUtf8(o.recordMacro)
+                << "\" is kept; record under another name, or replace it with --answer yes\n";
+    return *replace;
+  }
+  if (const std::string problem = store.NewNameProblem(ObjectKind::kMacro, o.recordMacro); !problem.empty()) {
+    std::cerr << "corvina-cli: " << platform::Latin1ToUtf8(problem) << "\n";
+    return false;
+  }
+  return true;
+}
+
+// Stores what --record recorded. False when nothing could be stored.
+bool SaveRecording(CCorvinaPersistentData& store, const cli::CliOptions& o, std::shared_ptr<CCorvinaMacro> macro,
+                   bool replace, platform::UserInterface& ui) {
+  if (!macro) {
+    std::cerr << "corvina-cli: Nothing was recorded: the macro \"" << platform::Latin1ToUtf8(o.recordMacro)
+              << "\" was not saved\n";
+    return false;
+  }
+  if (replace) store.Delete(ObjectKind::kMacro, o.recordMacro, false);
+  if (SaveNewMacro(store, std::move(macro), o.recordMacro, ui) != MacroNaming::kSaved) return false;
+  if (!o.quiet) std::cerr << "Recorded the macro \"" << platform::Latin1ToUtf8(o.recordMacro) << "\"\n";
+  return true;
+}
+
 int NothingToStart() {
   std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
                "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
@@ -263,7 +336,7 @@ int main(int argc, char** argv) {
     std::cerr << "corvina-cli: " << error << " (using defaults)\n";
   // Without a data folder there is no profile to start: nothing is made for
   // a run that does nothing.
-  if (o.target.empty() && o.dataFolder.empty()) {
+  if (o.target.empty() && o.dataFolder.empty() && !o.listMaps && o.showMap.empty()) {
     struct stat st {};
     if (::stat(app::DataFolderFor(settings, {}).c_str(), &st) != 0 && errno == ENOENT) return NothingToStart();
   }
@@ -287,9 +360,11 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  options.prepareCommandLineSession = [&observer, &trace, traced = !o.traceFile.empty()](CHostSession& s) {
+  options.prepareCommandLineSession = [&observer, &trace, traced = !o.traceFile.empty(),
+                                       recording = !o.recordMacro.empty()](CHostSession& s) {
     observer.commandLineSession = &s;
     if (traced) s.SetTrace(&trace);
+    if (recording) s.StartRecording();
   };
   if (!application.Initialise(std::move(options))) return 1;
   // The setting is written with its default the first time a trace is made.
@@ -297,6 +372,10 @@ int main(int argc, char** argv) {
     application.Store().UpdateAppProfile([](platform::IniFile& ini) {
       if (!ini.Get(kConfigurationSection, "TraceFileBinary")) ini.SetInt(kConfigurationSection, "TraceFileBinary", 1);
     });
+  if (o.listMaps) return ListMaps(application.Store());
+  if (!o.showMap.empty()) return ShowMap(application.Store(), o.showMap);
+  bool replaceMacro = false;
+  if (!CheckMacroNames(application.Store(), o, ui, &replaceMacro)) return 1;
 
   // Ctrl+C and SIGTERM end the sessions cleanly and still print the screens.
   sigset_t stopSignals;
@@ -338,7 +417,9 @@ int main(int argc, char** argv) {
   application.CloseProgram(false);
   loop.RunOnce(std::chrono::milliseconds(0));  // the closed sessions go
   observer.Print(o.quiet);
+  const bool recordFailed = !o.recordMacro.empty() &&
+                            !SaveRecording(application.Store(), o, std::move(observer.recorded), replaceMacro, ui);
   if (sigFd >= 0) close(sigFd);
   if (observer.Started() == 0 && o.target.empty()) return NothingToStart();
-  return ui.ErrorShown() || stepFailed || observer.Started() == 0 ? 1 : 0;
+  return ui.ErrorShown() || stepFailed || recordFailed || observer.Started() == 0 ? 1 : 0;
 }

@@ -5,10 +5,17 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace corvina {
+
+namespace platform {
+class IniFile;
+}
 
 enum class ObjectKind { kSessionProfile, kKeyboardMap, kMacro, kColorScheme, kToolbar };
 inline constexpr std::size_t kObjectKindCount = 5;
@@ -38,6 +45,17 @@ class CCorvinaNamedObject {
   bool modified = false;
 
  protected:
+  // Reads `file` of `dataFolder` through `read`; on success the file becomes
+  // the object's file name and the modified flag clears. `what` names the
+  // kind in the error ("not a keyboard map").
+  bool LoadIni(const std::string& dataFolder, const std::string& file,
+               const std::function<bool(const platform::IniFile&)>& read, std::string_view what,
+               std::string* error);
+  // Rewrites the object's sections through `write`, keeping any other
+  // section of an existing file.
+  bool SaveIni(const std::string& dataFolder, const std::string& file,
+               const std::function<void(platform::IniFile&)>& write, std::string* error);
+
   CCorvinaNamedObject() = default;
   CCorvinaNamedObject(const CCorvinaNamedObject&) = default;
   CCorvinaNamedObject& operator=(const CCorvinaNamedObject&) = default;
@@ -48,6 +66,24 @@ class CCorvinaNamedObject {
 // The upper-case form under which the store keeps a name: ASCII and Latin-1
 // letters fold, everything else stays.
 std::string NameKey(std::string_view name);
+
+// One section of an INI file read in one pass, its keys found without
+// regard to case: readers of files with many keys stay linear.
+class CIniSection {
+ public:
+  CIniSection(const platform::IniFile& ini, std::string_view section);
+  // Null when the key is absent.
+  const std::string* Find(std::string_view key) const;
+  std::string Get(std::string_view key) const;
+  std::size_t Size() const { return values_.size(); }
+
+ private:
+  std::unordered_map<std::string, std::string> values_;  // by NameKey
+};
+
+// A decimal number with an optional sign and surrounding blanks, and
+// nothing else, within [min, max]; nullopt otherwise.
+std::optional<long> StrictNumber(std::string_view text, long min, long max);
 
 // Joins a folder (with or without its trailing "/") and a file name.
 std::string JoinPath(const std::string& folder, const std::string& file);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "config/Archive.h"
+#include "config/ColorScheme.h"
 #include "config/LegacySettings.h"
 #include "config/ObjectFileName.h"
 #include "config/StoreTexts.h"
@@ -105,6 +106,7 @@ CCorvinaPersistentData::CCorvinaPersistentData(std::string dataFolder, platform:
     : dataFolder_(std::move(dataFolder)), appProfile_(appProfile), ui_(ui) {
   if (dataFolder_.empty() || dataFolder_.back() != '/') dataFolder_ += '/';
   RegisterProfiles();
+  RegisterColorSchemes();
 }
 
 void CCorvinaPersistentData::RegisterProfiles() {
@@ -119,6 +121,21 @@ void CCorvinaPersistentData::RegisterProfiles() {
     return ReadLegacySessionProfile(archive, types_, Resolver());
   };
   RegisterKind(ObjectKind::kSessionProfile, std::move(h));
+}
+
+void CCorvinaPersistentData::RegisterColorSchemes() {
+  KindHandler h;
+  h.load = [this](const std::string& file) -> std::shared_ptr<CCorvinaNamedObject> {
+    auto scheme = std::make_shared<CCorvinaColorScheme>();
+    if (!scheme->Load(dataFolder_, file)) return nullptr;
+    return scheme;
+  };
+  h.defaults = DefaultColorSchemes;
+  h.legacyClass = kColorSchemeClassName;
+  h.readLegacy = [](CArchiveReader& archive) -> std::shared_ptr<CCorvinaNamedObject> {
+    return ReadLegacyColorScheme(archive);
+  };
+  RegisterKind(ObjectKind::kColorScheme, std::move(h));
 }
 
 void CCorvinaPersistentData::RegisterKind(ObjectKind kind, KindHandler handler) {
@@ -144,9 +161,13 @@ std::shared_ptr<CCorvinaSessionProfile> CCorvinaPersistentData::NewProfile() con
 // ------------------------------------------------------------------ finding
 
 CCorvinaNamedObject* CCorvinaPersistentData::Find(ObjectKind kind, std::string_view name) const {
+  return FindShared(kind, name).get();
+}
+
+std::shared_ptr<CCorvinaNamedObject> CCorvinaPersistentData::FindShared(ObjectKind kind, std::string_view name) const {
   const Collection& c = collections_[Index(kind)];
   auto it = c.find(NameKey(name));
-  return it == c.end() ? nullptr : it->second.get();
+  return it == c.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<CCorvinaSessionProfile> CCorvinaPersistentData::FindProfile(std::string_view name) const {
@@ -163,6 +184,16 @@ std::vector<std::shared_ptr<CCorvinaSessionProfile>> CCorvinaPersistentData::Pro
 }
 
 // ------------------------------------------------------- adding and deleting
+
+bool CCorvinaPersistentData::ObjectFileExists(const std::string& file) const { return FileExists(dataFolder_ + file); }
+
+std::string CCorvinaPersistentData::NewNameProblem(ObjectKind kind, std::string_view name) const {
+  if (name.empty()) return store_texts::kTypeAName;
+  if (Find(kind, name)) return store_texts::kNameExists;
+  const std::string file = ObjectFileName(name, ObjectExtension(kind));
+  if (ObjectFileExists(file)) return Format(store_texts::kFileExists, file.c_str());
+  return {};
+}
 
 bool CCorvinaPersistentData::FileNameTaken(ObjectKind kind, const std::string& file,
                                            const CCorvinaNamedObject* except) const {
@@ -235,12 +266,31 @@ bool CCorvinaPersistentData::Delete(ObjectKind kind, std::string_view name, bool
   const std::string objectName = object.name;
   c.erase(it);
   bool ok = SaveModified(kind);
+  if (RepointProfiles(kind, objectName)) ok = SaveModified(ObjectKind::kSessionProfile) && ok;
   if (kind == ObjectKind::kMacro) {
     std::erase_if(recentMacros_, [&](const std::string& n) { return NameKey(n) == NameKey(objectName); });
     ok = WriteRecentMacros() && ok;
     if (macroMenusChanged) macroMenusChanged();
   }
   return ok;
+}
+
+bool CCorvinaPersistentData::RepointProfiles(ObjectKind kind, const std::string& removedName) {
+  bool changed = false;
+  for (const auto& [key, object] : collections_[Index(ObjectKind::kSessionProfile)]) {
+    auto& profile = static_cast<CCorvinaSessionProfile&>(*object);
+    std::string* field = kind == ObjectKind::kKeyboardMap   ? &profile.keyboardMapName
+                         : kind == ObjectKind::kColorScheme ? &profile.colorSchemeName
+                         : kind == ObjectKind::kToolbar     ? &profile.keypadToolbarName
+                                                            : nullptr;
+    if (field == nullptr || NameKey(*field) != NameKey(removedName)) continue;
+    const std::string_view fallback = DefaultObjectNameForKind(profile.terminalType);
+    if (*field == fallback) continue;
+    *field = std::string(fallback);
+    profile.modified = true;
+    changed = true;
+  }
+  return changed;
 }
 
 void CCorvinaPersistentData::NoteMacroUsed(std::string_view name) {
@@ -469,16 +519,16 @@ void CCorvinaPersistentData::LoadObjectFiles(ObjectKind kind) {
   }
 }
 
+// New default objects are written with the next save, so that a run that
+// ends before saving anything leaves the data folder as it was.
 void CCorvinaPersistentData::CreateDefaults(ObjectKind kind) {
   const KindHandler& handler = handlers_[Index(kind)];
   if (!handler.defaults) return;
-  bool added = false;
   for (std::shared_ptr<CCorvinaNamedObject>& object : handler.defaults()) {
     if (!object || Find(kind, object->name) != nullptr) continue;
     object->modified = true;
-    added = Add(std::move(object), false) || added;
+    Add(std::move(object), false);
   }
-  if (added) SaveModified(kind);
 }
 
 // ---------------------------------------------------------------- migration

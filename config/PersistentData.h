@@ -7,7 +7,8 @@
 //
 // Object kinds plug in through RegisterKind: how a file of the kind loads,
 // which built-in objects it has, and how its objects read from an old
-// archive. Session profiles are registered by the store itself.
+// archive. Session profiles and colour schemes are registered by the store
+// itself; keyboard maps, macros and toolbars by the keyboard library.
 #pragma once
 
 #include <array>
@@ -94,6 +95,8 @@ class CCorvinaPersistentData {
   bool ConvertOldSettings(const std::string& bytes);
 
   CCorvinaNamedObject* Find(ObjectKind kind, std::string_view name) const;
+  // Shared with the store, for holders that must outlive a delete or replace.
+  std::shared_ptr<CCorvinaNamedObject> FindShared(ObjectKind kind, std::string_view name) const;
   std::shared_ptr<CCorvinaSessionProfile> FindProfile(std::string_view name) const;
   // In name order.
   const Collection& Objects(ObjectKind kind) const { return collections_[Index(kind)]; }
@@ -107,11 +110,17 @@ class CCorvinaPersistentData {
   // unregistered kind, no free file name).
   bool Add(std::shared_ptr<CCorvinaNamedObject> object, bool save);
   // Removes the object and its file. With `ask`, the user confirms first.
-  // False for No, an unknown name, a profile in use, or a file that could
-  // not be removed (shown).
+  // Profiles that named a removed map, scheme or toolbar name their type's
+  // default from then on. False for No, an unknown name, a profile in use,
+  // or a file that could not be removed (shown).
   bool Delete(ObjectKind kind, std::string_view name, bool ask);
   // Saves every modified object of the kind.
   bool SaveModified(ObjectKind kind);
+  // Whether the data folder has a file (or anything else) of that name.
+  bool ObjectFileExists(const std::string& file) const;
+  // Why Save As cannot give a new object of the kind this name: none typed,
+  // the name is used, or its file exists. Empty when it can.
+  std::string NewNameProblem(ObjectKind kind, std::string_view name) const;
 
   // A new profile with the defaults and the default host code page; not added.
   std::shared_ptr<CCorvinaSessionProfile> NewProfile() const;
@@ -143,6 +152,10 @@ class CCorvinaPersistentData {
   static std::size_t Index(ObjectKind kind) { return static_cast<std::size_t>(kind); }
 
   void RegisterProfiles();
+  void RegisterColorSchemes();
+  // Profiles that named a removed map, scheme or toolbar take their type's
+  // default name. True when one changed.
+  bool RepointProfiles(ObjectKind kind, const std::string& removedName);
   bool ReadSettingsFile(std::string* bytes, bool* present);
   void ReadOldSettingsValues(CArchiveReader& archive);
   void ReadApplicationSettings();

@@ -33,4 +33,15 @@ inline constexpr char kArchiveUnknownBlock[] = "unknown object block \"%s\"";
 inline constexpr char kArchiveWrongBlock[] = "a %s block holds an object of class %s";
 inline constexpr char kArchiveTooOld[] = "settings of version %.2f are too old to convert";
 
+// Save As of every kind of object ("%s" of the title takes the product name).
+inline constexpr char kSaveAsTitle[] = "Save As - %s";
+inline constexpr char kTypeAName[] = "Please type a name for the item you want to save.";
+inline constexpr char kNameExists[] = "That name already exists, please choose another.";
+inline constexpr char kFileExists[] = "File \"%s\" already exists, please choose another name.";
+
+// The Colors page.
+inline constexpr char kSaveSchemeChanges[] = "Save changes to %s color scheme?";
+inline constexpr char kCantDeleteDefaultScheme[] = "Can't delete the default color scheme";
+inline constexpr char kSelectColorScheme[] = "Please select a color scheme";
+
 }  // namespace corvina::store_texts

@@ -92,6 +92,29 @@ std::string_view DefaultObjectNameForKind(unsigned code) {
   return {};
 }
 
+unsigned FamilyType(unsigned code) {
+  if (Is3270Family(code)) return kKind3278;
+  if (Is5250Family(code)) return kKind5250;
+  if (IsVtFamily(code)) return kKindVt100;
+  return 0;
+}
+
+std::string_view FamilyTypeName(unsigned code) {
+  switch (FamilyType(code)) {
+    case kKind3278: return "3270";
+    case kKind5250: return "5250";
+    case kKindVt100: return "VT100";
+    default: return {};
+  }
+}
+
+unsigned FamilyTypeOfName(std::string_view name) {
+  for (unsigned family : {unsigned{kKind3278}, unsigned{kKind5250}, unsigned{kKindVt100}}) {
+    if (name == FamilyTypeName(family)) return family;
+  }
+  return 0;
+}
+
 CCorvinaTerminalTypes::CCorvinaTerminalTypes() {
   rows_.reserve(std::size(kBuiltIn));
   for (const BuiltInRow& row : kBuiltIn) {

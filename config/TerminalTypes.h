@@ -20,6 +20,15 @@ unsigned TerminalCodeOfShortName(std::string_view shortName);
 // kind starts with; empty for kinds without a family.
 std::string_view DefaultObjectNameForKind(unsigned code);
 
+// Keyboard maps, macros, colour schemes and keypad toolbars belong to a
+// family, stored as "3270" (16), "5250" (32) or "VT100" (259).
+// The family code of a kind; 0 for kinds without a family.
+unsigned FamilyType(unsigned code);
+// Empty for kinds without a family.
+std::string_view FamilyTypeName(unsigned code);
+// Exact comparison; 0 for anything else.
+unsigned FamilyTypeOfName(std::string_view name);
+
 struct TerminalSize {
   unsigned code = 0;
   int rows = 0;

@@ -135,21 +135,27 @@ constexpr PcKeyRow kPcKeys[] = {
 };
 static_assert(std::size(kPcKeys) == 122);
 
-// Scan code and virtual key of every character key on a US English layout.
+// Scan code, virtual key and characters (plain, with Shift) of every
+// character key on a US English layout.
 struct LayoutKey {
   std::uint8_t scanCode;
   std::uint16_t virtualKey;
+  char plain, shifted;
 };
 
 constexpr LayoutKey kLayout[] = {
-    {0x02, '1'}, {0x03, '2'}, {0x04, '3'}, {0x05, '4'}, {0x06, '5'}, {0x07, '6'},
-    {0x08, '7'}, {0x09, '8'}, {0x0A, '9'}, {0x0B, '0'}, {0x0C, 0xBD}, {0x0D, 0xBB},
-    {0x10, 'Q'}, {0x11, 'W'}, {0x12, 'E'}, {0x13, 'R'}, {0x14, 'T'}, {0x15, 'Y'},
-    {0x16, 'U'}, {0x17, 'I'}, {0x18, 'O'}, {0x19, 'P'}, {0x1A, 0xDB}, {0x1B, 0xDD},
-    {0x1E, 'A'}, {0x1F, 'S'}, {0x20, 'D'}, {0x21, 'F'}, {0x22, 'G'}, {0x23, 'H'},
-    {0x24, 'J'}, {0x25, 'K'}, {0x26, 'L'}, {0x27, 0xBA}, {0x28, 0xDE}, {0x29, 0xC0},
-    {0x2B, 0xDC}, {0x2C, 'Z'}, {0x2D, 'X'}, {0x2E, 'C'}, {0x2F, 'V'}, {0x30, 'B'},
-    {0x31, 'N'}, {0x32, 'M'}, {0x33, 0xBC}, {0x34, 0xBE}, {0x35, 0xBF}, {0x39, ' '},
+    {0x02, '1', '1', '!'}, {0x03, '2', '2', '@'},  {0x04, '3', '3', '#'},  {0x05, '4', '4', '$'},
+    {0x06, '5', '5', '%'}, {0x07, '6', '6', '^'},  {0x08, '7', '7', '&'},  {0x09, '8', '8', '*'},
+    {0x0A, '9', '9', '('}, {0x0B, '0', '0', ')'},  {0x0C, 0xBD, '-', '_'}, {0x0D, 0xBB, '=', '+'},
+    {0x10, 'Q', 'q', 'Q'}, {0x11, 'W', 'w', 'W'},  {0x12, 'E', 'e', 'E'},  {0x13, 'R', 'r', 'R'},
+    {0x14, 'T', 't', 'T'}, {0x15, 'Y', 'y', 'Y'},  {0x16, 'U', 'u', 'U'},  {0x17, 'I', 'i', 'I'},
+    {0x18, 'O', 'o', 'O'}, {0x19, 'P', 'p', 'P'},  {0x1A, 0xDB, '[', '{'}, {0x1B, 0xDD, ']', '}'},
+    {0x1E, 'A', 'a', 'A'}, {0x1F, 'S', 's', 'S'},  {0x20, 'D', 'd', 'D'},  {0x21, 'F', 'f', 'F'},
+    {0x22, 'G', 'g', 'G'}, {0x23, 'H', 'h', 'H'},  {0x24, 'J', 'j', 'J'},  {0x25, 'K', 'k', 'K'},
+    {0x26, 'L', 'l', 'L'}, {0x27, 0xBA, ';', ':'}, {0x28, 0xDE, '\'', '"'}, {0x29, 0xC0, '`', '~'},
+    {0x2B, 0xDC, '\\', '|'}, {0x2C, 'Z', 'z', 'Z'}, {0x2D, 'X', 'x', 'X'},  {0x2E, 'C', 'c', 'C'},
+    {0x2F, 'V', 'v', 'V'}, {0x30, 'B', 'b', 'B'},  {0x31, 'N', 'n', 'N'},  {0x32, 'M', 'm', 'M'},
+    {0x33, 0xBC, ',', '<'}, {0x34, 0xBE, '.', '>'}, {0x35, 0xBF, '/', '?'}, {0x39, ' ', ' ', ' '},
 };
 
 // The name of a key, or empty.
@@ -216,6 +222,14 @@ std::uint16_t VirtualKeyOfScanCode(std::uint8_t scanCode) {
     if (key.scanCode == scanCode) return key.virtualKey;
   }
   return 0;
+}
+
+std::optional<char> CharacterOfKey(KeyCode key) {
+  if (key.modifiers & (kModCtrl | kModAlt | kModExtended)) return std::nullopt;
+  for (const LayoutKey& k : kLayout) {
+    if (k.virtualKey == key.virtualKey) return (key.modifiers & kModShift) ? k.shifted : k.plain;
+  }
+  return std::nullopt;
 }
 
 std::string FormatKeyText(KeyCode key) {

@@ -49,6 +49,10 @@ std::span<const PcKeyRow> PcKeyTable();
 std::uint8_t ScanCodeOfVirtualKey(std::uint16_t virtualKey);
 std::uint16_t VirtualKeyOfScanCode(std::uint8_t scanCode);
 
+// The character a key types on that layout (Shift alone may be held);
+// nullopt for keys that type none and for Ctrl or Alt combinations.
+std::optional<char> CharacterOfKey(KeyCode key);
+
 // Modifiers in the order Shift, Ctrl, Alt, then the key name, joined by "+".
 // Empty when the key has no name.
 std::string FormatKeyText(KeyCode key);

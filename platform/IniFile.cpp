@@ -305,6 +305,19 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
   return keys;
 }
 
+std::vector<std::pair<std::string, std::string>> IniFile::Entries(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::unordered_set<std::string> seen;
+  for (const Range& r : SectionRanges(section)) {
+    for (std::size_t i = r.header + 1; i < r.end; ++i) {
+      Parsed p = Parse(lines_[i]);
+      if (p.kind == Kind::Key && seen.insert(Folded(p.name)).second)
+        entries.emplace_back(std::string(p.name), ValueOf(lines_[i], p));
+    }
+  }
+  return entries;
+}
+
 std::string IniFile::Text() const {
   std::string_view eol = crlf_ ? "\r\n" : "\n";
   std::size_t size = bom_ ? kBom.size() : 0;

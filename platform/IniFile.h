@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/FileIo.h"
@@ -63,6 +64,9 @@ class IniFile {
   bool HasSection(std::string_view section) const;
   std::vector<std::string> Sections() const;  // file order, each name once, as first written
   std::vector<std::string> Keys(std::string_view section) const;  // file order, each once
+  // Every key of the section with the value Get would give, in file order,
+  // each once: one pass for readers of large sections.
+  std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
   std::string Text() const;  // what Save writes
   void SetText(std::string_view text);

@@ -308,16 +308,21 @@ std::size_t CHostSession::SendRaw(std::span<const std::uint8_t> bytes) {
 
 // ------------------------------------------------------------------ keyboard
 
-int CHostSession::OnKeyFunction(int id) {
+bool CHostSession::KeyboardEntry() {
   if (keyboardDisabled_) {
     env_.ui.Beep(platform::BeepKind::Exclamation);
-    return 0;
+    return false;
   }
   if (ReconnectPending()) {
     CancelTick();
     ReconnectNow();
   }
-  if (!engine_) return 0;
+  return engine_ != nullptr;
+}
+
+int CHostSession::OnKeyFunction(int id) {
+  if (!KeyboardEntry()) return 0;
+  RecordKey(id, mode_);
   if (trace_) trace_->Keystroke(TraceInfo(), id, mode_);
   if (fileTransferRunning_) {
     env_.ui.Beep(platform::BeepKind::Exclamation);
@@ -330,15 +335,9 @@ int CHostSession::OnKeyFunction(int id) {
 }
 
 void CHostSession::OnCharacter(int code) {
-  if (keyboardDisabled_) {
-    env_.ui.Beep(platform::BeepKind::Exclamation);
-    return;
-  }
-  if (ReconnectPending()) {
-    CancelTick();
-    ReconnectNow();
-  }
-  if (!engine_) return;
+  if (!KeyboardEntry()) return;
+  RecordKey(code, mode_);
+  if (trace_) trace_->Keystroke(TraceInfo(), code, mode_);
   ClearSelection();
   engine_->TypeCharacter(code);
   FlushOutput();
@@ -348,7 +347,7 @@ bool CHostSession::SessionLevelKey(int id) {
   switch (id) {
     case kf::kPlayMacro:
     case kf::kRunScript:
-      return true;  // bindings with a macro or script run them before here
+      return true;  // their bindings name the macro or script: OnKeyEvent runs them
     case kf::kEditSelectionUp:
       ExtendSelection(-1, 0);
       return true;
@@ -488,6 +487,7 @@ void CHostSession::OnTick() {
       nextKeepAlive_ = now + std::int64_t{keepAliveMinutes_} * 60;
     }
   }
+  MacroTick();
 }
 
 // ---------------------------------------------------- disconnect, reconnect

@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codepage/CodePage.h"
@@ -30,6 +31,11 @@ namespace corvina {
 
 class CHostSession;
 class TlsContexts;
+class CCorvinaPersistentData;
+class CCorvinaKeyboardMap;
+class CCorvinaColorScheme;
+class CCorvinaMacro;
+struct KeyBinding;
 
 // Makes the engine for a terminal mode; null when none is built in.
 using EngineFactory = std::function<std::unique_ptr<TerminalEngine>(unsigned mode)>;
@@ -49,6 +55,15 @@ class SessionFrame {
   virtual void SaveProfile(CHostSession&) {}
   // Cells, cursor or status changed; repaint when visible.
   virtual void ScreenChanged(CHostSession&) {}
+  // A system command from a key binding or a macro, performed as the menu
+  // command of that identifier with `argument`. False when nothing did it.
+  virtual bool SystemCommand(CHostSession&, int /*id*/, int /*argument*/) { return false; }
+  // A key bound to a script file (the session null for none). False when
+  // the script did not start; the frame tells the user why.
+  virtual bool RunScript(CHostSession* /*session*/, const std::string& /*file*/) { return false; }
+  // The "REC" indicator of a recording session: lit when recording starts,
+  // toggled every clock tick, dark when it stops.
+  virtual void RecordingIndicator(CHostSession&, bool /*lit*/) {}
 };
 
 struct SessionEnvironment {
@@ -66,6 +81,9 @@ struct SessionEnvironment {
   // The data folder (ends in "/"; empty: the working folder), for the files
   // an engine writes.
   std::string dataFolder = {};
+  // Keyboard maps, macros and colour schemes, found by the profile's names
+  // at every use (null: only the built-in layouts and colours).
+  CCorvinaPersistentData* store = nullptr;
 };
 
 // Type-ahead entry kinds.
@@ -113,6 +131,40 @@ class CHostSession : public CMSslSocket {
   // Keyboard entry points. OnKeyFunction returns 0 when nothing ran.
   int OnKeyFunction(int id);
   void OnCharacter(int code);
+
+  // Key events of the front ends (desktop, text terminal, HLLAPI): a
+  // virtual-key code and modifier byte go through the session's keyboard
+  // map to a key function, a character, a system command, a macro or a
+  // script. False when the map does not bind the key: the front end then
+  // types the key's character with TypeText (or drops the key). An
+  // auto-repeated key whose function does not repeat is taken and ignored.
+  bool OnKeyEvent(int virtualKey, int modifiers, bool autoRepeat = false);
+  // A mouse button (1 left, 2 right, 4 middle; modifier bit 8 for a double
+  // click) at a screen cell; CursorMove, CursorSelect and Hotspot act on
+  // that cell. False when the button is not bound.
+  bool OnMouseEvent(int button, int modifiers, int column, int row);
+  // Text no binding covers (Latin-1), typed one character at a time.
+  void TypeText(std::string_view latin1);
+  // The profile's map when the store has one of the session's family, else
+  // the family's default map, else the built-in layout. Look it up again
+  // for every key: the store may replace or delete maps in between.
+  const CCorvinaKeyboardMap& KeyboardMap() const;
+  // The same for the profile's colour scheme.
+  const CCorvinaColorScheme& ColorScheme() const;
+
+  // Macros. Playback types and presses through the entry points above,
+  // pauses on the one-second clock and stops at an invalid token (told),
+  // when the macro leaves the store, or when another starts.
+  bool PlayMacro(std::string_view name);  // false, told, when the store has no such macro
+  void PlayMacro(std::shared_ptr<const CCorvinaMacro> macro);
+  void StopMacro() { playback_.reset(); }
+  bool MacroPlaying() const { return playback_.has_value(); }
+  // Every key function, character and system command from here on goes
+  // into a new macro of the session's family.
+  void StartRecording();
+  // The recorded macro, unnamed; null when nothing was recorded.
+  std::shared_ptr<CCorvinaMacro> StopRecording();
+  bool Recording() const { return recorder_ != nullptr; }
 
   // Status and clock.
   void ShowStatus();
@@ -228,6 +280,20 @@ class CHostSession : public CMSslSocket {
   void RebuildTypeAhead(std::size_t capacity);
   bool SessionLevelKey(int id);
   void ExtendSelection(int dRow, int dColumn);
+  // The first keyboard steps: HLLAPI's disabled keyboard beeps, a pending
+  // reconnect starts now; false when no engine runs to take the key.
+  bool KeyboardEntry();
+  void RecordKey(int id, unsigned kind);
+  void PerformBinding(const KeyBinding& binding);
+  void PerformSystemCommand(int id);
+  void OnMouseFunction(int id, int column, int row);
+  void SendControlSequence(const std::string& bytes);
+  // A function of the map's family as the running engine's mode knows it.
+  int FunctionForMode(int id, unsigned mapFamily) const;
+  void StartPlayback(std::shared_ptr<const CCorvinaMacro> macro, bool fromStore);
+  void ContinueMacro();
+  // Step 4 of the clock: the recording indicator and macro pauses.
+  void MacroTick();
 
   int number_;
   std::shared_ptr<CCorvinaSessionProfile> profile_;
@@ -281,6 +347,20 @@ class CHostSession : public CMSslSocket {
   int keepAliveMinutes_ = 0;
   std::int64_t nextKeepAlive_ = 0;
   bool closeReported_ = false;
+
+  struct MacroPlayback {
+    std::shared_ptr<const CCorvinaMacro> macro;
+    std::string text;  // the text as playback started
+    bool fromStore = false;  // stops once the store no longer holds it
+    std::size_t position = 0;
+    int pauseTicks = 0;
+    unsigned generation = 0;
+  };
+  std::optional<MacroPlayback> playback_;
+  unsigned playbackGeneration_ = 0;
+  bool continuingMacro_ = false;
+  std::shared_ptr<CCorvinaMacro> recorder_;
+  bool recordingLit_ = false;
 
   SessionTraceSink* trace_ = nullptr;
   CCorvinaCodePage codePage_;

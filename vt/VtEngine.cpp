@@ -5,6 +5,7 @@
 #include "config/SessionProfile.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
+#include "keyboard/KeyboardMap.h"
 #include "platform/Format.h"
 #include "session/Canvas.h"
 #include "session/HostSession.h"
@@ -77,6 +78,13 @@ void CVtEngine::Start(CHostSession& session) {
   model_.Resize(terminal_.Rows(), terminal_.Columns());
   running_ = true;
   session.SetCursorPosition(0, false);
+  // The sequences a keyboard map replaces, from the map the session has at each key.
+  if (!override_) {
+    override_ = [&session](int id) -> std::optional<std::string> {
+      const CCorvinaKeyboardMap& map = session.KeyboardMap();
+      return map.HasControlSequenceOverride(id) ? map.ControlSequence(id, false) : std::nullopt;
+    };
+  }
 }
 
 void CVtEngine::Stop() {

@@ -147,7 +147,12 @@ TEST_F(Application, HostWordsCreateOneProfileAndReuseIt) {
   auto profile = app_->Store().FindProfile(name);
   EXPECT_EQ(profile->terminalType, kKindVt100);
   EXPECT_FALSE(profile->modified);
-  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"127.0.0.1 " + port + ".tsp", "Corvina.dat"}));
+  // The profile, the settings file and the built-in maps, schemes and toolbars.
+  const std::vector<std::string> files{"127.0.0.1 " + port + ".tsp", "3270 Default.tcs", "3270 Default.tkm",
+                                       "3270 Default.ttb", "5250 Default.tcs", "5250 Default.tkm",
+                                       "5250 Default.ttb", "Corvina.dat", "Standard.ttb",
+                                       "VT100 Default.tcs", "VT100 Default.tkm", "VT100 Default.ttb"};
+  EXPECT_EQ(DataFiles(), files);
   EXPECT_NE(ReadFile(data_ + "127.0.0.1 " + port + ".tsp").find("Name=" + name + "\n"), std::string::npos);
 
   // The other spellings reach the same profile.
@@ -155,7 +160,7 @@ TEST_F(Application, HostWordsCreateOneProfileAndReuseIt) {
     EXPECT_NE(app_->StartFromCommandLine(words), nullptr) << words;
   EXPECT_EQ(app_->Sessions().LiveCount(), 4);
   EXPECT_EQ(app_->Store().Objects(ObjectKind::kSessionProfile).size(), 1u);
-  EXPECT_EQ(DataFiles().size(), 2u);
+  EXPECT_EQ(DataFiles(), files);
   EXPECT_EQ(profile->connectedSessions, 4);
 
   EXPECT_EQ(app_->StartFromCommandLine("telnet host 0"), nullptr);

@@ -122,6 +122,15 @@ std::string Profile(const std::string& name, int port, int hostOptions = 0) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The files given and the built-in maps, colour schemes and toolbars every start creates, in name order.
+std::vector<std::string> WithBuiltIns(std::vector<std::string> files) {
+  for (const char* family : {"3270", "5250", "VT100"})
+    for (const char* extension : {".tcs", ".tkm", ".ttb"}) files.push_back(std::string(family) + " Default" + extension);
+  files.push_back("Standard.ttb");
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 }  // namespace
 
 TEST(CliOptions, WordsJoinIntoOneCommandLine) {
@@ -202,7 +211,7 @@ TEST(CliProgram, TelnetHostWordsCreateTheProfileOnce) {
   EXPECT_EQ(first.status, 0) << first.out;
   EXPECT_TRUE(Contains(first.out, "login:")) << first.out;
   const std::string file = "127.0.0.1 " + p + ".tsp";
-  ASSERT_EQ(box.DataFiles(), (std::vector<std::string>{file, "Corvina.dat"}));
+  ASSERT_EQ(box.DataFiles(), WithBuiltIns({file, "Corvina.dat"}));
   const std::string text = ReadFile(box.Data() + file);
   EXPECT_TRUE(Contains(text, "Name=127.0.0.1:" + p + "\n")) << text;
   EXPECT_TRUE(Contains(text, "TerminalType=VT100,24,80,DEC-VT100\n")) << text;
@@ -211,7 +220,7 @@ TEST(CliProgram, TelnetHostWordsCreateTheProfileOnce) {
   auto second = RunCli(box, {"--for", "2", "127.0.0.1:" + p});
   EXPECT_EQ(second.status, 0) << second.out;
   EXPECT_TRUE(Contains(second.out, "Terminal mode: VT100")) << second.out;
-  EXPECT_EQ(box.DataFiles().size(), 2u);
+  EXPECT_EQ(box.DataFiles(), WithBuiltIns({file, "Corvina.dat"}));
   std::filesystem::remove_all(work);
 }
 
@@ -222,7 +231,7 @@ TEST(CliProgram, AProfileNameStartsThatProfile) {
   auto r = RunCli(box, {"--for", "1", "My", "Host"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(Contains(r.out, "Connected to 127.0.0.1 port " + std::to_string(host.Port()))) << r.out;
-  EXPECT_EQ(box.DataFiles(), (std::vector<std::string>{"Corvina.dat", "mine.tsp"}));
+  EXPECT_EQ(box.DataFiles(), WithBuiltIns({"Corvina.dat", "mine.tsp"}));
 }
 
 TEST(CliProgram, ProfilesMarkedToConnectRunTogether) {
@@ -501,6 +510,83 @@ TEST(CliProgram, SendsTheSameRecordAsAnotherClient) {
   auto records = ClientRecords(ours.Log());
   ASSERT_EQ(records.size(), 1u) << ours.Log();
   EXPECT_EQ(records, ClientRecords(theirs.Log())) << theirs.Log();
+}
+
+TEST(CliOptions, KeyTextsAndMacroNamesAreCheckedFirst) {
+  std::string error;
+  auto o = Parse({"--record", "logon", "--press", "Shift+F1", "--macro", "m", "host"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->recordMacro, "logon");
+  EXPECT_EQ(o->steps, (std::vector<CliStep>{{CliStep::kPress, "Shift+F1"}, {CliStep::kMacro, "m"}}));
+  EXPECT_FALSE(Parse({"--press", "shift+F1", "host"}, &error));
+  EXPECT_EQ(error, "Invalid key text \"shift+F1\" (for example Shift+F1; key names are case-sensitive)");
+  EXPECT_FALSE(Parse({"--record", "x", "host"}, &error));
+  EXPECT_EQ(error, "--record needs keyboard steps to record (--type, --key, --press, --macro)");
+}
+
+TEST(CliProgram, PressesKeysThroughTheKeyboardMap) {
+  {
+    test::TestHost host("demo");
+    ASSERT_TRUE(host.Ready());
+    Sandbox box;
+    auto r = RunCli(box, {"-q", "-t", "3279", "--press", "Shift+F1", "--wait-unlock",
+                          "127.0.0.1:" + std::to_string(host.Port())});
+    EXPECT_EQ(r.status, 0) << r.out;
+    host.Wait();
+    const auto records = ClientRecords(host.Log());
+    ASSERT_EQ(records.size(), 1u) << host.Log();
+    EXPECT_EQ(records[0].substr(0, 5), "< C1 ") << host.Log();
+  }
+  // A map of the user's own replaces the built-in layout: Enter is on RightCtrl only.
+  test::TestHost host("demo");
+  ASSERT_TRUE(host.Ready());
+  Sandbox box;
+  WriteFile(box.Data() + "3270 Default.tkm", "[Keyboard Map]\nName=3270 Default\nType=3270\nEnter=RightCtrl\n");
+  const std::string target = "127.0.0.1:" + std::to_string(host.Port());
+  // An unbound character key types its character.
+  auto r = RunCli(box, {"-q", "-t", "3279", "--press", "A", "--press", "RightCtrl", "--wait-unlock", target});
+  EXPECT_EQ(r.status, 0) << r.out;
+  host.Wait();
+  EXPECT_EQ(ClientRecords(host.Log()), std::vector<std::string>{"< 7D 4A D5 11 4A D4 81 FF EF"}) << host.Log();
+  auto shown = RunCli(box, {"--show-map", "3270 DEFAULT"});
+  EXPECT_EQ(shown.out, "[Keyboard Map]\nName=3270 Default\nType=3270\nEnter=RightCtrl\n");
+  auto listed = RunCli(box, {"--list-maps"});
+  EXPECT_TRUE(Contains(listed.out, "3270 Default             3270      1 bindings  3270 Default.tkm\n")) << listed.out;
+  EXPECT_TRUE(Contains(listed.out, "VT100 Default            VT100    98 bindings  VT100 Default.tkm\n")) << listed.out;
+  test::TestHost again("demo");
+  auto unbound = RunCli(box, {"-q", "-t", "3279", "--press", "Enter", "127.0.0.1:" + std::to_string(again.Port())});
+  EXPECT_EQ(unbound.status, 1);
+  EXPECT_TRUE(Contains(unbound.out, "The key Enter is not assigned in the keyboard map \"3270 Default\"")) << unbound.out;
+}
+
+TEST(CliProgram, ARecordedLogonReplaysAsAMacro) {
+  Sandbox box;
+  auto run = [&](const std::vector<std::string>& args) {
+    test::TestHost host("demo");
+    EXPECT_TRUE(host.Ready());
+    std::vector<std::string> all{"-q", "-t", "3279"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.push_back("127.0.0.1:" + std::to_string(host.Port()));
+    Result r = RunCli(box, all);
+    host.Wait();
+    return std::pair{r, ClientRecords(host.Log())};
+  };
+  auto [recorded, sent] = run({"--record", "logon", "--type", "demo", "--press", "Tab", "--type", "demo", "--key",
+                               "Enter", "--wait-text", "Main Menu"});
+  EXPECT_EQ(recorded.status, 0) << recorded.out;
+  EXPECT_EQ(ReadFile(box.Data() + "logon.mac"), "[Macro]\nName=logon\nType=3270\nData=demo<Tab>demo<Enter>\n");
+  auto [replayed, replayedSent] = run({"--macro", "LOGON", "--wait-text", "Main Menu"});
+  EXPECT_EQ(replayed.status, 0) << replayed.out;
+  EXPECT_TRUE(Contains(replayed.out, "Welcome, DEMO.")) << replayed.out;
+  EXPECT_EQ(replayedSent, sent);
+
+  // A second recording of that name replaces it only when the user says so.
+  auto kept = RunCli(box, {"-q", "--record", "logon", "--type", "x", "127.0.0.1:1"});
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_TRUE(Contains(kept.out, "The macro \"logon\" is kept")) << kept.out;
+  auto missing = RunCli(box, {"-q", "--macro", "nosuch", "127.0.0.1:1"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(Contains(missing.out, "corvina-cli: Macro 'nosuch' not found")) << missing.out;
 }
 
 TEST(CliOptions, SessionKindsAnswersAndTextsInLatin1) {

@@ -41,7 +41,8 @@ TEST_F(PersistentData, FreshFolderGetsTheSettingsFileAndOnlyThePreferencesKey) {
   EXPECT_TRUE(store.NeedsSettingsFileWrite());
   ASSERT_TRUE(store.SaveAll());
   EXPECT_EQ(ReadFile(data_ + "Corvina.dat"), std::string("\x4d\x3d\xbd\x68\x90\xc2\x01\x40", 8));
-  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"3270 Default.tkm", "5250 Default.tkm", "Corvina.dat",
+  EXPECT_EQ(DataFiles(), (std::vector<std::string>{"3270 Default.tcs", "3270 Default.tkm", "5250 Default.tcs",
+                                                   "5250 Default.tkm", "Corvina.dat", "VT100 Default.tcs",
                                                    "VT100 Default.tkm"}));
   EXPECT_EQ(AppProfileText(), "[Configuration]\nPreferences=61\n");
   EXPECT_TRUE(ui_.boxes.empty());
@@ -193,6 +194,9 @@ TEST_F(PersistentData, CustomisedDefaultObjectsSurviveAMissingSettingsFile) {
   RegisterFake(store, ObjectKind::kKeyboardMap, {"3270 Default", "5250 Default"});
   ASSERT_TRUE(store.LoadAll());
   EXPECT_EQ(static_cast<FakeObject*>(store.Find(ObjectKind::kKeyboardMap, "3270 Default"))->data, "mine");
+  // The built-in objects are written with the next save, never over the user's.
+  EXPECT_FALSE(std::filesystem::exists(data_ + "5250 Default.tkm"));
+  ASSERT_TRUE(store.SaveAll());
   EXPECT_EQ(ReadFile(data_ + "3270 Default.tkm"), "[Object]\nName=3270 Default\nData=mine\n");
   EXPECT_NE(ReadFile(data_ + "5250 Default.tkm").find("Data=built-in"), std::string::npos);
 
@@ -202,6 +206,7 @@ TEST_F(PersistentData, CustomisedDefaultObjectsSurviveAMissingSettingsFile) {
   CCorvinaPersistentData& again = NewStore();
   RegisterFake(again, ObjectKind::kKeyboardMap, {"3270 Default"});
   ASSERT_TRUE(again.LoadAll());
+  ASSERT_TRUE(again.SaveAll());
   EXPECT_NE(ReadFile(data_ + "3270 Default.tkm").find("Data=built-in"), std::string::npos);
 }
 

@@ -68,6 +68,8 @@ TEST(IniFile, FirstMatchWinsAcrossDuplicateKeysAndSections) {
   EXPECT_EQ(ini.GetString("A", "y"), "4");  // a repeated section is read as one
   EXPECT_EQ(ini.Sections(), (Strings{"A", "B"}));
   EXPECT_EQ(ini.Keys("a"), (Strings{"x", "y"}));
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(ini.Entries("a"), (Pairs{{"x", "1"}, {"y", "4"}}));
 
   ini.SetString("a", "X", "10");
   ini.SetString("A", "y", "40");

@@ -70,6 +70,7 @@ class RecordingEngine final : public TerminalEngine {
   }
   void KeyFunction(int id) override { Key(kTypeAheadKey, id); }
   void TypeCharacter(int code) override { Key(kTypeAheadCharacter, code); }
+  void MouseFunction(int id, int column, int row) override { log_.mouse.push_back({id, column, row}); }
   int ExtractText(int, int count, std::string& out, std::vector<std::uint8_t>*, unsigned) override {
     out.append(static_cast<std::size_t>(count), ' ');
     return count;
@@ -103,6 +104,7 @@ CHostSession& TestFrame::Start(std::shared_ptr<CCorvinaSessionProfile> profile, 
                          },
                          tls, handshake, &settings};
   env.dataFolder = dataFolder;
+  env.store = store;
   session_ = std::make_unique<CHostSession>(1, std::move(profile), env);
   CHostSession* s = session_.get();  // stays alive until the next turn even when closed
   if (!s->Connect()) CloseSession(*s);

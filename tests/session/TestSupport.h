@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,6 +46,7 @@ class LoopbackServer {
 struct EngineLog {
   std::vector<std::string> records;  // ProcessRecord calls
   std::vector<int> keys;             // KeyFunction and TypeCharacter, in order
+  std::vector<std::array<int, 3>> mouse;  // MouseFunction: identifier, column, row
   int starts = 0, stops = 0;
   std::vector<unsigned> modes;       // mode of each started engine
 };
@@ -65,6 +67,10 @@ class TestFrame : public SessionFrame {
   bool lineModeEngine = false;  // VT modes get the line-mode engine
   EngineFactory engines;        // when set, makes every engine
   std::string dataFolder;       // the sessions' data folder
+  CCorvinaPersistentData* store = nullptr;  // what sessions find maps and macros in
+  std::vector<int> systemCommands;          // SystemCommand calls
+  std::vector<std::string> scripts;         // RunScript calls
+  std::vector<bool> recordingIndicator;     // RecordingIndicator calls
 
   // Connects a session with this profile; the frame owns it until it closes.
   CHostSession& Start(std::shared_ptr<CCorvinaSessionProfile> profile, TlsContexts* tls = nullptr,
@@ -79,6 +85,15 @@ class TestFrame : public SessionFrame {
   void CloseSession(CHostSession& s) override;
   bool WarnWhenHostCloses() const override { return warn; }
   void SaveProfile(CHostSession&) override { ++saves; }
+  bool SystemCommand(CHostSession&, int id, int) override {
+    systemCommands.push_back(id);
+    return true;
+  }
+  bool RunScript(CHostSession*, const std::string& file) override {
+    scripts.push_back(file);
+    return false;
+  }
+  void RecordingIndicator(CHostSession&, bool lit) override { recordingIndicator.push_back(lit); }
 
  private:
   std::unique_ptr<CHostSession> session_;

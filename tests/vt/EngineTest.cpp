@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "../session/TestSupport.h"
+#include <filesystem>
+
+#include "config/PersistentData.h"
 #include "keyboard/KeyFunctions.h"
+#include "keyboard/KeyboardMap.h"
+#include "keyboard/StoreKinds.h"
 #include "session/TextCanvas.h"
 #include "vt/VtEngine.h"
 
@@ -20,7 +25,9 @@ struct VtSession {
   CVtEngine* engine = nullptr;
   std::string dataDir = MakeTempDir() + "/";
 
-  explicit VtSession(unsigned kind = kKindVt220, int scrollBack = 48, std::uint32_t terminalOptions = 0) {
+  explicit VtSession(unsigned kind = kKindVt220, int scrollBack = 48, std::uint32_t terminalOptions = 0,
+                     CCorvinaPersistentData* store = nullptr) {
+    frame.store = store;
     frame.engines = [this](unsigned) {
       auto e = std::make_unique<CVtEngine>();
       engine = e.get();
@@ -188,4 +195,25 @@ TEST(VtEngine, LineModeActsOnThreeKeysOnly) {
   vt.session->OnKeyFunction(k::kEnter);
   EXPECT_EQ(vt.Sent(), "a\t\b\r\n");
   EXPECT_EQ(vt.session->ScreenRows()[0].substr(0, 2), "  ") << "local echo: a, then BS blank BS";
+}
+
+TEST(VtEngine, KeysSendWhatTheSessionsKeyboardMapReplaces) {
+  const std::string storeDir = MakeTempDir() + "/";
+  platform::IniFile appProfile;
+  platform::RecordingUserInterface storeUi;
+  CCorvinaPersistentData store(storeDir, appProfile, storeUi);
+  RegisterKeyboardObjects(store);
+  ASSERT_TRUE(store.LoadAll());
+  {
+    VtSession vt(kKindVt220, 48, 0, &store);
+    vt.Sent();
+    auto& map = static_cast<CCorvinaKeyboardMap&>(*store.Find(ObjectKind::kKeyboardMap, "VT100 Default"));
+    map.SetControlSequence(k::kPF1, std::string("\x1b[17~\xff", 6));
+    vt.session->OnKeyFunction(k::kPF1);
+    EXPECT_EQ(vt.Sent(), std::string("\x1b[17~\xff\xff", 7));
+    map.SetControlSequence(k::kPF1, std::nullopt);
+    vt.session->OnKeyFunction(k::kPF1);
+    EXPECT_EQ(vt.Sent(), "\x1bOP");
+  }
+  std::filesystem::remove_all(storeDir);
 }
