@@ -123,6 +123,8 @@ bool CCorvinaApp::Initialise(AppOptions options) {
 
 void CCorvinaApp::StartUp() {
   clock_ = env_.loop.AddTimer(kClockPeriod, true, [this] { table_->Tick(); });
+  // Without the library the program runs on; the status line tells why.
+  if (!options_.headless && !netUtilities_.Load()) env_.ui.SetStatusText(netUtilities_.Error());
   // Without DDE the program runs on; the user is told once.
   if (!runtimeFolder_.empty()) {
     dde_ = std::make_unique<automation::CDdeServer>(env_.loop, static_cast<automation::DdeFrame&>(*this));

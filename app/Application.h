@@ -11,6 +11,7 @@
 #include "app/CommandLine.h"
 #include "automation/DdeServer.h"
 #include "app/Instances.h"
+#include "app/NetUtilities.h"
 #include "app/Preferences.h"
 #include "app/SessionTable.h"
 #include "config/PersistentData.h"
@@ -76,6 +77,9 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   // Runs a frame command a DDE client executed on the SYSTEM topic, other
   // than HostExit (which closes the program); unset: the others do nothing.
   std::function<void(int id)> runSystemCommand;
+  // The network utilities library, loaded at start-up by a program with a
+  // window (the Internet menu is offered when it is available).
+  CNetUtilities& NetUtilities() { return netUtilities_; }
   // The DDE server; null when it could not start.
   automation::CDdeServer* DdeServer() { return dde_.get(); }
 
@@ -117,6 +121,7 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   SessionTableObserver* client_ = nullptr;
   platform::TimerId clock_ = 0;
   std::unique_ptr<automation::CDdeServer> dde_;
+  CNetUtilities netUtilities_;
   bool closed_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

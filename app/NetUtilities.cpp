@@ -9,9 +9,9 @@
 
 namespace corvina::app {
 
-CNetUtilities::~CNetUtilities() {
-  if (handle_ != nullptr) ::dlclose(handle_);
-}
+// The library stays loaded: its dialogs may still have tasks and timers on
+// the event loop, whose code must outlive them.
+CNetUtilities::~CNetUtilities() = default;
 
 bool CNetUtilities::Load(const std::string& path) {
   if (handle_ != nullptr) return true;

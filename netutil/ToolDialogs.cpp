@@ -291,19 +291,17 @@ class CMailDialog final : public CToolDialog {
   void OnClosed() override {
     checker_.onStateChanged = nullptr;
     checker_.Stop();
-    // What the fields hold now, as far as it may be stored.
-    for (int id : {kHost, kUser, kPassword})
-      if (HasControlCharacters(Field(id))) {
-        settings_.SetMail(saved_);
-        SaveSettings();
-        return;
-      }
+    // What the fields hold now, when it can be stored; else what was last taken.
     const std::string minutes = Field(kMinutes);
-    int value = saved_.minutes;
-    if (!minutes.empty() && minutes.size() <= 3 && minutes.find_first_not_of("0123456789") == std::string::npos &&
-        std::stoi(minutes) <= kMaxMailMinutes)
-      value = std::stoi(minutes);
-    ReadFields(value);
+    const bool storable = !HasControlCharacters(Field(kHost)) && !HasControlCharacters(Field(kUser)) &&
+                          !HasControlCharacters(Field(kPassword));
+    if (storable) {
+      int value = saved_.minutes;
+      if (!minutes.empty() && minutes.size() <= 3 && minutes.find_first_not_of("0123456789") == std::string::npos &&
+          std::stoi(minutes) <= kMaxMailMinutes)
+        value = std::stoi(minutes);
+      ReadFields(value);
+    }
     settings_.SetMail(saved_);
     SaveSettings();
   }
