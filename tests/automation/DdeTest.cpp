@@ -12,6 +12,8 @@
 #include <cstring>
 #include <optional>
 
+#include "app/Application.h"
+#include "app/Engines.h"
 #include "automation/DdeProtocol.h"
 #include "automation/DdeServer.h"
 #include "keyboard/KeyFunctions.h"
@@ -313,4 +315,53 @@ TEST_F(DdeDemo, ItemsPokesAdviseAndHostExit) {
   EXPECT_EQ(system.Ask("EXECUTE HostExit"), "ACK");
   EXPECT_EQ(cli_->Wait(10000), 0) << test::ReadFile(dir_ + "/cli.out");
   EXPECT_NE(test::ReadFile(dir_ + "/cli.out").find("Main Menu"), std::string::npos);
+}
+
+// The application's side: topics, and sessions started by a connect.
+TEST(DdeApplication, AProfileTopicStartsAtMostOneSessionAndNoneWhenTheSlotsAreFull) {
+  const std::string root = test::MakeTempDir();
+  ::mkdir((root + "/data").c_str(), 0700);
+  platform::PollLoop loop;
+  platform::RecordingUserInterface ui;
+  platform::FakeClock clock;
+  test::LoopbackServer host(loop);
+  auto profile = [&](const std::string& name, const std::string& more) {
+    test::WriteFile(root + "/data/" + name + ".tsp", "[Session Profile]\nName=" + name + "\nHost=127.0.0.1," +
+                                                         std::to_string(host.Port()) +
+                                                         "\nTerminalType=VT100,24,80,DEC-VT100\n" + more);
+  };
+  profile("Alpha", "DDETopic=Ledger\n");
+  profile("Beta", "");
+  profile("Gamma", "");
+  test::WriteFile(root + "/Corvina.ini", "[Configuration]\nMaximumSessions=2\n");
+  platform::IniFile settings(root + "/Corvina.ini");
+  ASSERT_TRUE(settings.Load());
+  {
+    app::CCorvinaApp application(app::AppEnvironment{loop, ui, clock, app::CreateEngine}, settings);
+    app::AppOptions options;
+    options.dataFolder = root + "/data";
+    options.runtimeFolder = root + "/run/";
+    options.headless = false;
+    ASSERT_TRUE(application.Initialise(options));
+    application.StartUp();
+    ASSERT_NE(application.DdeServer(), nullptr);
+    LineClient c(application.DdeServer()->SocketPath(), &loop);
+    // Alpha starts, but its topic is Ledger: refused, and not started twice.
+    EXPECT_EQ(c.Ask("CONNECT Corvina alpha"), "NACK");
+    EXPECT_EQ(application.Sessions().LiveCount(), 1);
+    EXPECT_EQ(c.Ask("CONNECT Corvina Alpha"), "NACK");
+    EXPECT_EQ(application.Sessions().LiveCount(), 1);
+    EXPECT_EQ(c.Ask("CONNECT Corvina LEDGER"), "OK");
+    EXPECT_EQ(c.Ask("REQUEST Rows"), "DATA 24");
+    EXPECT_EQ(c.Ask("CONNECT Corvina Beta"), "OK");
+    EXPECT_EQ(application.Sessions().LiveCount(), 2);
+    // No slot is left for Gamma, and no box asks anyone.
+    EXPECT_EQ(c.Ask("CONNECT Corvina Gamma"), "NACK");
+    EXPECT_EQ(application.Sessions().LiveCount(), 2);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(c.Ask("CONNECT Corvina Nobody"), "NACK");
+    application.CloseProgram(false);
+    loop.RunFor(std::chrono::milliseconds(20));
+  }
+  std::system(("rm -rf '" + root + "'").c_str());
 }
