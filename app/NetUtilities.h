@@ -8,6 +8,14 @@
 
 namespace corvina::app {
 
+// The library's settings file, Sondra.ini beside the application profile
+// ("" when there is none): what a ToolHost's SettingsFile() gives.
+inline std::string NetUtilitiesSettingsPath(const std::string& appProfilePath) {
+  if (appProfilePath.empty()) return {};
+  auto slash = appProfilePath.rfind('/');
+  return (slash == std::string::npos ? std::string() : appProfilePath.substr(0, slash + 1)) + "Sondra.ini";
+}
+
 enum class NetTool { CheckMail, DnsLookup, Finger, Ping, Whois };
 
 class CNetUtilities {

@@ -14,12 +14,6 @@ int InRange(long value, int low, int high, int def) {
 
 }  // namespace
 
-std::string SondraSettingsPath(const std::string& appProfilePath) {
-  if (appProfilePath.empty()) return {};
-  auto slash = appProfilePath.rfind('/');
-  return (slash == std::string::npos ? std::string() : appProfilePath.substr(0, slash + 1)) + "Sondra.ini";
-}
-
 bool CSondraSettings::Load(std::string* error) { return ini_.Load(error); }
 
 bool CSondraSettings::Save(std::string* error) const {

@@ -11,9 +11,6 @@
 
 namespace corvina::netutil {
 
-// The file beside an application profile path ("" when there is none).
-std::string SondraSettingsPath(const std::string& appProfilePath);
-
 struct PingDefaults {
   std::string host;
   PingSettings settings;

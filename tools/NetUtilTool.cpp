@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/NetUtilities.h"
 #include "netutil/DnsLookup.h"
 #include "netutil/Fields.h"
 #include "netutil/NetTexts.h"
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
     if (HasControlCharacters(words[i])) return Usage("arguments must not contain control characters");
 
   if (!settingsFile.empty()) platform::SetAppProfilePathOverride(settingsFile);
-  CSondraSettings settings(SondraSettingsPath(platform::AppProfilePath()));
+  CSondraSettings settings(app::NetUtilitiesSettingsPath(platform::AppProfilePath()));
   if (std::string error; !settings.Load(&error)) std::cerr << "corvina-netutil: " << error << " (using defaults)\n";
 
   platform::PollLoop loop;
