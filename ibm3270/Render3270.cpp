@@ -65,7 +65,8 @@ RenderCell C3270Engine::CellAt(int position, std::uint8_t attribute, bool format
   const bool intensified = (attribute & kFaDisplayMask) == kFaIntensified;
   const bool isProtected = (attribute & kFaProtected) != 0;
   const auto base = static_cast<std::uint8_t>(kEntryUnprotected + (isProtected ? 2 : 0) + (intensified ? 1 : 0));
-  const std::uint32_t own = ps_->Extended(position);
+  const std::uint32_t own = ps_->Extended(position) & ~kExtGraphicEscape;
+  const bool graphicEscape = (ps_->Extended(position) & kExtGraphicEscape) != 0;
   RenderCell cell;
   cell.look = CellLook{base, base, 0};
 
@@ -111,9 +112,9 @@ RenderCell C3270Engine::CellAt(int position, std::uint8_t attribute, bool format
   const std::uint8_t c = ps_->Character(position);
   if (c >= 0x40) {
     cell.character = session_->CodePage().ToAscii(c);
-  } else if (std::uint8_t glyph = LineDrawingGlyph(c); glyph != kNoGlyph) {
+  } else if (std::uint8_t glyph = graphicEscape ? LineDrawingGlyph(c) : kNoGlyph; glyph != kNoGlyph) {
     cell.glyph = glyph;
-  } else if (char shown = InternalCodeCharacter(c); shown != 0) {
+  } else if (char shown = InternalCodeCharacter(c); shown != 0 && (graphicEscape || c == kDup || c == kFieldMark)) {
     cell.character = static_cast<std::uint8_t>(shown);
   }
   return cell;
