@@ -213,6 +213,7 @@ void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
 bool C3270Engine::Write(std::span<const std::uint8_t> r) {
   if (r.size() < 2) return true;
   C3270PresentationSpace& ps = *ps_;
+  session_->SetBlinkPhase(true);
   wcc_ = r[1];
   if (wcc_ & kWccResetMdt) ps.ResetAllMdt();
   characterAttributes_ = 0;

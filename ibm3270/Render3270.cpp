@@ -45,6 +45,7 @@ void C3270Engine::UpdateModel() {
   const bool formatted = first >= 0;
   std::uint8_t attribute = formatted ? ps.Attribute(first) : kFaStored;
   std::uint32_t fieldExtended = formatted ? ps.Extended(first) : 0;
+  bool blinks = false;
   for (int p = 0; p < rows * columns; ++p) {
     if (std::uint8_t a = ps.Attribute(p); a != 0) {
       attribute = a;
@@ -52,8 +53,11 @@ void C3270Engine::UpdateModel() {
       model_.SetCell(p / columns, p % columns, attributeCell);
       continue;
     }
-    model_.SetCell(p / columns, p % columns, CellAt(p, attribute, formatted, fieldExtended));
+    const RenderCell cell = CellAt(p, attribute, formatted, fieldExtended);
+    blinks = blinks || (cell.look.flags & kCellBlink);
+    model_.SetCell(p / columns, p % columns, cell);
   }
+  session_->SetScreenBlinks(blinks);
   const int cursor = ps.Wrap(session_->Cursor());
   model_.SetCursor(cursor / columns, cursor % columns, true);
   model_.SetOia(OiaText());
@@ -99,7 +103,7 @@ RenderCell C3270Engine::CellAt(int position, std::uint8_t attribute, bool format
     if (profile.displayOptions & kDisplayBlinkAsReverse)
       cell.look.flags ^= kCellReverse;
     else
-      cell.look.flags |= kCellBlink;
+      cell.look.flags |= kCellBlink | (session_->BlinkPhase() ? 0 : kCellInvisible);
   }
   if (formatted && !isProtected && (profile.terminalOptions & kTermIdentifyInputFields) &&
       !(profile.terminalOptions & kTermNoColumnSeparators))
