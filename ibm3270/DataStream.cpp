@@ -157,6 +157,8 @@ std::array<std::uint8_t, 2> EncodeAddress(int position) {
   return {static_cast<std::uint8_t>((position >> 8) & 0x3F), static_cast<std::uint8_t>(position & 0xFF)};
 }
 
+std::uint8_t CodedAttribute(std::uint8_t attribute) { return kAddressCodes[attribute & 0x3F]; }
+
 std::optional<ScreenSize> StandardModelFor(int address) {
   if (address < 0) return std::nullopt;
   if (address < 2560) return ScreenSize{32, 80};

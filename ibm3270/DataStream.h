@@ -70,6 +70,10 @@ constexpr std::uint32_t kExtHighlight = 0xFu << kExtHighlightShift;
 constexpr std::uint32_t kExtTransparency = 0xFu << kExtTransparencyShift;
 constexpr std::uint32_t kExtOutlining = 0xFu << kExtOutliningShift;
 constexpr std::uint32_t kExtValidation = 0x7u << kExtValidationShift;
+// A character that came by Graphic Escape: its byte is an internal
+// line-drawing code, drawn as such and sent back as GE and the host's code.
+// A host data byte of the same value is an ordinary character.
+constexpr std::uint32_t kExtGraphicEscape = 1u << 31;
 inline unsigned ExtBackground(std::uint32_t w) { return (w & kExtBackground) >> kExtBackgroundShift; }
 inline unsigned ExtForeground(std::uint32_t w) { return (w & kExtForeground) >> kExtForegroundShift; }
 inline unsigned ExtHighlight(std::uint32_t w) { return (w & kExtHighlight) >> kExtHighlightShift; }
@@ -87,8 +91,8 @@ void ApplyCharacterPair(std::uint8_t type, std::uint8_t value, std::uint32_t& ex
 
 // Characters with a meaning of their own.
 constexpr std::uint8_t kDup = 0x1C, kFieldMark = 0x1E;
-// The AID byte meaning "no AID".
-constexpr std::uint8_t kNoAid = 0x60;
+// The AID byte meaning "no AID", and the selector pen's.
+constexpr std::uint8_t kNoAid = 0x60, kAidSelectorPen = 0x7E;
 
 // The internal code a Graphic Escape stores for a code of the line-drawing set.
 std::uint8_t GraphicEscapeCode(std::uint8_t code);
@@ -107,6 +111,9 @@ char InternalCodeCharacter(std::uint8_t code);
 int DecodeAddress(std::uint8_t b1, std::uint8_t b2);
 // Buffer addresses to the host: 12-bit coded below 4096, 14-bit above.
 std::array<std::uint8_t, 2> EncodeAddress(int position);
+// A field attribute as reads send it: its six low bits in the coded graphic
+// form of buffer addresses (0x40 for 0x00, 0xC1 for 0x01, ...).
+std::uint8_t CodedAttribute(std::uint8_t attribute);
 
 // The smallest standard screen that holds an address at or beyond the
 // current buffer; none for an address beyond the largest model.

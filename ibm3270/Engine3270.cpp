@@ -20,12 +20,12 @@ struct Geometry {
 };
 
 // A BIND image's sizes are used only when they describe real buffers: no
-// empty dimension, a default that fits in the alternate, and an alternate
-// that buffer addresses can reach.
+// empty dimension and sizes that buffer addresses can reach. The default may
+// be the larger one (27 x 132 with a 43 x 80 alternate); the buffers then
+// grow when it is in use.
 bool Fits(const Geometry& g) {
   if (g.defaultRows < 1 || g.defaultColumns < 1 || g.alternateRows < 1 || g.alternateColumns < 1) return false;
-  int defaultSize = g.defaultRows * g.defaultColumns, alternateSize = g.alternateRows * g.alternateColumns;
-  return defaultSize <= alternateSize && alternateSize <= kMaxBufferSize;
+  return g.defaultRows * g.defaultColumns <= kMaxBufferSize && g.alternateRows * g.alternateColumns <= kMaxBufferSize;
 }
 
 }  // namespace
@@ -116,6 +116,7 @@ void C3270Engine::ProcessCorvinaERecord(std::span<const std::uint8_t> data) {
           break;
         case telnet::kDataNvt:
           SessionReset();
+          nvtLine_.clear();  // text typed in an earlier NVT spell is not this one's
           telnet.SetCorvinaEState(kCorvinaENvt);
           LineModeText(data, binary);
           break;
@@ -190,7 +191,7 @@ void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
     case kReadModifiedRemote:
     case kReadModifiedAll:
       telnet.SendPositiveResponse();
-      ReadModified(aid_);
+      ReadModified(aid_, true, record[0] == kReadModifiedAll);
       break;
     case kEraseAllUnprotected:
     case kEraseAllUnprotectedRemote:
@@ -212,6 +213,7 @@ void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
 bool C3270Engine::Write(std::span<const std::uint8_t> r) {
   if (r.size() < 2) return true;
   C3270PresentationSpace& ps = *ps_;
+  session_->SetBlinkPhase(true);
   wcc_ = r[1];
   if (wcc_ & kWccResetMdt) ps.ResetAllMdt();
   characterAttributes_ = 0;
@@ -283,12 +285,14 @@ bool C3270Engine::Write(std::span<const std::uint8_t> r) {
         int stop = 0;
         if (!has(3) || !takeAddress(stop)) return fail();
         std::uint8_t c = r[i++];
+        std::uint32_t extended = characterAttributes_;
         if (c == kGraphicEscape) {
           if (!has(1)) return fail();
           c = GraphicEscapeCode(r[i++]);
+          extended |= kExtGraphicEscape;
         }
         do {
-          ps.PutCharacter(pos, c, characterAttributes_);
+          ps.PutCharacter(pos, c, extended);
           advance();
         } while (pos != stop);
         break;
@@ -309,7 +313,7 @@ bool C3270Engine::Write(std::span<const std::uint8_t> r) {
       }
       case kGraphicEscape:
         if (!has(1)) return fail();
-        ps.PutCharacter(pos, GraphicEscapeCode(r[i++]), characterAttributes_);
+        ps.PutCharacter(pos, GraphicEscapeCode(r[i++]), characterAttributes_ | kExtGraphicEscape);
         advance();
         break;
       default:

@@ -64,9 +64,11 @@ class C3270Engine : public TerminalEngine {
   // when forced or when the profile locks on errors.
   void LockKeyboard(int reason, bool forced);
   // The inbound records. An AID key's Read Modified and short read make the
-  // AID current and lock the keyboard; the host's read commands do not.
+  // AID current and lock the keyboard; the host's read commands do not. The
+  // selector pen's AID sends only the addresses of the modified fields,
+  // except for Read Modified All.
   void ReadBuffer(std::uint8_t aid);
-  void ReadModified(std::uint8_t aid, bool hostRequested = true);
+  void ReadModified(std::uint8_t aid, bool hostRequested = true, bool all = false);
   void ShortRead(std::uint8_t aid);
   void SendSscpLuInput();
 

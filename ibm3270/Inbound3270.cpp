@@ -48,9 +48,10 @@ void C3270Engine::SendInboundRecord(const std::vector<std::uint8_t>& data) {
   session_->QueueOutput(end);
 }
 
-// A character position's byte: line-drawing characters go back as Graphic
-// Escape and their host code, never as the internal code (0x11 would read
-// as SBA). In character reply mode, attribute changes precede it as SA.
+// A character position's byte: characters that came by Graphic Escape go
+// back as GE and their host code, never as the internal code (0x11 would
+// read as SBA); host data bytes go back as they came. In character reply
+// mode, attribute changes precede it as SA.
 void C3270Engine::AppendCharacter(std::vector<std::uint8_t>& data, int position,
                                   std::uint32_t& lastExtended) const {
   if (ps_->ReplyModeKind() == C3270PresentationSpace::kReplyCharacter) {
@@ -63,7 +64,7 @@ void C3270Engine::AppendCharacter(std::vector<std::uint8_t>& data, int position,
     lastExtended = extended;
   }
   const std::uint8_t c = ps_->Character(position);
-  if (std::uint8_t host = GraphicEscapeHostCode(c); host != 0)
+  if (std::uint8_t host = GraphicEscapeHostCode(c); host != 0 && (ps_->Extended(position) & kExtGraphicEscape))
     data.insert(data.end(), {kGraphicEscape, host});
   else
     data.push_back(c);
@@ -72,7 +73,7 @@ void C3270Engine::AppendCharacter(std::vector<std::uint8_t>& data, int position,
 void C3270Engine::AppendFieldAttribute(std::vector<std::uint8_t>& data, int position) const {
   const std::uint8_t attribute = ps_->Attribute(position);
   if (ps_->ReplyModeKind() == C3270PresentationSpace::kReplyField) {
-    data.insert(data.end(), {kStartField, attribute});
+    data.insert(data.end(), {kStartField, CodedAttribute(attribute)});
     return;
   }
   const std::uint32_t w = ps_->Extended(position);
@@ -80,7 +81,7 @@ void C3270Engine::AppendFieldAttribute(std::vector<std::uint8_t>& data, int posi
   auto pair = [&pairs](std::uint8_t type, std::uint8_t value) { pairs.insert(pairs.end(), {type, value}); };
   // Field colours are stored as the host's value + 1; 1 is the default.
   auto colour = [](unsigned stored) { return static_cast<std::uint8_t>(stored <= 1 ? 0 : 0xF0 | (stored - 1)); };
-  if (attribute != kFaStored) pair(kTypeFieldAttribute, attribute);
+  if (attribute != kFaStored) pair(kTypeFieldAttribute, CodedAttribute(attribute));
   if (unsigned v = (w & kExtValidation) >> kExtValidationShift) pair(kTypeValidation, static_cast<std::uint8_t>(v));
   if (unsigned o = (w & kExtOutlining) >> kExtOutliningShift) pair(kTypeOutlining, static_cast<std::uint8_t>(o));
   if (unsigned h = ExtHighlight(w)) pair(kTypeHighlighting, static_cast<std::uint8_t>(0xF0 | h));
@@ -127,9 +128,10 @@ void C3270Engine::ReadBuffer(std::uint8_t aid) {
   SendInboundRecord(data);
 }
 
-void C3270Engine::ReadModified(std::uint8_t aid, bool hostRequested) {
+void C3270Engine::ReadModified(std::uint8_t aid, bool hostRequested, bool all) {
   if (!ps_) return;
   if (!hostRequested && !StartAid(aid)) return;
+  const bool withData = all || aid != kAidSelectorPen;
   const C3270PresentationSpace& ps = *ps_;
   const int size = ps.Size();
   const bool nullsAsBlanks = (session_->Profile().terminalOptions & kTermNullSpace) != 0;
@@ -161,7 +163,7 @@ void C3270Engine::ReadModified(std::uint8_t aid, bool hostRequested) {
       while (length < size - 1 && ps.Attribute(start + length) == 0) ++length;
       data.push_back(kSetBufferAddress);
       AppendAddress(data, start);
-      addText(start, length);
+      if (withData) addText(start, length);
     }
   }
   SendInboundRecord(data);

@@ -22,6 +22,13 @@ constexpr std::uint8_t kEbcdicBlank = 0x40;
 
 bool Locked(const CHostSession& s) { return s.LockReason() != kUnlocked; }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ field helpers
@@ -472,27 +479,29 @@ void C3270Engine::CursorSelect() {
     LockKeyboard(kLockProtectedField, false);
     return;
   }
+  // The MDT is the field's own: in an empty field the designator position is
+  // the next field's attribute, whose bits must stay as they are.
   const int designator = ps.Wrap(fa + 1);
   const std::uint8_t c = ps.Character(designator);
   const char pc = c == 0 ? '\0' : static_cast<char>(session_->CodePage().ToAscii(c));
   switch (pc) {
     case '\0':
     case ' ':
-      ps.SetMdt(designator);
-      ReadModified(0x7E, false);
+      ps.SetMdt(fa);
+      ReadModified(kAidSelectorPen, false);
       break;
     case '&':
-      ps.SetMdt(designator);
+      ps.SetMdt(fa);
       ReadModified(0x7D, false);
       break;
     case '>':
-      ps.PutCharacter(designator, session_->CodePage().ToEbcdic('?'), ps.Extended(designator));
-      ps.ResetMdt(designator);
+      ps.PutCharacter(designator, session_->CodePage().ToEbcdic('?'), ps.Extended(designator) & ~kExtGraphicEscape);
+      ps.ResetMdt(fa);
       Refresh();
       break;
     case '?':
-      ps.PutCharacter(designator, session_->CodePage().ToEbcdic('>'), ps.Extended(designator));
-      ps.SetMdt(designator);
+      ps.PutCharacter(designator, session_->CodePage().ToEbcdic('>'), ps.Extended(designator) & ~kExtGraphicEscape);
+      ps.SetMdt(fa);
       Refresh();
       break;
     default:
@@ -528,7 +537,7 @@ void C3270Engine::Hotspot(int position) {
   while (from > 0 && row[from - 1] != ' ') --from;
   while (to < row.size() && row[to] != ' ') ++to;
   const std::string word = row.substr(from, to - from);
-  if (word.starts_with("http://") || word.starts_with("https://")) {
+  if (StartsWithNoCase(word, "http://") || StartsWithNoCase(word, "https://")) {
     if (!s.Ui().OpenUrl(word))
       s.Ui().MessageBox(texts3270::kBrowserFailed, s.Title(), platform::Buttons::Ok, platform::Answer::Ok,
                         platform::Icon::Warning);
@@ -555,7 +564,7 @@ void C3270Engine::EraseSelection() {
     for (int column = std::max(0, r.left); column <= std::min(r.right, columns - 1); ++column) {
       const int p = row * columns + column;
       if (!InputPosition(p)) continue;
-      ps.PutCharacter(p, kEbcdicBlank, ps.Extended(p));
+      ps.PutCharacter(p, kEbcdicBlank, ps.Extended(p) & ~kExtGraphicEscape);
       ps.SetMdt(p);
     }
   Refresh();

@@ -137,8 +137,8 @@ void C3270PresentationSpace::Clear(bool refresh) {
 void C3270PresentationSpace::SetSize(int rows, int columns, bool clear) {
   rows = std::max(1, rows);
   columns = std::max(1, columns);
-  if (static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns) > chars_.size())
-    ResizeBuffers(rows, columns);
+  if (const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns); n > chars_.size())
+    SizeBuffers(n);
   int before = session_.BufferSize();
   session_.SetSize(rows, columns);
   if (clear) Clear(false);
@@ -147,8 +147,11 @@ void C3270PresentationSpace::SetSize(int rows, int columns, bool clear) {
 
 void C3270PresentationSpace::ResizeBuffers(int alternateRows, int alternateColumns) {
   session_.SetAlternateSize(alternateRows, alternateColumns);
-  std::size_t n = static_cast<std::size_t>(session_.AlternateRows()) *
-                  static_cast<std::size_t>(session_.AlternateColumns());
+  SizeBuffers(static_cast<std::size_t>(session_.AlternateRows()) * static_cast<std::size_t>(session_.AlternateColumns()));
+}
+
+void C3270PresentationSpace::SizeBuffers(std::size_t n) {
+  n = std::max(n, static_cast<std::size_t>(session_.BufferSize()));
   chars_.resize(n, 0);
   attrs_.resize(n, 0);
   ext_.resize(n, 0);
@@ -159,6 +162,10 @@ bool C3270PresentationSpace::Accommodate(int address) {
   auto model = StandardModelFor(address);
   if (!model) return false;
   session_.SetDefaultSize(model->rows, model->columns);
+  // The grown screen is the alternate one too, so reads and Erase/Write
+  // Alternate reach the host's addresses.
+  if (static_cast<std::size_t>(model->rows) * static_cast<std::size_t>(model->columns) > chars_.size())
+    ResizeBuffers(model->rows, model->columns);
   SetSize(model->rows, model->columns, false);
   ScreenChanged();
   return true;

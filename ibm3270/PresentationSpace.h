@@ -1,8 +1,8 @@
 // The screen model of a 3270 display session: characters, field attributes
 // and extended attributes of every buffer position, and the rules that read
 // them. The geometry and the cursor are the session's; the buffers always
-// hold the alternate size, and every position is reduced modulo the current
-// buffer size before it reaches them.
+// hold the alternate size and the current one, and every position is reduced
+// modulo the current buffer size before it reaches them.
 #pragma once
 
 #include <cstdint>
@@ -89,6 +89,8 @@ class C3270PresentationSpace {
  private:
   std::size_t Index(int position) const { return static_cast<std::size_t>(Wrap(position)); }
   void ScreenChanged();
+  // Buffers of n positions, never fewer than the current size uses.
+  void SizeBuffers(std::size_t n);
 
   CHostSession& session_;
   std::vector<std::uint8_t> chars_, attrs_;

@@ -45,6 +45,7 @@ void C3270Engine::UpdateModel() {
   const bool formatted = first >= 0;
   std::uint8_t attribute = formatted ? ps.Attribute(first) : kFaStored;
   std::uint32_t fieldExtended = formatted ? ps.Extended(first) : 0;
+  bool blinks = false;
   for (int p = 0; p < rows * columns; ++p) {
     if (std::uint8_t a = ps.Attribute(p); a != 0) {
       attribute = a;
@@ -52,8 +53,11 @@ void C3270Engine::UpdateModel() {
       model_.SetCell(p / columns, p % columns, attributeCell);
       continue;
     }
-    model_.SetCell(p / columns, p % columns, CellAt(p, attribute, formatted, fieldExtended));
+    const RenderCell cell = CellAt(p, attribute, formatted, fieldExtended);
+    blinks = blinks || (cell.look.flags & kCellBlink);
+    model_.SetCell(p / columns, p % columns, cell);
   }
+  session_->SetScreenBlinks(blinks);
   const int cursor = ps.Wrap(session_->Cursor());
   model_.SetCursor(cursor / columns, cursor % columns, true);
   model_.SetOia(OiaText());
@@ -65,7 +69,8 @@ RenderCell C3270Engine::CellAt(int position, std::uint8_t attribute, bool format
   const bool intensified = (attribute & kFaDisplayMask) == kFaIntensified;
   const bool isProtected = (attribute & kFaProtected) != 0;
   const auto base = static_cast<std::uint8_t>(kEntryUnprotected + (isProtected ? 2 : 0) + (intensified ? 1 : 0));
-  const std::uint32_t own = ps_->Extended(position);
+  const std::uint32_t own = ps_->Extended(position) & ~kExtGraphicEscape;
+  const bool graphicEscape = (ps_->Extended(position) & kExtGraphicEscape) != 0;
   RenderCell cell;
   cell.look = CellLook{base, base, 0};
 
@@ -98,7 +103,7 @@ RenderCell C3270Engine::CellAt(int position, std::uint8_t attribute, bool format
     if (profile.displayOptions & kDisplayBlinkAsReverse)
       cell.look.flags ^= kCellReverse;
     else
-      cell.look.flags |= kCellBlink;
+      cell.look.flags |= kCellBlink | (session_->BlinkPhase() ? 0 : kCellInvisible);
   }
   if (formatted && !isProtected && (profile.terminalOptions & kTermIdentifyInputFields) &&
       !(profile.terminalOptions & kTermNoColumnSeparators))
@@ -111,9 +116,9 @@ RenderCell C3270Engine::CellAt(int position, std::uint8_t attribute, bool format
   const std::uint8_t c = ps_->Character(position);
   if (c >= 0x40) {
     cell.character = session_->CodePage().ToAscii(c);
-  } else if (std::uint8_t glyph = LineDrawingGlyph(c); glyph != kNoGlyph) {
+  } else if (std::uint8_t glyph = graphicEscape ? LineDrawingGlyph(c) : kNoGlyph; glyph != kNoGlyph) {
     cell.glyph = glyph;
-  } else if (char shown = InternalCodeCharacter(c); shown != 0) {
+  } else if (char shown = InternalCodeCharacter(c); shown != 0 && (graphicEscape || c == kDup || c == kFieldMark)) {
     cell.character = static_cast<std::uint8_t>(shown);
   }
   return cell;

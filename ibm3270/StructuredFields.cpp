@@ -160,8 +160,7 @@ bool C3270Engine::ReadPartition(std::span<const std::uint8_t> sf, bool& responde
     case kRpReadModified:
     case kRpReadModifiedAll:
       respond();
-      ReadModified(aid_);
-      session_->SetLockReason(1);  // an operator read waits for the host like an AID
+      ReadModified(aid_, false, type == kRpReadModifiedAll);  // an operator read: it locks and waits like an AID key
       break;
     case kRpReadBuffer:
       respond();
@@ -205,7 +204,7 @@ void C3270Engine::WriteStructuredFields(std::span<const std::uint8_t> fields) {
         if (sf.size() == 7 && sf[3] == 0x85 && IsPrinter() && (sf[5] & 0x40)) PrinterEndOfJob();
         break;
       case kSfOutbound3270DS: {
-        if (sf.size() < 6) break;  // no command and WCC
+        if (sf.size() < 5) break;  // no command (Erase All Unprotected has no WCC)
         std::span<const std::uint8_t> record = sf.subspan(4);
         switch (record[0]) {
           case kEraseAllUnprotectedRemote:

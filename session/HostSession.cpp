@@ -1,6 +1,7 @@
 #include "session/HostSession.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "keyboard/KeyFunctions.h"
 #include "platform/Format.h"
@@ -116,6 +117,7 @@ void CHostSession::OnConnected(int error) {
     std::string text;
     switch (LastConnectFailure()) {
       case ConnectFailure::Lookup:
+      case ConnectFailure::Unreachable:
         text = Format(texts::kHostUnreachable, host_.c_str(), port_);
         if (IsSystemSocketError(error)) text += ": " + ErrorText(error);
         ShowStatus(text);
@@ -131,6 +133,8 @@ void CHostSession::OnConnected(int error) {
     ErrorBox(text);
     return;
   }
+  lastHandle_ = std::max(Handle(), 0);
+  if (!PeerIPv4(&lastPeerIPv4_, &lastPeerPort_)) lastPeerIPv4_ = lastPeerPort_ = 0;
   ShowStatus(Format(texts::kConnectedTo, host_.c_str(), port_));
   if (profile_->SecurityChoice() == 0) return;
   SSL_CTX* ctx = env_.tls ? env_.tls->ForChoice(profile_->SecurityChoice()) : nullptr;
@@ -298,13 +302,25 @@ void CHostSession::FlushOutput() {
   std::size_t chunk = maxChunk_ == 0 ? out.size() : maxChunk_;
   for (std::size_t at = 0; at < out.size(); at += chunk)
     Send(out.data() + at, std::min(chunk, out.size() - at));
+  CheckOutputBacklog();
 }
 
 std::size_t CHostSession::SendRaw(std::span<const std::uint8_t> bytes) {
   if (State() != kSocketConnected || bytes.empty()) return 0;
   if (trace_) trace_->Entry(TraceInfo(), bytes, kTraceSent);
   Send(bytes.data(), bytes.size());
+  CheckOutputBacklog();
   return bytes.size();
+}
+
+void CHostSession::CheckOutputBacklog() {
+  if (State() != kSocketConnected || PendingOutput() <= kMaxPendingOutput) return;
+  // A host that never reads would make us hold its output for ever.
+  const std::string text = Format(texts::kHostNotReading, number_, host_.c_str(), kMaxPendingOutput >> 20);
+  Close(true);
+  ShowStatus(text);
+  ErrorBox(text);
+  AfterNotification();
 }
 
 // ------------------------------------------------------------------ keyboard
@@ -479,6 +495,7 @@ void CHostSession::OnTick() {
     auto cb = std::move(tickCallback_);
     tickCallback_ = nullptr;
     cb();
+    if (!engine_) return;  // a reconnect found no engine for its mode
   }
   if (keepAliveMinutes_ > 0) {
     std::int64_t now = env_.clock.WallSeconds();
@@ -488,7 +505,22 @@ void CHostSession::OnTick() {
       nextKeepAlive_ = now + std::int64_t{keepAliveMinutes_} * 60;
     }
   }
+  // The printer's receive time-out of a 3270 printer session comes here.
   MacroTick();
+  if (screenBlinks_ && env_.frame.IsVisible(*this) && !(profile_->displayOptions & kDisplayBlinkAsReverse)) {
+    blinkPhase_ = !blinkPhase_;
+    env_.frame.ScreenChanged(*this);  // the model repaints only the cells that changed
+    return;
+  }
+  const std::time_t now = static_cast<std::time_t>(env_.clock.WallSeconds());
+  std::tm local{};
+  localtime_r(&now, &local);
+  char clock[16] = {};
+  std::strftime(clock, sizeof clock, texts::kOiaTimeOfDay, &local);
+  if (oiaClock_ != clock || lockReason_ != kUnlocked) {
+    oiaClock_ = clock;
+    env_.frame.ScreenChanged(*this);  // the OIA shows the new minute, or the time waited
+  }
 }
 
 // ---------------------------------------------------- disconnect, reconnect
@@ -532,6 +564,7 @@ void CHostSession::ReconnectNow() {
   reconnectCountdown_ = 0;
   reconnectPending_ = true;
   ShowStatus(Format(texts::kTryingToConnect, host_.c_str(), port_));
+  StopEngine();  // a new connection gets a fresh line-mode or VT engine
   ResetToNvt();
   telnet_.ResetOptions();
   if (engine_) {
@@ -552,15 +585,27 @@ void CHostSession::ReconnectConnect() {
 // ------------------------------------------------------------- terminal modes
 
 void CHostSession::StartEngine() {
+  engineMode_ = mode_;
   engine_ = env_.engines ? env_.engines(mode_) : nullptr;
   if (engine_) engine_->Start(*this);
 }
 
 void CHostSession::StopEngine() {
+  DiscardSessionState();
   if (!engine_) return;
   engine_->Stop();
   // The engine may be the caller; let it finish before it goes.
   env_.loop.DeleteLater(std::move(engine_));
+}
+
+void CHostSession::DiscardSessionState() {
+  ClearTypeAhead();
+  lockReason_ = kUnlocked;
+  insertMode_ = false;
+  std::vector<std::uint8_t>().swap(record_);  // the next engine sizes its own
+  recordOverflow_ = false;
+  screenBlinks_ = false;
+  blinkPhase_ = true;
 }
 
 void CHostSession::SwitchToConfiguredKind() {
@@ -574,10 +619,13 @@ void CHostSession::SwitchToConfiguredKind() {
 }
 
 void CHostSession::ResetToNvt() {
+  const unsigned nvt = (mode_ >= kKindAnsi && mode_ <= kKindVt220) ? mode_ : unsigned{kKindLineMode};
+  // Already there: a host repeating what sent us here changes nothing.
+  if (engine_ && mode_ == nvt && engineMode_ == nvt) return;
   StopEngine();
   rows_ = defaultRows_;
   columns_ = defaultColumns_;
-  mode_ = (mode_ >= kKindAnsi && mode_ <= kKindVt220) ? mode_ : unsigned{kKindLineMode};
+  mode_ = nvt;
   env_.frame.ScreenChanged(*this);
   StartEngine();
 }
@@ -633,8 +681,12 @@ TraceSource CHostSession::TraceInfo() const {
   s.session = number_;
   s.host = host_;
   s.port = port_;
-  s.socket = std::max(Handle(), 0);
-  PeerIPv4(&s.peerIPv4, &s.peerPort);
+  // After a close the texts still name the connection they are about.
+  s.socket = Handle() >= 0 ? Handle() : lastHandle_;
+  if (!PeerIPv4(&s.peerIPv4, &s.peerPort)) {
+    s.peerIPv4 = lastPeerIPv4_;
+    s.peerPort = lastPeerPort_;
+  }
   s.remoteBinary = telnet_.RemoteBinary();
   s.ebcdicToAscii = codePage_.EbcdicToAscii().data();
   return s;

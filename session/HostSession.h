@@ -93,6 +93,8 @@ class CHostSession : public CMSslSocket {
  public:
   // Bytes kept for one inbound record before it is dropped as hostile.
   static constexpr std::size_t kMaxRecord = 16 * 1024 * 1024;
+  // Output a host may leave unread before the session gives up on it.
+  static constexpr std::size_t kMaxPendingOutput = 8 * 1024 * 1024;
 
   CHostSession(int number, std::shared_ptr<CCorvinaSessionProfile> profile, SessionEnvironment env);
   ~CHostSession() override;
@@ -172,7 +174,14 @@ class CHostSession : public CMSslSocket {
   const std::string& StatusText() const { return status_; }
   bool ArmTick(int ticks, std::function<void()> callback);
   void CancelTick();
+  // The one-second clock: the armed tick, keep-alive, the macro step, then
+  // either a blink of the blinking cells or a redraw of the OIA clock.
   void OnTick();
+  // Blinking cells: the engine tells whether its screen has any (when it
+  // draws the screen); they are shown while the phase is on.
+  void SetScreenBlinks(bool on) { screenBlinks_ = on; }
+  bool BlinkPhase() const { return blinkPhase_; }
+  void SetBlinkPhase(bool on) { blinkPhase_ = on; }
 
   // Terminal modes.
   unsigned Mode() const { return mode_; }
@@ -277,6 +286,12 @@ class CHostSession : public CMSslSocket {
   void ErrorBox(const std::string& text);
   void StartEngine();
   void StopEngine();
+  // Keys typed, the lock, and a half-received record belong to one
+  // connection and one terminal mode: a reconnect and every mode switch
+  // drop them, so that nothing meant for the old host reaches the new one.
+  void DiscardSessionState();
+  // Closes the session when the host has left too much output unread.
+  void CheckOutputBacklog();
   void RebuildTypeAhead(std::size_t capacity);
   bool SessionLevelKey(int id);
   void ExtendSelection(int dRow, int dColumn);
@@ -307,6 +322,7 @@ class CHostSession : public CMSslSocket {
   unsigned mode_ = kKindLineMode;
   unsigned configuredKind_ = kKind3279;
   std::unique_ptr<TerminalEngine> engine_;
+  unsigned engineMode_ = kKindLineMode;  // the mode engine_ was started for
 
   std::function<void()> tickCallback_;
   int tickCountdown_ = 0;
@@ -341,6 +357,16 @@ class CHostSession : public CMSslSocket {
   std::size_t taRead_ = 0, taWrite_ = 0;
   bool replaying_ = false;
   bool replayPosted_ = false;
+
+  bool screenBlinks_ = false;
+  bool blinkPhase_ = true;
+  std::string oiaClock_;  // the time of day the OIA showed at the last redraw
+
+  // The connection's socket and peer as the trace names them, kept for the
+  // texts written after the socket closed.
+  int lastHandle_ = 0;
+  std::uint32_t lastPeerIPv4_ = 0;
+  std::uint16_t lastPeerPort_ = 0;
 
   int reconnectCountdown_ = 0;
   bool reconnectPending_ = false;

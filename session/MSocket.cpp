@@ -208,10 +208,20 @@ void CMSocket::StartAttempt() {
       return;
     }
     lastError = LastSocketError();
+    failure_ = ConnectFailure::Unreachable;
     ReleaseFd();
   }
   state_ = kSocketClosed;
-  Notify(kSockConnected, lastError);
+  // Reported on a later turn of the loop (as a refusal that took time would
+  // be), so that an owner never sees the failure inside its own Connect call.
+  CancelLookup();
+  lookup_ = std::make_shared<Lookup>();
+  lookup_->loop = &loop_;
+  loop_.Post([pending = lookup_, this, lastError] {
+    if (pending->loop == nullptr) return;  // closed or destroyed meanwhile
+    lookup_.reset();
+    Notify(kSockConnected, lastError);
+  });
 }
 
 void CMSocket::ConnectComplete(int error) {

@@ -50,11 +50,13 @@ class CMSocket {
   void SetOwner(Owner owner) { owner_ = std::move(owner); }
 
   // Starts a connection: state 1 and event 0 at once; the outcome arrives as
-  // event 1. Names are looked up off the event-loop thread. Returns false
+  // event 1, always after Connect returned (even when the system refuses at
+  // once). Names are looked up off the event-loop thread. Returns false
   // (with the error code in *error) when no attempt could be started.
   bool Connect(const std::string& host, int port, int* error = nullptr);
-  // Where the last failed attempt failed.
-  enum class ConnectFailure { None, Lookup, CreateSocket, Connect };
+  // Where the last failed attempt failed: the name lookup, the socket, the
+  // system refusing the attempt at once (no route), or the connection later.
+  enum class ConnectFailure { None, Lookup, CreateSocket, Unreachable, Connect };
   ConnectFailure LastConnectFailure() const { return failure_; }
 
   // Binds and listens; state 3. Port 0 picks a free port (see LocalPort).
@@ -143,7 +145,8 @@ class CMSocket {
   // Addresses still to try for the current connection attempt.
   std::vector<Address> addrs_;
   std::size_t nextAddr_ = 0;
-  // A name lookup in flight; cancelling it makes its late result vanish.
+  // A name lookup, or the report of an attempt that failed at once, in
+  // flight; cancelling it makes its late result vanish.
   struct Lookup;
   std::shared_ptr<Lookup> lookup_;
   void CancelLookup();

@@ -22,6 +22,9 @@ inline constexpr char kTraceOpenFailed[] = "Unable to open trace file";
 inline constexpr char kTraceRelease[] = "%s release %s built %s %s.";
 inline constexpr char kTraceStarted[] = "Trace started %s local.";
 inline constexpr char kRecordTooLong[] = "A host record longer than %zu bytes was discarded";
+inline constexpr char kCommandTooLong[] = "A Telnet subnegotiation longer than %zu bytes was discarded";
+inline constexpr char kHostNotReading[] =
+    "Session %d closed: host %s stopped reading and more than %zu MB of output waited for it";
 
 // Operator information area.
 inline constexpr char kOiaLocked[] = "X ";

@@ -1,5 +1,9 @@
 #include "session/SessionTrace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <ctime>
 
@@ -34,7 +38,11 @@ std::tm Utc(std::int64_t ms) {
 
 bool CSessionTrace::Open(const std::string& path, bool binary, std::string* error) {
   Close();
-  file_ = std::fopen(path.c_str(), "wb");
+  // Everything typed goes into it, passwords too: the user's alone, and not
+  // handed to the programs the emulator starts.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd >= 0 && ::fchmod(fd, 0600) == 0) file_ = ::fdopen(fd, "wb");
+  if (!file_ && fd >= 0) ::close(fd);
   if (!file_) {
     if (error) *error = texts::kTraceOpenFailed;
     return false;

@@ -92,8 +92,9 @@ void CTelnetLayer::AddCommandByte(std::uint8_t b) {
     return;
   }
   // Subnegotiation: it ends at an SE that follows an odd run of IACs (an
-  // even run is escaped 0xFF data). The option byte is not data.
-  if (cmd_.size() == 3 && !overflow_) return;
+  // even run is escaped 0xFF data). The option byte is not data, but an IAC
+  // there may begin the IAC SE of an empty subnegotiation.
+  if (cmd_.size() == 3 && !overflow_ && b != IAC) return;
   if (b == IAC) {
     ++iacRun_;
     return;
@@ -107,6 +108,7 @@ void CTelnetLayer::Dispatch() {
   assembling_ = false;
   if (overflow_) {
     cmd_.clear();
+    session_.ShowStatus(platform::Format(texts::kCommandTooLong, kMaxCommand));
     return;
   }
   std::vector<std::uint8_t> cmd;
@@ -155,6 +157,8 @@ void CTelnetLayer::ResetOptions() {
   remoteBinary_ = localBinary_ = remoteEor_ = localEor_ = false;
   remoteEcho_ = localEcho_ = remoteSga_ = localSga_ = false;
   naws_ = timingMark_ = false;
+  remoteTtype_ = localTtype_ = localLflow_ = localEnviron_ = false;
+  remoteCorvinaE_ = localCorvinaE_ = impliedBinary_ = impliedEor_ = false;
   terminalTypeSent_ = false;
   flowControl_ = 0;
   tn3270eState_ = kCorvinaEOff;
@@ -195,6 +199,8 @@ void CTelnetLayer::OnWill(std::uint8_t option) {
       Reply(DO, option);
       break;
     case kTerminalType:
+      if (remoteTtype_) break;
+      remoteTtype_ = true;
       Reply(DO, option);
       break;
     case kEndOfRecord:
@@ -204,12 +210,13 @@ void CTelnetLayer::OnWill(std::uint8_t option) {
       session_.SwitchToConfiguredKind();
       break;
     case kCorvinaE:
+      if (remoteCorvinaE_) break;
       // The profile's "Disable CorvinaE" holds whichever side offers it first.
       if (Is3270Family(kind) && !(session_.Profile().terminalOptions & kTermDisableCorvinaE)) {
-        tn3270eState_ = kCorvinaEDeviceType;
+        remoteCorvinaE_ = true;
+        if (tn3270eState_ == kCorvinaEOff) tn3270eState_ = kCorvinaEDeviceType;
         Reply(DO, option);
       } else {
-        tn3270eState_ = kCorvinaEOff;
         Reply(DONT, option);
       }
       break;
@@ -243,13 +250,20 @@ void CTelnetLayer::OnWont(std::uint8_t option) {
       Reply(DONT, option);
       session_.ResetToNvt();
       break;
-    case kCorvinaE:
+    case kTerminalType:
+      if (!remoteTtype_) break;
+      remoteTtype_ = false;
       Reply(DONT, option);
+      break;
+    case kCorvinaE:
+      if (remoteCorvinaE_) {
+        remoteCorvinaE_ = false;
+        Reply(DONT, option);
+      }
       if (tn3270eState_ != kCorvinaEOff) EndCorvinaE();
       break;
     default:
-      Reply(DONT, option);
-      break;
+      break;  // already off: an answer would only start a loop
   }
 }
 
@@ -281,11 +295,18 @@ void CTelnetLayer::OnDo(std::uint8_t option) {
       Reply(WILL, option);
       break;
     case kTimingMark:
+      // A request for a mark, answered every time (it turns nothing on).
       timingMark_ = true;
       Reply(WILL, option);
       break;
     case kTerminalType:
+      if (localTtype_) break;
+      localTtype_ = true;
+      Reply(WILL, option);
+      break;
     case kLflow:
+      if (localLflow_) break;
+      localLflow_ = true;
       Reply(WILL, option);
       break;
     case kEndOfRecord:
@@ -295,16 +316,21 @@ void CTelnetLayer::OnDo(std::uint8_t option) {
       session_.SwitchToConfiguredKind();
       break;
     case kNaws:
+      // Asked again: the size goes again, the agreement is not repeated.
+      if (!naws_) Reply(WILL, option);
       naws_ = true;
-      Reply(WILL, option);
       SendWindowSize();
       break;
     case kNewEnviron:
-      Reply(kind == kKind5250 && !luList_.empty() ? WILL : WONT, option);
+      if (localEnviron_) break;
+      localEnviron_ = kind == kKind5250 && !luList_.empty();
+      Reply(localEnviron_ ? WILL : WONT, option);
       break;
     case kCorvinaE:
+      if (localCorvinaE_) break;
       if (Is3270Family(kind) && !(session_.Profile().terminalOptions & kTermDisableCorvinaE)) {
-        tn3270eState_ = kCorvinaEDeviceType;
+        localCorvinaE_ = true;
+        if (tn3270eState_ == kCorvinaEOff) tn3270eState_ = kCorvinaEDeviceType;
         Reply(WILL, option);
       } else {
         Reply(WONT, option);
@@ -335,6 +361,7 @@ void CTelnetLayer::OnDont(std::uint8_t option) {
       Reply(WONT, option);
       break;
     case kTimingMark:
+      if (!timingMark_) break;
       timingMark_ = false;
       Reply(WONT, option);
       break;
@@ -345,16 +372,34 @@ void CTelnetLayer::OnDont(std::uint8_t option) {
       session_.ResetToNvt();
       break;
     case kNaws:
+      if (!naws_) break;
       naws_ = false;
       Reply(WONT, option);
       break;
-    case kCorvinaE:
+    case kTerminalType:
+      if (!localTtype_) break;
+      localTtype_ = false;
       Reply(WONT, option);
+      break;
+    case kLflow:
+      if (!localLflow_) break;
+      localLflow_ = false;
+      Reply(WONT, option);
+      break;
+    case kNewEnviron:
+      if (!localEnviron_) break;
+      localEnviron_ = false;
+      Reply(WONT, option);
+      break;
+    case kCorvinaE:
+      if (localCorvinaE_) {
+        localCorvinaE_ = false;
+        Reply(WONT, option);
+      }
       if (tn3270eState_ != kCorvinaEOff) EndCorvinaE();
       break;
     default:
-      Reply(WONT, option);
-      break;
+      break;  // already off: an answer would only start a loop
   }
 }
 
@@ -431,6 +476,8 @@ void CTelnetLayer::TerminalTypeRequest() {
   if (StartsWith(terminalType_, "IBM-327") && EndsWith(terminalType_, "-E")) {
     terminalType_.resize(terminalType_.size() - 2);
     session_.SetConfiguredKind(kKind3278);
+    // A 3270 engine already running restarts as the plainer kind.
+    if (Is3270Family(session_.Mode())) session_.SwitchToConfiguredKind();
     ReloadLuList();
     SendTerminalType();
   } else if (StartsWith(terminalType_, "DEC-")) {
@@ -507,8 +554,9 @@ void CTelnetLayer::CorvinaESubnegotiation(std::span<const std::uint8_t> m) {
     return set;
   };
   auto functionsAgreed = [this] {
-    remoteBinary_ = true;
-    remoteEor_ = true;
+    impliedBinary_ = impliedBinary_ || !remoteBinary_;
+    impliedEor_ = impliedEor_ || !remoteEor_;
+    remoteBinary_ = remoteEor_ = true;
     session_.SwitchToConfiguredKind();
     tn3270eState_ = FunctionAgreed(kFnBindImage) ? kCorvinaESscpLu : kCorvinaELuLu;
   };
@@ -575,6 +623,7 @@ void CTelnetLayer::SendDeviceTypeRequest() {
 
 void CTelnetLayer::RefuseCorvinaE() {
   Reply(WONT, kCorvinaE);
+  localCorvinaE_ = false;
   EndCorvinaE();
 }
 
@@ -582,6 +631,14 @@ void CTelnetLayer::EndCorvinaE() {
   tn3270eState_ = kCorvinaEOff;
   terminalType_ = session_.Profile().telnetTerminalType;
   terminalTypeSent_ = false;
+  if (impliedBinary_ || impliedEor_) {
+    // Plain Corvina negotiates BINARY and END-OF-RECORD itself: they must be
+    // off for the host's WILL to be answered, and the 3270 engine waits.
+    if (impliedBinary_) remoteBinary_ = false;
+    if (impliedEor_) remoteEor_ = false;
+    impliedBinary_ = impliedEor_ = false;
+    session_.ResetToNvt();
+  }
 }
 
 // ----------------------------------------------------------- record headers

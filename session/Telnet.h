@@ -144,6 +144,13 @@ class CTelnetLayer {
   bool remoteEcho_ = false, localEcho_ = false;
   bool remoteSga_ = false, localSga_ = false;
   bool naws_ = false, timingMark_ = false;
+  // Options agreed once are not answered again (RFC 1143), so a peer that
+  // repeats itself neither loops with us nor resets a running session.
+  bool remoteTtype_ = false, localTtype_ = false, localLflow_ = false, localEnviron_ = false;
+  bool remoteCorvinaE_ = false, localCorvinaE_ = false;
+  // BINARY and END-OF-RECORD that came with the CorvinaE functions, not by
+  // negotiation of their own; falling back to plain Corvina drops them.
+  bool impliedBinary_ = false, impliedEor_ = false;
   bool terminalTypeSent_ = false;
   std::uint16_t flowControl_ = 0;
   std::string terminalType_;

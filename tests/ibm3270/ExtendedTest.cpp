@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Support3270.h"
+#include "keyboard/KeyFunctions.h"
 #include "session/Telnet.h"
 
 using namespace corvina;
@@ -60,7 +61,6 @@ TEST(ExtendedRecords, BindSizesThatDoNotFitKeepTheProfileSizes) {
       Bind(0, 80, 24, 80, 0x7F),    // no rows
       Bind(24, 0, 24, 80, 0x7F),    // no columns
       Bind(24, 80, 0, 0, 0x7F),     // no alternate
-      Bind(43, 80, 24, 80, 0x7F),   // default larger than the alternate
       Bind(24, 80, 200, 200, 0x3F), // beyond 14-bit addresses
       Bind(0, 0, 0, 0, 0x7E),
   };
@@ -122,4 +122,41 @@ TEST(ExtendedRecords, NvtTextThenBackTo3270) {
   t.Host(Concat(Header(0), HostRecord::EraseWrite(kWccRestore).Text("BACK")));
   EXPECT_EQ(t.State(), kCorvinaELuLu);
   EXPECT_EQ(Trim(t.Row(0)), "BACK");
+}
+
+// The default may be the larger size: 27 x 132 with a 43 x 80 alternate.
+TEST(ExtendedRecords, BindDefaultLargerThanTheAlternateIsUsed) {
+  Extended t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(Concat(Header(3), Bind(27, 132, 43, 80, 0x7F)));
+  EXPECT_EQ(t.S().DefaultRows(), 27);
+  EXPECT_EQ(t.S().DefaultColumns(), 132);
+  EXPECT_EQ(t.S().AlternateRows(), 43);
+  EXPECT_EQ(t.S().AlternateColumns(), 80);
+  t.Host(Concat(Header(0), HostRecord::EraseWrite(kWccRestore).Sba(3563).Text("D")));
+  EXPECT_EQ(t.S().Columns(), 132);
+  EXPECT_EQ(t.Row(26).substr(131), "D");
+  t.Host(Concat(Header(0), HostRecord::EraseWriteAlternate(kWccRestore).Sba(3439).Text("A")));
+  EXPECT_EQ(t.S().Rows(), 43);
+  EXPECT_EQ(t.S().Columns(), 80);
+  EXPECT_EQ(t.Row(42).substr(79), "A");
+}
+
+TEST(ExtendedRecords, EnteringNvtModeEmptiesTheLineBuffer) {
+  Extended t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(Concat(Header(3), Bind(24, 80, 24, 80, 0x7E)));
+  const Bytes nvt{'>', ' '};
+  t.Host(Concat(Header(5), nvt));
+  ASSERT_EQ(t.State(), kCorvinaENvt);
+  for (char c : std::string("old")) t.S().OnCharacter(c);
+  EXPECT_EQ(t.E().NvtLine(), "old");
+  t.Host(Concat(Header(0), HostRecord::EraseWrite(kWccRestore).Text("3270")));
+  ASSERT_EQ(t.State(), kCorvinaELuLu);
+  t.Host(Concat(Header(5), nvt));
+  EXPECT_EQ(t.E().NvtLine(), "");
+  t.TakeSent();
+  for (char c : std::string("new")) t.S().OnCharacter(c);
+  t.S().OnKeyFunction(kf::ibm3270::kEnter);
+  EXPECT_EQ(Hex(t.TakeSent()), "05 00 00 00 00 6E 65 77 0D 0A FF EF");
 }

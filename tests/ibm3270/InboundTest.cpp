@@ -187,3 +187,26 @@ TEST(Inbound, NvtLineBuffer) {
   EXPECT_EQ(t.S().Cursor(), 80);
 }
 
+
+// Attributes the host wrote without their graphic bits are read back in the
+// coded form a 3270 sends: 0x01 as 0xC1, 0x20 as 0x60.
+TEST(Inbound, ReadBufferSendsAttributesInTheirCodedForm) {
+  Session3270 t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccNone).Sf(0x01).Sba(5).Sf(0x20).Sba(10).Sfe({{0xC0, 0x08}}));
+  t.TakeSent();
+  t.E().ReadBuffer(0x60);
+  t.S().FlushOutput();
+  Bytes sent = t.TakeSent();
+  ASSERT_GE(sent.size(), 12u);
+  EXPECT_EQ(Hex(Bytes(sent.begin(), sent.begin() + 5)), "60 40 40 1D C1");
+  EXPECT_EQ(Hex(Bytes(sent.begin() + 7, sent.begin() + 12)), "00 00 1D 60 00");
+  // Extended field mode: the 0xC0 pair carries the coded form too.
+  t.Host(Bytes{0xF3, 0x00, 0x05, 0x09, 0x00, 0x01});  // Set Reply Mode: extended field
+  t.TakeSent();
+  t.E().ReadBuffer(0x60);
+  t.S().FlushOutput();
+  sent = t.TakeSent();
+  ASSERT_GE(sent.size(), 8u);
+  EXPECT_EQ(Hex(Bytes(sent.begin(), sent.begin() + 7)), "60 40 40 29 01 C0 C1");
+}

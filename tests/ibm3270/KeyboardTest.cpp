@@ -328,3 +328,39 @@ TEST(Keyboard, OverlayPasteFlowsAroundProtectedCellsAndBlockPasteStopsThere) {
   EXPECT_EQ(block.S().PasteOffset(), 12u);
   EXPECT_EQ(block.S().Cursor(), 1);
 }
+
+// The selector pen sends the addresses of the modified fields, no data; on
+// an empty selectable field it tags that field only, not the next one.
+TEST(Keyboard, SelectorPenSendsAddressesAndTagsOnlyItsOwnField) {
+  Keys t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore)
+             .Sf(0x64).Text(" CHOICE")
+             .Sba(80).Sf(0x64).Sf(kProtected)  // an empty selectable field
+             .Sba(160).Sf(kUnprotectedMdt).Text("DATA"));
+  t.TakeSent();
+  t.At(3);
+  t.Key(k::kCursorSelect);
+  EXPECT_EQ(Hex(t.TakeSent()), "7E 40 C3 11 40 C1 11 C2 61 FF EF");
+  t.Host(HostRecord::Write(kWccRestore | 0x01));
+  t.At(80);
+  t.Key(k::kCursorSelect);
+  EXPECT_TRUE(t.Ps().Attribute(80) & 0x01);
+  EXPECT_FALSE(t.Ps().Attribute(81) & 0x01);  // the next field's attribute is untouched
+  EXPECT_EQ(Hex(t.TakeSent()), "7E C1 50 11 C1 D1 FF EF");
+}
+
+// Web addresses are opened whatever their letter case (3270 screens are often
+// upper case); a word that was opened never sends an AID.
+TEST(Keyboard, HotspotOpensAddressesInAnyLetterCase) {
+  Keys t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore).Sf(kProtected).Text("SEE HTTP://EXAMPLE.ORG Https://x.org"));
+  t.TakeSent();
+  t.E().MouseFunction(kf::kHotspot, 10, 0);
+  t.E().MouseFunction(kf::kHotspot, 30, 0);
+  EXPECT_TRUE(t.TakeSent().empty());
+  ASSERT_EQ(t.Ui().boxes.size(), 2u);  // the test interface opens no browser
+  EXPECT_EQ(t.Ui().boxes[0].text, "Unable to launch the default web browser.");
+  EXPECT_EQ(t.S().LockReason(), kUnlocked);
+}

@@ -30,7 +30,9 @@ Bytes RandomRecord(std::mt19937& rng) {
 void CheckConsistent(Session3270& t) {
   const int size = t.Ps().Size();
   ASSERT_GT(size, 0);
-  ASSERT_LE(size, t.S().AlternateRows() * t.S().AlternateColumns());
+  // A BIND may make the default the larger size.
+  ASSERT_LE(size, std::max(t.S().AlternateRows() * t.S().AlternateColumns(),
+                           t.S().DefaultRows() * t.S().DefaultColumns()));
   ASSERT_GE(t.S().Cursor(), 0);
   ASSERT_LT(t.S().Cursor(), size);
   ASSERT_GE(t.Ps().writeAddress, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Support3270.h"
+#include "session/Oia.h"
 #include "session/TextCanvas.h"
 
 using namespace corvina;
@@ -124,4 +125,42 @@ TEST(Render, OperatorInformationArea) {
   EXPECT_EQ(oia.substr(20, 6), "1:test");
   EXPECT_EQ(oia[47], '^');
   EXPECT_EQ(oia.substr(49, 7), "02,02  ");
+}
+
+// The clock blinks the blinking cells (only they are repainted); without
+// them it redraws the OIA when its minute changes and every second while
+// the keyboard is locked.
+TEST(Render, TheClockBlinksCellsOrRedrawsTheOiaClock) {
+  Session3270 t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore).Text("STILL").Sa(0x41, 0xF1).Text("BLINK"));
+  CountingCanvas canvas;
+  canvas.keeps = true;
+  t.E().Paint(canvas);
+  int changes = t.Frame().screenChanges;
+  t.S().OnTick();
+  EXPECT_EQ(t.Frame().screenChanges, changes + 1);
+  EXPECT_FALSE(t.S().BlinkPhase());
+  canvas.cells = 0;
+  t.E().Paint(canvas);
+  EXPECT_EQ(canvas.cells, 5);  // only the blinking word
+  EXPECT_TRUE(Look(t, 6).flags & kCellInvisible);
+  EXPECT_FALSE(Look(t, 1).flags & kCellInvisible);
+  t.S().OnTick();
+  EXPECT_TRUE(t.S().BlinkPhase());
+  EXPECT_FALSE(Look(t, 6).flags & kCellInvisible);
+
+  t.Host(HostRecord::EraseWrite(kWccRestore).Text("STILL"));
+  t.E().Paint(canvas);
+  t.S().OnTick();  // the first tick draws the clock
+  changes = t.Frame().screenChanges;
+  t.S().OnTick();
+  EXPECT_EQ(t.Frame().screenChanges, changes);  // same minute, unlocked: nothing to draw
+  t.Clock().AdvanceSeconds(60);
+  t.S().OnTick();
+  EXPECT_EQ(t.Frame().screenChanges, changes + 1);
+  t.S().SetLockReason(kLockWaitingForHost);
+  t.S().OnTick();
+  t.S().OnTick();
+  EXPECT_EQ(t.Frame().screenChanges, changes + 3);  // the waiting time counts up
 }

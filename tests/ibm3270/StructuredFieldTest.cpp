@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "Support3270.h"
+#include "session/Oia.h"
 #include "session/Telnet.h"
 
 using namespace corvina;
@@ -171,4 +172,35 @@ TEST(StructuredFields, CharacterReplyModeAddsSetAttributeOrdersToReadModified) {
   t.E().ReadModified(0x7D);
   t.S().FlushOutput();
   EXPECT_EQ(Hex(t.TakeSent()), "7D 40 40 11 40 C1 C1 C2 FF EF");
+}
+
+// Erase All Unprotected inside Outbound 3270DS is five bytes: no WCC follows.
+TEST(StructuredFields, OutboundEraseAllUnprotectedWithoutWcc) {
+  Session3270 t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore).Sf(kProtected).Text("KEEP").Sf(kUnprotectedMdt).Text("GONE")
+             .Sf(kProtected));
+  t.S().SetCursorPosition(100, false);
+  t.Host(Wsf({Field({0x40, 0x00, 0x6F})}));
+  EXPECT_EQ(Trim(t.Row(0)), " KEEP");
+  EXPECT_EQ(t.S().Cursor(), 6);
+  EXPECT_FALSE(t.Ps().Attribute(5) & 0x01);  // the MDT is reset
+}
+
+// Read Partition Read Modified is an operator read: it locks, leaves insert
+// mode and starts the response clock.
+TEST(StructuredFields, ReadPartitionReadModifiedIsAnOperatorRead) {
+  Session3270 t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccRestore).Sf(kUnprotected));
+  t.S().SetInsertMode(true);
+  t.TakeSent();
+  t.Host(Wsf({Field({0x01, 0xFF, 0xF6})}));
+  EXPECT_EQ(Hex(t.TakeSent()), "60 40 40 FF EF");
+  EXPECT_EQ(t.S().LockReason(), kLockWaitingForHost);
+  EXPECT_FALSE(t.S().InsertMode());
+  EXPECT_TRUE(t.S().Responses().Running());
+  t.Host(HostRecord::Write(kWccRestore));
+  EXPECT_EQ(t.S().LockReason(), kUnlocked);
+  EXPECT_FALSE(t.S().Responses().Running());
 }

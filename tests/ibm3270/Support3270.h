@@ -98,6 +98,7 @@ class Session3270 : private SessionTraceSink {
   const C3270PresentationSpace& Ps() { return engine_->Screen(); }
   platform::RecordingUserInterface& Ui() { return ui_; }
   Frame3270& Frame() { return frame_; }
+  platform::FakeClock& Clock() { return clock_; }
   bool Ready() const { return engine_ != nullptr; }
 
   // Runs the event loop until done() or the time is up.

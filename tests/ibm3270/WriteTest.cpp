@@ -212,3 +212,20 @@ TEST(Write, TruncatedOrdersEndTheWrite) {
     EXPECT_EQ(Hex(t.TakeSent()), "02 00 01 00 09 02 FF EF");  // negative, operation check
   }
 }
+
+// A host data byte equal to an internal line-drawing code (0x33) is an
+// ordinary character: drawn as the code page has it and read back as it
+// came. Only characters that came by Graphic Escape go back as GE.
+TEST(Write, HostBytesEqualToLineDrawingCodesStayData) {
+  Session3270 t;
+  ASSERT_TRUE(t.Ready());
+  t.Host(HostRecord::EraseWrite(kWccNone).Byte(0x33).Ge(0xA2).Byte(0x10).Ge(0xC5)
+             .Ra(6, 0x33).RaGe(8, 0xA2));
+  EXPECT_EQ(t.Row(0).rfind(" \u2500 \u250C  \u2500\u2500 ", 0), 0u) << t.Row(0);
+  t.TakeSent();
+  t.E().ReadBuffer(0x60);
+  t.S().FlushOutput();
+  Bytes sent = t.TakeSent();
+  ASSERT_GE(sent.size(), 15u);
+  EXPECT_EQ(Hex(Bytes(sent.begin(), sent.begin() + 15)), "60 40 40 33 08 A2 10 08 C5 33 33 08 A2 08 A2");
+}

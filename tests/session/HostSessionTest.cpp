@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "TestSupport.h"
 #include "session/SessionTrace.h"
 
@@ -382,4 +387,102 @@ TEST(HostSessionModes, VtKindsStartInTheirKindOthersInLineMode) {
   EXPECT_EQ(t.Mode(), unsigned{kKindLineMode});
   EXPECT_EQ(other.engineLog.starts, 3);
   EXPECT_EQ(other.engineLog.stops, 2);
+}
+
+// A connect the system refuses at once (no route to a broadcast address)
+// reaches the session after Connect returned, through the normal path.
+TEST(HostSessionConnect, ImmediateConnectFailureIsReportedAfterConnectReturns) {
+  TestFrame frame;
+  auto profile = ProfileFor(23);
+  profile->host = "255.255.255.255";
+  frame.Start(profile);
+  EXPECT_EQ(frame.closes, 0);
+  EXPECT_TRUE(frame.ui.boxes.empty());
+  ASSERT_TRUE(frame.RunUntil([&] { return frame.closes == 1; }));
+  ASSERT_EQ(frame.ui.boxes.size(), 1u);
+  EXPECT_EQ(frame.ui.boxes[0].text.rfind("Host 255.255.255.255 port 23 is unreachable: Socket error 100", 0), 0u)
+      << frame.ui.boxes[0].text;
+}
+
+// Keys queued for one mode or connection, the lock and a half-received
+// record never outlive it.
+TEST(HostSessionModes, ModeSwitchesAndReconnectsStartFromCleanState) {
+  auto profile = ProfileFor(0, kKind3279);
+  profile->typeAheadBufferSize = 8;
+  Connected c(profile);
+  CHostSession& s = *c.session;
+  const char negotiation[] = "\xFF\xFA\x18\x01\xFF\xF0\xFF\xFB\x00\xFF\xFB\x19";  // TERMINAL-TYPE, BINARY, EOR
+  c.server.Send(std::string(negotiation, sizeof negotiation - 1));
+  ASSERT_TRUE(c.frame.RunUntil([&] { return s.Mode() == kKind3279; }));
+  auto queueKeys = [&] {
+    s.SetLockReason(kLockWaitingForHost);
+    s.OnCharacter('a');
+    s.OnKeyFunction(1234);
+    EXPECT_EQ(s.TypeAheadCount(), 2u);
+  };
+  queueKeys();
+  c.server.Send("half a record");
+  ASSERT_TRUE(c.frame.RunUntil([&] { return s.Record().size() == 13; }));
+  c.server.Send(std::string("\xFF\xFC\x00", 3));  // WONT BINARY: back to line mode
+  ASSERT_TRUE(c.frame.RunUntil([&] { return s.Mode() == kKindLineMode; }));
+  EXPECT_EQ(s.TypeAheadCount(), 0u);
+  EXPECT_EQ(s.LockReason(), kUnlocked);
+  EXPECT_TRUE(s.Record().empty());
+  EXPECT_FALSE(s.Replaying());
+
+  queueKeys();
+  c.frame.ui.queued.push_back(platform::Answer::Yes);
+  c.server.CloseConnection();
+  ASSERT_TRUE(c.frame.RunUntil([&] { return !c.frame.ui.boxes.empty(); }));
+  EXPECT_EQ(s.TypeAheadCount(), 0u);
+  EXPECT_EQ(s.LockReason(), kUnlocked);
+  s.OnTick();
+  ASSERT_TRUE(c.frame.RunUntil([&] { return c.server.Accepted() == 2 && s.State() == kSocketConnected; }));
+  c.frame.loop.RunFor(std::chrono::milliseconds(20));
+  EXPECT_TRUE(c.frame.engineLog.keys.empty());  // nothing typed for the old host was replayed
+}
+
+// A hostile host repeating TERMINAL-TYPE SEND for a megabyte: the answers go
+// out, but no engine is stopped and started for each.
+TEST(HostSessionReceive, RepeatedTerminalTypeRequestsDoNotRestartTheEngine) {
+  auto profile = ProfileFor(0, kKind3279);
+  profile->telnetTerminalType = "IBM-3278-2-E";
+  Connected c(profile);
+  std::string flood;
+  const std::string send = "\xFF\xFA\x18\x01\xFF\xF0";
+  while (flood.size() < (1u << 20)) flood += send;
+  const std::string bytes = flood;
+  c.session->ProcessReceived(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  EXPECT_LE(c.frame.engineLog.starts, 2);
+  EXPECT_EQ(c.session->QueuedOutput(), 0u);
+  EXPECT_EQ(c.session->Telnet().TerminalTypeString(), "IBM-3278-2");
+  EXPECT_EQ(c.session->State(), kSocketConnected);
+}
+
+// Output for a host that never reads is held up to the cap; then the
+// session gives up with a status text instead of growing without end.
+TEST(HostSessionOutput, AHostThatNeverReadsIsCutOffAtTheCap) {
+  int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);  // never accepted, never read
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  TestFrame frame;
+  frame.warn = false;
+  CHostSession& s = frame.Start(ProfileFor(ntohs(addr.sin_port)));
+  ASSERT_TRUE(frame.RunUntil([&] { return s.State() == kSocketConnected; }));
+  const std::vector<std::uint8_t> chunk(1u << 20, 'x');
+  for (int i = 0; i < 64 && frame.closes == 0; ++i) {
+    s.SendRaw(chunk);
+    ASSERT_LE(s.PendingOutput(), CHostSession::kMaxPendingOutput);
+    frame.loop.RunFor(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(frame.closes, 1);
+  EXPECT_TRUE(frame.HasStatus("Session 1 closed: host 127.0.0.1 stopped reading and more than 8 MB of output "
+                              "waited for it"));
+  ::close(listener);
 }

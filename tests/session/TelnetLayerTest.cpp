@@ -176,3 +176,63 @@ TEST(TelnetLayer, ExtendedProtocolBoundsWhatTheHostSends) {
   EXPECT_EQ(w.session->Telnet().CorvinaEState(), unsigned{kCorvinaEOff});
   EXPECT_FALSE(w.session->Telnet().TerminalTypeSent());
 }
+
+namespace {
+
+// Sends one negotiation and returns what the session answers within a while.
+std::string Answer(Wire& w, std::initializer_list<int> request) {
+  std::size_t before = w.server.Received().size();
+  w.Send(B(request));
+  w.frame.loop.RunFor(std::chrono::milliseconds(60));
+  return w.server.Received().substr(before);
+}
+
+}  // namespace
+
+// An option already on is not agreed again, an option already off is not
+// refused again: two such peers cannot loop, and a running session is not
+// reset by a host that repeats itself.
+TEST(TelnetLayer, RepeatedAgreementsAndRefusalsOfOffOptionsGetNoAnswer) {
+  Wire w;
+  EXPECT_EQ(Answer(w, {0xFF, 0xFD, 0x18}), B({0xFF, 0xFB, 0x18}));  // DO TERMINAL-TYPE
+  EXPECT_EQ(Answer(w, {0xFF, 0xFD, 0x18}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFD, 0x21}), B({0xFF, 0xFB, 0x21}));  // DO LFLOW
+  EXPECT_EQ(Answer(w, {0xFF, 0xFD, 0x21}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFB, 0x18}), B({0xFF, 0xFD, 0x18}));  // WILL TERMINAL-TYPE
+  EXPECT_EQ(Answer(w, {0xFF, 0xFB, 0x18}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFE, 0x18}), B({0xFF, 0xFC, 0x18}));  // DONT TERMINAL-TYPE turns it off
+  EXPECT_EQ(Answer(w, {0xFF, 0xFE, 0x18}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFC, 0x63}), "");  // WONT and DONT of options that are off
+  EXPECT_EQ(Answer(w, {0xFF, 0xFE, 0x63}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFE, 0x06}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFE, 0x1F}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFC, 0x28}), "");
+  EXPECT_EQ(Answer(w, {0xFF, 0xFD, 0x06}), B({0xFF, 0xFB, 0x06}));  // a timing mark is answered each time
+  EXPECT_EQ(Answer(w, {0xFF, 0xFD, 0x06}), B({0xFF, 0xFB, 0x06}));
+
+  // A repeated DO of the extended protocol leaves the agreed session alone.
+  Wire e(kKind3279);
+  EXPECT_EQ(Answer(e, {0xFF, 0xFD, 0x28}), B({0xFF, 0xFB, 0x28}));
+  Answer(e, {0xFF, 0xFA, 0x28, 0x08, 0x02, 0xFF, 0xF0});                    // SEND DEVICE-TYPE
+  Answer(e, {0xFF, 0xFA, 0x28, 0x02, 0x04, 'X', 0x01, 'T', 0xFF, 0xF0});    // DEVICE-TYPE IS
+  Answer(e, {0xFF, 0xFA, 0x28, 0x03, 0x04, 0x00, 0x02, 0xFF, 0xF0});        // FUNCTIONS IS
+  ASSERT_EQ(e.session->Telnet().CorvinaEState(), unsigned{kCorvinaESscpLu});
+  ASSERT_EQ(e.session->Mode(), unsigned{kKind3279});
+  const int starts = e.frame.engineLog.starts;
+  EXPECT_EQ(Answer(e, {0xFF, 0xFD, 0x28}), "");
+  EXPECT_EQ(Answer(e, {0xFF, 0xFB, 0x28}), B({0xFF, 0xFD, 0x28}));
+  EXPECT_EQ(Answer(e, {0xFF, 0xFB, 0x28}), "");
+  EXPECT_EQ(e.session->Telnet().CorvinaEState(), unsigned{kCorvinaESscpLu});
+  EXPECT_EQ(e.frame.engineLog.starts, starts);
+}
+
+// IAC SB IAC SE is an empty subnegotiation; one longer than the command
+// buffer is dropped whole and said so. The data after either is kept.
+TEST(TelnetLayer, EmptyAndOverlongSubnegotiationsEndAndDataGoesOn) {
+  Wire w;
+  w.Send(B({0xFF, 0xFA, 0xFF, 0xF0}) + "a");
+  EXPECT_TRUE(w.WaitData("a")) << w.Data();
+  w.Send(B({0xFF, 0xFA, 0x18}) + std::string(4000, 'x') + B({0xFF, 0xF0}) + "b");
+  EXPECT_TRUE(w.WaitData("ab")) << w.Data();
+  EXPECT_TRUE(w.frame.HasStatus("A Telnet subnegotiation longer than 1024 bytes was discarded"));
+}

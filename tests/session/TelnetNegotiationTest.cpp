@@ -133,3 +133,31 @@ TEST(TelnetNegotiation, ExtendedRecordsCarryHeadersAndSequenceNumbers) {
   EXPECT_NE(sent.find("00 00 00 00 00 7D 40 40 FF EF"), std::string::npos);
   EXPECT_EQ(run.Finish(), 0) << run.host.Log();
 }
+
+// Turning the extended protocol off drops the BINARY and END-OF-RECORD it
+// implied: the host's WILL END-OF-RECORD and WILL BINARY are answered again.
+TEST(TelnetNegotiation, FallingBackFromTheExtendedProtocolNegotiatesBinaryAndRecordsAgain) {
+  HostRun run("session/scenarios/extended_fallback.py", Profile3279());
+  ASSERT_TRUE(run.Until([&] {
+    return run.session->Telnet().CorvinaEState() == kCorvinaEOff && run.session->Mode() == kKind3279 &&
+           run.host.ClientHex().find("FF FB 00") != std::string::npos;
+  })) << run.host.Log();
+  std::string sent = run.host.ClientHex();
+  auto wont = sent.find("FF FC 28"), doEor = sent.find("FF FD 19"), doBinary = sent.find("FF FD 00");
+  ASSERT_NE(wont, std::string::npos) << sent;
+  ASSERT_NE(doEor, std::string::npos) << sent;
+  ASSERT_NE(doBinary, std::string::npos) << sent;
+  EXPECT_LT(wont, doEor);
+  EXPECT_LT(wont, doBinary);
+  EXPECT_EQ(run.Finish(), 0) << run.host.Log();
+}
+
+// A terminal type refused after the 3270 engine started restarts the engine
+// as the plainer kind.
+TEST(TelnetNegotiation, LateTerminalTypeFallbackRestartsTheEngineAsA3278) {
+  HostRun run("session/scenarios/ttype_late_fallback.py", Profile3279());
+  ASSERT_TRUE(run.Until([&] { return run.session->ConfiguredKind() == kKind3278; })) << run.host.Log();
+  EXPECT_EQ(run.session->Mode(), unsigned{kKind3278});
+  EXPECT_EQ(run.frame.engineLog.modes, (std::vector<unsigned>{kKindLineMode, kKind3279, kKind3278}));
+  EXPECT_EQ(run.Finish(), 0) << run.host.Log();
+}

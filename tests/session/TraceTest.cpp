@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -194,5 +197,62 @@ TEST(Trace, SessionBlocksBecomeBinaryRecordsThatReassemble) {
   EXPECT_TRUE(error.empty()) << error;
   EXPECT_GE(received, 4);  // 200 KB never fits one 16-bit record
   EXPECT_TRUE(data == block);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// The trace holds everything typed, passwords included: only the user may
+// read it, and programs the emulator starts do not inherit it.
+TEST(Trace, FileIsPrivateAndNotInherited) {
+  std::string dir = MakeTempDir();
+  std::string path = dir + "/old.trc";
+  WriteFile(path, "older trace");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  platform::FakeClock clock;
+  CSessionTrace trace(clock);
+  ASSERT_TRUE(trace.Open(path, true));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  int flags = -1;
+  for (int fd = 3; fd < 1024 && flags < 0; ++fd) {
+    char target[4096] = {};
+    std::string link = "/proc/self/fd/" + std::to_string(fd);
+    ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) flags = ::fcntl(fd, F_GETFD);
+  }
+  ASSERT_GE(flags, 0) << "the trace file is not open";
+  EXPECT_TRUE(flags & FD_CLOEXEC);
+  trace.Close();
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// The texts a session writes after its socket closed still name it.
+TEST(Trace, DisconnectTextsCarryTheSessionsSocket) {
+  TestFrame frame;
+  frame.warn = false;
+  LoopbackServer server(frame.loop);
+  std::string dir = MakeTempDir();
+  CSessionTrace trace(frame.clock);
+  ASSERT_TRUE(trace.Open(dir + "/s.trc", true));
+  auto& s = frame.Start(ProfileFor(server.Port()));
+  s.SetTrace(&trace);
+  ASSERT_TRUE(frame.RunUntil([&] { return server.Accepted() == 1 && s.State() == kSocketConnected; }));
+  const auto handle = static_cast<std::uint32_t>(s.Handle());
+  server.CloseConnection();
+  ASSERT_TRUE(frame.RunUntil([&] { return frame.closes == 1; }));
+  trace.Close();
+  std::string file = ReadFile(dir + "/s.trc");
+  std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+  std::size_t offset = 0;
+  TraceRecord r;
+  bool found = false;
+  while (ReadTraceRecord(bytes, offset, r, nullptr)) {
+    std::string text(r.data.begin(), r.data.end());
+    if (r.kind != kTraceText || text.find("disconnected by host") == std::string::npos) continue;
+    found = true;
+    EXPECT_EQ(r.socket, handle);
+    EXPECT_EQ(r.peerIPv4, htonl(0x7F000001));
+  }
+  EXPECT_TRUE(found);
   std::system(("rm -rf '" + dir + "'").c_str());
 }
