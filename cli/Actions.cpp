@@ -38,6 +38,8 @@ class CTransferProgressLine final : public filetransfer::TransferObserver {
     outcome_ = outcome;
     total_ = outcome.total;
     ended_ = true;
+    // The next step waits for the screen the host draws after the transfer.
+    if (session_) session_->SetScreenChanged(false);
     session_ = nullptr;
     Show(true);
   }

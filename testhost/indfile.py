@@ -53,6 +53,16 @@ CODE_SETS = {
           (0xC0, 0xC0, 0x89), (0xCA, 0xCF, 0x83), (0xD0, 0xD0, 0xA8), (0xDA, 0xDF, 0xA2),
           (0xE0, 0xE0, 0xC9), (0xE1, 0xE1, 0xD1), (0xEA, 0xEF, 0xC3)],
 }
+# Screen codes a terminal may also send for bytes that have a code of their
+# own in another set: set -> ranges of (first code, last code, first byte).
+ALSO_DECODED = {
+    ";": [(0x4A, 0x4A, 0x4A), (0x4F, 0x4F, 0x4F), (0x5A, 0x5B, 0x5A), (0x5F, 0x5F, 0x5F),
+          (0x6A, 0x6A, 0x6A), (0x7B, 0x7C, 0x7B), (0x7F, 0x7F, 0x7F)],
+    "=": [(0x81, 0x81, 0x61), (0x92, 0x96, 0x6B), (0xA9, 0xA9, 0x7A), (0xD2, 0xD5, 0x4B),
+          (0xD7, 0xD7, 0x50)],
+    "*": [],
+    "'": [],
+}
 ENCODE = {}  # byte -> (set, code)
 DECODE = {}  # (set, code) -> byte
 for _set, _ranges in CODE_SETS.items():
@@ -60,6 +70,9 @@ for _set, _ranges in CODE_SETS.items():
         for _b in range(_first, _last + 1):
             ENCODE[_b] = (_set, _code + _b - _first)
             DECODE[(_set, _code + _b - _first)] = _b
+    for _first, _last, _byte in ALSO_DECODED[_set]:
+        for _c in range(_first, _last + 1):
+            DECODE[(_set, _c)] = _byte + _c - _first
 assert len(ENCODE) == 256, "every byte belongs to one code set"
 
 
@@ -189,12 +202,14 @@ class HostFiles:
 
 # -- screens ------------------------------------------------------------------------
 
-def prompt_screen(system, message=""):
+def prompt_screen(system, message="", transfers=0):
     start = ds.position(INPUT_ROW, 0) - 1
     return ds.erase_write(
         ds.wcc(restore=True, reset_mdt=True),
         ds.sba(0), ds.sf(ds.attribute(protected=True, display="intensified")),
         ds.text(f"Corvina test host - {SYSTEMS[system]} - IND$FILE"),
+        ds.sba(ds.position(19, 0)), ds.sf(ds.attribute(protected=True)),
+        ds.text(f"Transfers: {transfers}"),
         ds.sba(ds.position(20, 0)), ds.sf(ds.attribute(protected=True)), ds.text(message[:79]),
         ds.sba(ds.position(21, 0)), ds.sf(ds.attribute(protected=True)), ds.text(PROMPTS[system]),
         ds.sba(start), ds.sf(ds.attribute()), ds.ic(),
@@ -415,8 +430,8 @@ class IndFile:
         block = bytes(raw[5:])
         if len(block) != length:
             raise TransferError(TRANSMISSION.format(why=f"a block of {len(block)} positions claims {length}"))
-        if RESPONSE_AREA - 7 < length:
-            raise TransferError(TRANSMISSION.format(why=f"a block of {length} positions reaches the response area"))
+        if MAGIC_FIELD - 7 < length:
+            raise TransferError(TRANSMISSION.format(why=f"a block of {length} positions runs past the frame"))
         if number_of(raw[2]) != checksum(block):
             raise TransferError(TRANSMISSION.format(why="checksum"))
         return block
@@ -542,10 +557,10 @@ class IndFile:
     # -- the prompt -------------------------------------------------------------
 
     def run(self):
-        message = ""
+        message, transfers = "", 0
         program = self.options.text("program", "IND$FILE")
         while True:
-            self.link.send(prompt_screen(self.system, message))
+            self.link.send(prompt_screen(self.system, message, transfers))
             record = self.receive()
             if not record or record[0] == AID_SF:
                 message = ""
@@ -572,6 +587,7 @@ class IndFile:
                 message = self.dft(direction, name, options, limits)
             else:
                 message = self.cut(direction, name, options)
+            transfers += 1
             self.note(f"result: {message}")
 
 
