@@ -1,6 +1,7 @@
 #include "app/Engines.h"
 
 #include "config/SessionProfile.h"
+#include "filetransfer/TransferEngine3270.h"
 #include "ibm3270/Engine3270.h"
 #include "ibm5250/Engine5250.h"
 #include "session/LineModeEngine.h"
@@ -12,7 +13,7 @@ std::unique_ptr<TerminalEngine> CreateEngine(unsigned mode) {
   switch (mode) {
     case kKind3278:
     case kKind3279:
-      return std::make_unique<C3270Engine>();
+      return std::make_unique<filetransfer::C3270TransferEngine>();
     case kKind3270Printer:
       return nullptr;  // the 3270 printer variant is not built in yet
     case kKind5250:

@@ -1,15 +1,115 @@
 #include "cli/Actions.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
+#include "filetransfer/FileTransfer.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyText.h"
 #include "keyboard/KeyboardMap.h"
+#include "platform/Clock.h"
 #include "platform/Format.h"
+#include "platform/Text.h"
 #include "session/HostSession.h"
 
 namespace corvina::cli {
+
+// The progress window of a command-line transfer: one line on standard
+// error, rewritten at most four times a second, with the bytes and the rate.
+class CTransferProgressLine final : public filetransfer::TransferObserver {
+ public:
+  CTransferProgressLine(std::string what, bool quiet)
+      : what_(std::move(what)), quiet_(quiet), tty_(::isatty(2) == 1),
+        startMs_(platform::SystemClock::Instance().MonotonicMs()) {}
+  ~CTransferProgressLine() override {
+    if (session_) filetransfer::DetachFileTransferObserver(*session_, this);
+  }
+  void Attach(CHostSession& s) { session_ = &s; }
+  void Progress(const filetransfer::TransferProgress& p) override {
+    total_ = p.total;
+    size_ = p.get ? -1 : p.fileSize;
+    lastMoveMs_ = platform::SystemClock::Instance().MonotonicMs();
+    if (lastMoveMs_ - shownMs_ >= 250) Show(false);
+  }
+  void Ended(const filetransfer::TransferOutcome& outcome) override {
+    outcome_ = outcome;
+    total_ = outcome.total;
+    ended_ = true;
+    // The next step waits for the screen the host draws after the transfer.
+    if (session_) session_->SetScreenChanged(false);
+    session_ = nullptr;
+    Show(true);
+  }
+  bool Over() const { return ended_; }
+  const filetransfer::TransferOutcome& Outcome() const { return outcome_; }
+  std::int64_t LastMoveMs() const { return lastMoveMs_; }
+
+ private:
+  void Show(bool last) {
+    const std::int64_t now = platform::SystemClock::Instance().MonotonicMs();
+    shownMs_ = now;
+    if (quiet_) return;
+    const double seconds = std::max<std::int64_t>(now - startMs_, 1) / 1000.0;
+    const double rate = total_ / seconds;
+    std::string line = what_ + ": " + std::to_string(total_);
+    if (size_ >= 0) line += platform::Format(" of %ld bytes (%ld%%)", size_, size_ ? total_ * 100 / size_ : 100L);
+    else line += " bytes";
+    line += rate >= 1 << 20 ? platform::Format(", %.1f MiB/s", rate / (1 << 20)) : platform::Format(", %.1f KiB/s", rate / 1024);
+    if (tty_) std::fprintf(stderr, "\r%s\033[K%s", line.c_str(), last ? "\n" : "");
+    else if (last || now - printedMs_ >= 1000) {
+      std::fprintf(stderr, "%s\n", line.c_str());
+      printedMs_ = now;
+    }
+    std::fflush(stderr);
+  }
+
+  std::string what_;
+  bool quiet_, tty_;
+  std::int64_t startMs_, shownMs_ = 0, printedMs_ = 0, lastMoveMs_ = 0;
+  long total_ = 0, size_ = -1;
+  bool ended_ = false;
+  filetransfer::TransferOutcome outcome_;
+  CHostSession* session_ = nullptr;
+};
+
+CActionRunner::CActionRunner(std::vector<CliStep> steps, std::int64_t timeoutMs, bool quiet)
+    : steps_(std::move(steps)), timeoutMs_(timeoutMs), quiet_(quiet) {}
+
+CActionRunner::~CActionRunner() = default;
+
+bool CActionRunner::StartTransfer(CHostSession& s, const CliStep& step, std::string* error) {
+  const bool send = step.kind == CliStep::kSend;
+  filetransfer::CTransferRequest request = filetransfer::RequestFromProfile(
+      s.Profile().fileTransfer, send ? filetransfer::Direction::kPut : filetransfer::Direction::kGet);
+  request.pcFile = step.value;
+  request.hostFile = step.hostFile;
+  request.additionalOptions.clear();
+  if (!filetransfer::ApplyTransferOptions(step.ftOptions, request, error)) return false;
+  transfer_ = std::make_unique<CTransferProgressLine>(
+      platform::Latin1ToUtf8((send ? "Sending " : "Receiving ") + step.value), quiet_);
+  std::string codePageError;
+  const int result = filetransfer::StartFileTransfer(s, request, transfer_.get(), &codePageError);
+  if (!codePageError.empty()) {
+    *error = codePageError;
+    filetransfer::CancelFileTransfer(s);
+    filetransfer::CancelFileTransfer(s);
+    return false;
+  }
+  if (result != filetransfer::kStartSent) {
+    static constexpr const char* kWhy[] = {"", "the PC file was kept", "the PC file was not found",
+                                           "the PC file could not be opened", "the keyboard refused the command",
+                                           "a transfer already runs", "the session is no 3270 display"};
+    *error = std::string("The file transfer did not start: ") + kWhy[std::min(-result, 6)];
+    transfer_.reset();
+    return false;
+  }
+  if (!quiet_) std::fprintf(stderr, "%s\n", platform::Latin1ToUtf8(filetransfer::HostCommand(request)).c_str());
+  transfer_->Attach(s);
+  return true;
+}
 
 namespace {
 
@@ -44,13 +144,38 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
   while (next_ < steps_.size()) {
     const CliStep& step = steps_[next_];
     if (stepStartMs_ < 0) stepStartMs_ = nowMs;
+    if (transfer_) {
+      if (!transfer_->Over()) {
+        if (nowMs - std::max(stepStartMs_, transfer_->LastMoveMs()) < timeoutMs_) return Result::kWaiting;
+        if (session) {
+          filetransfer::CancelFileTransfer(*session);
+          filetransfer::CancelFileTransfer(*session);
+        }
+        *error = "Timed out waiting for the file transfer";
+        transfer_.reset();
+        return Result::kFailed;
+      }
+      const filetransfer::TransferOutcome outcome = transfer_->Outcome();
+      transfer_.reset();
+      if (!outcome.success) {
+        *error = outcome.message.empty() ? std::string(outcome.cancelled ? "The file transfer was cancelled"
+                                                                         : "The file transfer failed")
+                                         : outcome.message;
+        return Result::kFailed;
+      }
+      if (!quiet_ && !outcome.message.empty()) std::fprintf(stderr, "%s\n", platform::Latin1ToUtf8(outcome.message).c_str());
+      ++next_;
+      stepStartMs_ = -1;
+      continue;
+    }
     const bool ready = session && (step.kind == CliStep::kWaitText ? ScreenHolds(*session, step.value)
                                    : macroStarted_               ? !session->MacroPlaying()
                                                                  : Ready(*session));
     if (!ready) {
       if (nowMs - stepStartMs_ < timeoutMs_) return Result::kWaiting;
       static constexpr const char* kWhat[] = {"to type",           "to press a key", "for the keyboard to unlock",
-                                              "for the text",      "to press a key", "to play the macro"};
+                                              "for the text",      "to press a key", "to play the macro",
+                                              "to start the transfer", "to start the transfer"};
       *error = platform::Format("Timed out waiting %s", macroStarted_ ? "for the macro to end" : kWhat[step.kind]) +
                (step.kind == CliStep::kWaitText ? " \"" + step.value + "\"" : std::string());
       return Result::kFailed;
@@ -80,6 +205,10 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
         }
         session->TypeText(std::string(1, *c));
       }
+    } else if (step.kind == CliStep::kSend || step.kind == CliStep::kReceive) {
+      if (!StartTransfer(*session, step, error)) return Result::kFailed;
+      stepStartMs_ = nowMs;
+      continue;
     } else if (step.kind == CliStep::kMacro) {
       if (!session->PlayMacro(step.value)) {
         *error = "The macro \"" + step.value + "\" could not be played";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "filetransfer/TransferRequest.h"
 #include "platform/Text.h"
 
 #include "keyboard/KeyText.h"
@@ -128,6 +129,23 @@ the last step, printing the screen):
       --record NAME       record what the steps type and press into the macro
                           NAME, saved in the data folder when the run ends (a
                           macro of that name is replaced only with --answer yes)
+File transfer (IND$FILE, on a 3270 display session; steps like the keyboard's):
+      --send PCFILE HOSTFILE
+                          copy a PC file to the host
+      --receive HOSTFILE PCFILE
+                          copy a host file to the PC (written under a temporary
+                          name and renamed when the transfer succeeds)
+      --ft-options WORDS  for the transfers that follow, words separated by
+                          blanks or commas: wsf (default) or screenimage; vm
+                          (default), tso or cics; ascii or binary; crlf or
+                          nocrlf; notrunc; append; replace or prompt (receive);
+                          recfm=F|V|U, lrecl=N, blksize=N (send); buffer=N (WSF
+                          buffer size, 512-65535); program=NAME; codepage=FILE;
+                          options=TEXT (the rest: further host options). Not
+                          given: the session profile's transfer settings.
+                          A progress line goes to standard error; a transfer
+                          that fails ends the run with status 1 and the
+                          host's message.
   -q, --quiet             do not print status texts
   -h, --help              show this text
 
@@ -141,6 +159,7 @@ something failed (the message says why), 2 for a command-line error.
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args, std::string* error) {
   CliOptions o;
   app::SessionOverrides& session = o.overrides;
+  std::string ftOptions;  // for the transfers that follow
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string a = args[i];
     std::string value;
@@ -198,6 +217,26 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--show-map") {
       if (!need("a keyboard map name") || !ToLatin1(a, &value, error)) return std::nullopt;
       o.showMap = value;
+    } else if (a == "--send" || a == "--receive") {
+      if (hasInline || i + 2 >= args.size()) {
+        *error = "Option " + a + (a == "--send" ? " needs PCFILE HOSTFILE" : " needs HOSTFILE PCFILE");
+        return std::nullopt;
+      }
+      std::string first = args[++i], second = args[++i];
+      if (!ToLatin1(a, &first, error) || !ToLatin1(a, &second, error)) return std::nullopt;
+      const bool send = a == "--send";
+      CliStep step{send ? CliStep::kSend : CliStep::kReceive, send ? first : second, send ? second : first, ftOptions};
+      if (step.value.empty() || step.hostFile.empty()) {
+        *error = "Option " + a + " needs a PC file and a host file that are not empty";
+        return std::nullopt;
+      }
+      o.steps.push_back(std::move(step));
+    } else if (a == "--ft-options") {
+      if (!need("transfer options")) return std::nullopt;
+      if (!ToLatin1(a, &value, error)) return std::nullopt;
+      filetransfer::CTransferRequest probe;
+      if (!filetransfer::ApplyTransferOptions(value, probe, error)) return std::nullopt;
+      ftOptions = value;
     } else if (a == "--wait-unlock") {
       o.steps.push_back({CliStep::kWaitUnlock, {}});
     } else if (a == "--timeout") {

@@ -391,7 +391,7 @@ int main(int argc, char** argv) {
 
   // Keyboard steps are polled until the last has run; a step that fails
   // ends the run.
-  cli::CActionRunner steps(o.steps, static_cast<std::int64_t>(o.stepTimeoutSeconds * 1000));
+  cli::CActionRunner steps(o.steps, static_cast<std::int64_t>(o.stepTimeoutSeconds * 1000), o.quiet);
   bool stepFailed = false, stepsOver = false;
   if (!steps.Empty())
     loop.AddTimer(std::chrono::milliseconds(20), true, [&] {

@@ -167,20 +167,26 @@ void C3270Engine::ProcessCorvinaERecord(std::span<const std::uint8_t> data) {
 void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
   if (record.empty()) return;
   CTelnetLayer& telnet = session_->Telnet();
+  const bool handOff = record.size() > 2 && FileTransferActive();
+  auto write = [&] {
+    if (!Write(record, handOff)) return;
+    telnet.SendPositiveResponse();
+    if (handOff) HandOffWrite();
+  };
   switch (record[0]) {
     case kWrite:
     case kWriteRemote:
-      if (Write(record)) telnet.SendPositiveResponse();
+      write();
       break;
     case kEraseWrite:
     case kEraseWriteRemote:
       ps_->SetSize(session_->DefaultRows(), session_->DefaultColumns(), true);
-      if (Write(record)) telnet.SendPositiveResponse();
+      write();
       break;
     case kEraseWriteAlternate:
     case kEraseWriteAlternateRemote:
       ps_->SetSize(session_->AlternateRows(), session_->AlternateColumns(), true);
-      if (Write(record)) telnet.SendPositiveResponse();
+      write();
       break;
     case kReadBuffer:
     case kReadBufferRemote:
@@ -210,7 +216,7 @@ void C3270Engine::ProcessCommand(std::span<const std::uint8_t> record) {
 
 // ---------------------------------------------------------------------- Write
 
-bool C3270Engine::Write(std::span<const std::uint8_t> r) {
+bool C3270Engine::Write(std::span<const std::uint8_t> r, bool handOff) {
   if (r.size() < 2) return true;
   C3270PresentationSpace& ps = *ps_;
   session_->SetBlinkPhase(true);
@@ -328,8 +334,12 @@ bool C3270Engine::Write(std::span<const std::uint8_t> r) {
     PrinterWriteComplete(wcc_);
     return true;
   }
-  AfterWrite();
+  if (!handOff) AfterWrite();
   return true;
+}
+
+void C3270Engine::HandOffWrite() {
+  if (!FileTransferWrite()) AfterWrite();
 }
 
 int C3270Engine::ProgramTab(int pos, bool dataWrittenLast) {

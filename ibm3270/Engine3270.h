@@ -93,10 +93,21 @@ class C3270Engine : public TerminalEngine {
   virtual void PrinterScsData(std::span<const std::uint8_t> /*data*/) {}
   virtual void PrinterEndOfJob() {}
   virtual void PrinterWriteComplete(std::uint8_t /*wcc*/) {}
-  // The file transfer's part in structured fields: whether it wants the DDM
-  // query reply, and the 0xD0 fields it takes while it runs (false: none runs).
+  // The file transfer's part, filled by the transfer's engine variant:
+  // whether one runs, whether it wants the DDM query reply and with which
+  // buffer size, the 0xD0 fields it takes while it runs, and each host
+  // Write of more than 2 bytes, handed over once the host has its response
+  // (true: the transfer took the screen, which is then neither drawn nor
+  // unlocks the keyboard).
+  virtual bool FileTransferActive() const { return false; }
   virtual bool FileTransferWantsDdm() const { return false; }
-  virtual bool FileTransferField(std::span<const std::uint8_t> /*field*/) { return false; }
+  virtual int FileTransferBufferSize() const;
+  virtual void FileTransferField(std::span<const std::uint8_t> /*field*/) {}
+  virtual bool FileTransferWrite() { return false; }
+  // What a transfer writes into a frame, and how it answers.
+  C3270PresentationSpace& TransferScreen() { return *ps_; }
+  void SendInboundRecord(const std::vector<std::uint8_t>& data);
+  void AfterWrite();
 
  private:
   void ProcessCorvinaERecord(std::span<const std::uint8_t> data);
@@ -105,15 +116,15 @@ class C3270Engine : public TerminalEngine {
   bool ReadPartition(std::span<const std::uint8_t> field, bool& responded);
   void SendQueryReply(const ReplySet& set, std::span<const std::uint8_t> qcodes, bool all);
   // Applies a Write's orders and data; false when it ended in a program check.
-  bool Write(std::span<const std::uint8_t> record);
-  void AfterWrite();
+  // A Write handed to a transfer leaves the screen's follow-up to it.
+  bool Write(std::span<const std::uint8_t> record, bool handOff = false);
+  void HandOffWrite();
   int ProgramTab(int position, bool dataWrittenLast);
   void EraseAllUnprotected();
   void DoProgramCheck(int number);
   void LineModeText(std::span<const std::uint8_t> text, bool translate);
   void Alarm();
   void Refresh();
-  void SendInboundRecord(const std::vector<std::uint8_t>& data);
   void UpdateModel();
   RenderCell CellAt(int position, std::uint8_t attribute, bool formatted, std::uint32_t fieldExtended) const;
   std::string OiaText() const;

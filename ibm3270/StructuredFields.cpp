@@ -77,7 +77,7 @@ std::vector<std::uint8_t> C3270Engine::QueryReply(std::uint8_t qcode, const Repl
       break;
     case 0x95: {  // Distributed Data Management: both limits are the transfer buffer size
       r = {0x00, 0x0C, 0x81, 0x95, 0x00, 0x00};
-      unsigned limit = static_cast<unsigned>(session_->Profile().fileTransfer.bufferSize);
+      unsigned limit = static_cast<unsigned>(FileTransferBufferSize());
       Put16(r, limit);
       Put16(r, limit);
       r.insert(r.end(), {0x01, 0x01});
@@ -99,6 +99,8 @@ std::vector<std::uint8_t> C3270Engine::QueryReply(std::uint8_t qcode, const Repl
   }
   return r;
 }
+
+int C3270Engine::FileTransferBufferSize() const { return session_->Profile().fileTransfer.bufferSize; }
 
 void C3270Engine::SendQueryReply(const ReplySet& set, std::span<const std::uint8_t> qcodes, bool all) {
   const bool ddm = FileTransferWantsDdm();
@@ -227,9 +229,11 @@ void C3270Engine::WriteStructuredFields(std::span<const std::uint8_t> fields) {
         break;
       }
       case kSfFileTransfer:
-        if (FileTransferField(sf)) {
+        // The host has its response before the transfer's reply.
+        if (FileTransferActive()) {
           if (!responded) telnet.SendPositiveResponse();
           responded = true;
+          FileTransferField(sf);
         }
         break;
       default:

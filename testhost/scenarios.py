@@ -259,3 +259,15 @@ def demo(conn, options):
 def demo5250(conn, options):
     from testhost import demo5250 as application
     application.run(conn, options)
+
+
+def _indfile_options():
+    from testhost import indfile
+    return indfile.OPTIONS
+
+
+@scenario("indfile", "a command prompt that serves IND$FILE GET and PUT in structured-field and "
+          "screen-image mode, for VM/CMS, MVS/TSO or CICS; logs every block", _indfile_options())
+def indfile(conn, options):
+    from testhost import indfile as host
+    host.run(conn, options)

@@ -85,11 +85,11 @@ Session3270::Session3270(SessionOptions o) {
   profile->columns = static_cast<std::uint16_t>(o.columns);
   profile->terminalOptions = o.terminalOptions;
   profile->displayOptions = o.displayOptions;
-  SessionEnvironment env{loop_, ui_, clock_, frame_,
-                         [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
-                           if (mode == kKind3278 || mode == kKind3279) return std::make_unique<C3270Engine>();
-                           return nullptr;
-                         }};
+  EngineFactory engines = o.engines ? o.engines : [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
+    if (mode == kKind3278 || mode == kKind3279) return std::make_unique<C3270Engine>();
+    return nullptr;
+  };
+  SessionEnvironment env{loop_, ui_, clock_, frame_, engines};
   session_ = std::make_unique<CHostSession>(1, profile, env);
   if (!session_->Connect() ||
       !RunUntil([&] { return session_->State() == kSocketConnected && (o.port != 0 || server_.Accepted() == 1); })) {

@@ -83,6 +83,7 @@ struct SessionOptions {
   bool extended = false;        // negotiate the extended protocol, all functions
   std::uint32_t terminalOptions = 0;
   std::uint32_t displayOptions = 0;
+  EngineFactory engines = {};  // unset: the plain 3270 engine
 };
 
 // A session negotiated into 3270 mode with a loopback host (or with a host
