@@ -12,6 +12,7 @@ inline constexpr char kPageNumber[] = "Page %d";
 // Why a job failed, when the system has no message for it.
 inline constexpr char kNoPrintableArea[] = "the margins leave no printable area on the page";
 inline constexpr char kNoDestination[] = "no print destination is available";
+inline constexpr char kUnknownDestination[] = "the print destination \"%s\" is not available (only file:PATH here)";
 inline constexpr char kCannotOpenFile[] = "cannot open %s: %s";
 inline constexpr char kCannotReadFile[] = "cannot read %s: %s";
 inline constexpr char kCannotWriteFile[] = "cannot write %s: %s";

@@ -82,12 +82,23 @@ void CPrinterThread::Run() {
     ProcessJob(job);
     lock.lock();
     if (!queue_.empty() && queue_.front() == job) queue_.pop_front();
+    if (queue_.empty()) idle_.notify_all();
   }
+  idle_.notify_all();
+}
+
+void CPrinterThread::Drain() {
+  std::unique_lock lock(mutex_);
+  idle_.wait(lock, [this] { return queue_.empty() || !running_; });
 }
 
 void CPrinterThread::Report(const std::shared_ptr<PrintJob>& job, int state) {
-  if (!job->notify || !post_) return;
-  post_([job, state] { job->notify(*job, state); });
+  if (!post_) return;
+  const bool final = state != kJobQueued && state != kJobPrinting;
+  post_([job, state, finished = final ? onFinished : nullptr] {
+    if (job->notify) job->notify(*job, state);
+    if (finished) finished(*job, state);
+  });
 }
 
 void CPrinterThread::ProcessJob(const std::shared_ptr<PrintJob>& job) {

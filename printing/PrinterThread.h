@@ -41,6 +41,11 @@ class CPrinterThread {
   // Its state while still queued, else 0.
   int StateOf(const PrintJob& job) const;
   std::size_t Queued() const;
+  // Blocks until every queued job has finished (for programs that end once
+  // their work is printed; never on a user-interface thread).
+  void Drain();
+  // Told, on the owner's loop, of every job's end (after its own notify).
+  std::function<void(const PrintJob& job, int state)> onFinished;
 
  protected:
   // Prints one job on its sink and returns the final state.
@@ -57,6 +62,7 @@ class CPrinterThread {
   SinkFactory sinks_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable idle_;
   std::deque<std::shared_ptr<PrintJob>> queue_;
   std::thread worker_;
   bool running_ = false;

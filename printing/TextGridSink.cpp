@@ -1,6 +1,7 @@
 #include "printing/TextGridSink.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -67,6 +68,16 @@ bool CTextGridSink::EndDocument(std::string& error) {
   return true;
 }
 
+std::unique_ptr<PageSink> TextFileSinkFor(const PrintJob& job, std::string& error) {
+  if (job.printerName.rfind("file:", 0) != 0 || job.printerName.size() <= 5) {
+    error = platform::Format(texts::kUnknownDestination, job.printerName.c_str());
+    return nullptr;
+  }
+  // As wide as any SCS line and as long as the job's page.
+  const int lines = job.linesPerPage > 0 && job.linesPerPage <= 255 ? job.linesPerPage : 66;
+  return std::make_unique<CTextFileSink>(job.printerName.substr(5), 255, lines);
+}
+
 std::string PagesAsText(const std::vector<std::vector<std::string>>& pages) {
   std::string out;
   for (std::size_t p = 0; p < pages.size(); ++p) {
@@ -86,12 +97,19 @@ CTextFileSink::~CTextFileSink() {
 }
 
 bool CTextFileSink::StartDocument(const DocumentSetup& setup, std::string& error) {
-  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  // Jobs follow one another in the file, a form feed between them.
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  struct stat st {};
+  if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd_);
+    fd_ = -1;
+    errno = EISDIR;
+  }
   if (fd_ < 0) {
     error = platform::Format(texts::kCannotOpenFile, path_.c_str(), std::strerror(errno));
     return false;
   }
-  pagesWritten_ = 0;
+  pagesWritten_ = st.st_size > 0 ? 1 : 0;
   return CTextGridSink::StartDocument(setup, error);
 }
 

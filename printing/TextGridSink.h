@@ -3,6 +3,7 @@
 // page as UTF-8 text lines, pages separated by form feeds.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,8 @@ class CTextGridSink : public PageSink {
   int documents_ = 0;
 };
 
-// The text grid written to a file, created 0600 (or truncated).
+// The text grid appended to a file (created 0600), a form feed before each
+// job but the file's first.
 class CTextFileSink final : public CTextGridSink {
  public:
   CTextFileSink(std::string path, int columns, int lines);
@@ -66,6 +68,10 @@ class CTextFileSink final : public CTextGridSink {
   int fd_ = -1;
   int pagesWritten_ = 0;
 };
+
+// Sinks for "file:PATH" destinations without a PDF back end: the text grid
+// (or the raw bytes) written to PATH.
+std::unique_ptr<PageSink> TextFileSinkFor(const PrintJob& job, std::string& error);
 
 // Pages as one text: lines joined with "\n", pages with "\f\n" (UTF-8).
 std::string PagesAsText(const std::vector<std::vector<std::string>>& pages);
