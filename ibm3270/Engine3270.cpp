@@ -321,8 +321,8 @@ bool C3270Engine::Write(std::span<const std::uint8_t> r) {
   }
   ps.writeAddress = pos;
   if (IsPrinter()) {
-    PrinterWriteComplete(wcc_);
-    return true;
+    PrinterWriteComplete(wcc_);  // the printer answers for itself
+    return false;
   }
   AfterWrite();
   return true;

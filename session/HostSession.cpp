@@ -479,6 +479,7 @@ void CHostSession::OnTick() {
     tickCallback_ = nullptr;
     cb();
   }
+  if (engine_) engine_->OnTick();
   if (keepAliveMinutes_ > 0) {
     std::int64_t now = env_.clock.WallSeconds();
     if (now >= nextKeepAlive_) {
