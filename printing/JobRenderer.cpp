@@ -417,6 +417,17 @@ constexpr int kRdpp = 0x4C, kAhpp = 0xC0, kAvpp = 0xC4, kRhpp = 0xC8;
 }  // namespace scs
 }  // namespace
 
+void CJobRenderer::PutScs(char c) {
+  // A character beyond the last print position goes on the next line, as on
+  // an SCS printer.
+  if (column_ > maxPrint_) {
+    Flush();
+    column_ = left_;
+    LineFeed(maxLine_);
+  }
+  Put(c);
+}
+
 char CJobRenderer::Translate(int ebcdic) const {
   const auto c = static_cast<std::uint8_t>(codePage_->ToAscii(static_cast<std::uint8_t>(ebcdic)));
   return (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) ? ' ' : static_cast<char>(c);
@@ -441,7 +452,7 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
         LineFeed(maxLine_);
         break;
       case kGe:
-        if (int c = in.Next(); c >= 0) Put(Translate(c));
+        if (int c = in.Next(); c >= 0) PutScs(Translate(c));
         break;
       case kVt: {
         Flush();
@@ -495,7 +506,7 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
         for (int i = 0; i < n; ++i) {
           const int c = in.Next();
           if (c < 0) break;
-          Put(Translate(c));
+          PutScs(Translate(c));
         }
         break;
       }
@@ -504,11 +515,11 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
           in.Next();
           break;
         }
-        Put(Translate(b));
+        PutScs(Translate(b));
         break;
       default:
         if (b < 0x40) break;  // a control this printer does not know
-        Put(Translate(b));
+        PutScs(Translate(b));
         break;
     }
   }

@@ -73,6 +73,7 @@ class CJobRenderer {
 
   // Drawing.
   void Put(char c);
+  void PutScs(char c);
   void Flush();
   bool OpenSheet();
   void EndLogicalPage(bool formFeed);

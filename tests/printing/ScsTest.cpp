@@ -38,13 +38,14 @@ TEST_F(ScsTest, LineControlsAndTranslation) {
 
 TEST_F(ScsTest, HorizontalFormatAndTabs) {
   job_.columns = 80;
-  // SHF: maximum print position 20, left margin 3, right margin 20, tabs at 8 and 12.
+  // SHF: maximum print position 20, left margin 3, right margin 20, tabs at 8
+  // and 12; text beyond the print position goes on at the next line's margin.
   auto p = Print(B({0x2B, 0xC1, 0x06, 20, 3, 20, 8, 12}) + Ebcdic("a") + HT + Ebcdic("b") + HT + Ebcdic("c") + HT +
                  Ebcdic("d") + NL + Ebcdic("0123456789012345678901234") + NL);
-  EXPECT_EQ(p.pages, (std::vector<Page>{{"  a    b   c d", "  012345678901234567"}}));
+  EXPECT_EQ(p.pages, (std::vector<Page>{{"  a    b   c d", "  012345678901234567", "  8901234"}}));
   // A count of 2 sets only the print position; margin 1 and no stops follow.
   p = Print(B({0x2B, 0xC1, 0x02, 5}) + Ebcdic("a") + HT + Ebcdic("b12345") + NL);
-  EXPECT_EQ(p.pages, (std::vector<Page>{{"a b12"}}));
+  EXPECT_EQ(p.pages, (std::vector<Page>{{"a b12", "345"}}));
 }
 
 TEST_F(ScsTest, VerticalFormatTopMarginAndTabs) {
