@@ -108,7 +108,7 @@ std::optional<int> ParsePort(std::string_view word) {
 }
 
 bool SessionOverrides::Empty() const {
-  return !port && !terminalKind && !rows && !luNames && !tls && !reconnectDelay && !keepAliveMinutes;
+  return !port && !terminalKind && !rows && !luNames && !tls && !reconnectDelay && !keepAliveMinutes && !printTo;
 }
 
 // A kind without a size takes 24x80; a size without a kind keeps the profile's kind.
@@ -137,6 +137,7 @@ bool SessionOverrides::ApplyTo(CCorvinaSessionProfile& profile, CCorvinaTerminal
     profile.reconnectDelay = static_cast<std::uint16_t>(*reconnectDelay);
   }
   if (keepAliveMinutes) profile.keepAliveInterval = static_cast<std::uint16_t>(*keepAliveMinutes);
+  if (printTo) profile.printerName = *printTo;
   return true;
 }
 

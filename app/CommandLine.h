@@ -48,6 +48,7 @@ struct SessionOverrides {
   bool tls = false;
   std::optional<int> reconnectDelay;
   std::optional<int> keepAliveMinutes;
+  std::optional<std::string> printTo;  // the printer: "file:PATH" or a destination
 
   bool Empty() const;
   // False when the terminal kind has no such screen size.

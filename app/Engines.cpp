@@ -3,6 +3,7 @@
 #include "config/SessionProfile.h"
 #include "filetransfer/TransferEngine3270.h"
 #include "ibm3270/Engine3270.h"
+#include "ibm3270/Printer3270.h"
 #include "ibm5250/Engine5250.h"
 #include "session/LineModeEngine.h"
 #include "vt/VtEngine.h"
@@ -15,7 +16,7 @@ std::unique_ptr<TerminalEngine> CreateEngine(unsigned mode) {
     case kKind3279:
       return std::make_unique<filetransfer::C3270TransferEngine>();
     case kKind3270Printer:
-      return nullptr;  // the 3270 printer variant is not built in yet
+      return std::make_unique<C3270PrinterEngine>();
     case kKind5250:
       return std::make_unique<C5250Engine>();
     case kKindAnsi:

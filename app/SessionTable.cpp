@@ -78,7 +78,7 @@ CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile
   }
 
   SessionEnvironment env{env_.loop,  env_.ui,  env_.clock,   *this, env_.engines, env_.tls, env_.tlsHandshakeTimeout,
-                         env_.settings, env_.codePageFolder, store_.DataFolder(), &store_};
+                         env_.settings, env_.codePageFolder, store_.DataFolder(), &store_, env_.printer};
   auto& entry = slots_[static_cast<std::size_t>(slot)];
   entry = std::make_unique<CHostSession>(slot, std::move(profile), env);
   CHostSession* session = entry.get();

@@ -27,6 +27,7 @@ struct AppEnvironment {
   const platform::IniFile* settings = nullptr;  // the application profile
   std::chrono::milliseconds tlsHandshakeTimeout{10'000};
   std::string codePageFolder = {};  // set by the application from its settings
+  printing::CPrinterThread* printer = nullptr;  // host print jobs go here
 };
 
 // Told of what happens in the table (the window, or the headless front end).

@@ -82,6 +82,9 @@ profile does not change):
       --tls               connect with TLS
       --reconnect SECONDS reconnect this many seconds after the host disconnects
       --keepalive MINUTES send a Telnet NOP every MINUTES minutes
+      --print-to DEST     where host print jobs (3270P) go: file:PATH (a PDF
+                          when PATH ends in .pdf, else text pages), a CUPS
+                          printer, or "" for the default printer
 Connection:
       --no-verify         do not verify the host's certificate
       --ca-file FILE      also trust the certificates in FILE (PEM)
@@ -90,6 +93,7 @@ Information (no connection):
                           5250P, or SYSTEM for the system commands)
       --show-profile FILE show the settings a session profile file (.tsp) holds
       --list-maps         list the keyboard maps of the data folder
+      --list-printers     list the CUPS printers (the default marked "*")
       --show-map NAME     show a keyboard map as its file (.tkm) holds it
 Running:
       --for SECONDS       end every session after SECONDS (default: run until
@@ -214,6 +218,8 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       else o.recordMacro = value;
     } else if (a == "--list-maps") {
       o.listMaps = true;
+    } else if (a == "--list-printers") {
+      o.listPrinters = true;
     } else if (a == "--show-map") {
       if (!need("a keyboard map name") || !ToLatin1(a, &value, error)) return std::nullopt;
       o.showMap = value;
@@ -291,6 +297,13 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--show-profile") {
       if (!need("a file name")) return std::nullopt;
       o.showProfile = value;
+    } else if (a == "--print-to") {
+      if (!need("a print destination")) return std::nullopt;
+      if (value == "file:") {
+        *error = "--print-to file: needs a file name (file:PATH)";
+        return std::nullopt;
+      }
+      session.printTo = value;
     } else if (a == "--lu") {
       if (!need("LU names")) return std::nullopt;
       session.luNames = value;

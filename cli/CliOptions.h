@@ -18,6 +18,8 @@ struct CliOptions {
   std::string showProfile;
   // List the data folder's keyboard maps, or show one as its file holds it.
   bool listMaps = false;
+  // List the print destinations.
+  bool listPrinters = false;
   std::string showMap;
   // Record the keyboard steps of this run into a macro of this name.
   std::string recordMacro;

@@ -28,6 +28,8 @@
 #include "platform/IniFile.h"
 #include "platform/PollLoop.h"
 #include "platform/Text.h"
+#include "printing/PrinterThread.h"
+#include "printing/backends/Backends.h"
 #include "session/HostSession.h"
 #include "session/TextCanvas.h"
 #include "session/TlsContexts.h"
@@ -302,6 +304,13 @@ bool SaveRecording(CCorvinaPersistentData& store, const cli::CliOptions& o, std:
   return true;
 }
 
+int ListPrinters() {
+  const auto destinations = printing::backends::ListDestinations();
+  for (const auto& d : destinations) std::cout << (d.isDefault ? "* " : "  ") << d.name << "\n";
+  if (destinations.empty()) std::cerr << "corvina-cli: no CUPS printers (file:PATH still prints to a file)\n";
+  return 0;
+}
+
 int NothingToStart() {
   std::cerr << "corvina-cli: Nothing to start: name a session profile, a session file or a host, or mark "
                "profiles to connect at start-up.\nTry 'corvina-cli --help'.\n";
@@ -324,6 +333,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (o.listKeysKind) return ListKeys(*o.listKeysKind);
+  if (o.listPrinters) return ListPrinters();
   if (!o.showProfile.empty()) return ShowProfile(o.showProfile);
   if (!o.settingsFile.empty()) platform::SetAppProfilePathOverride(o.settingsFile);
 
@@ -342,8 +352,22 @@ int main(int argc, char** argv) {
   }
   TlsContexts tls(ReadTlsSettings(settings, o));
 
-  app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
-                               settings);
+  // Host print jobs; reports come back through the loop.
+  printing::CPrinterThreadSCS printer([&loop](std::function<void()> task) { loop.Post(std::move(task)); },
+                                      printing::backends::DestinationSinks());
+  bool printFailed = false;
+  printer.onFinished = [&](const PrintJob& job, int state) {
+    if (state == printing::kJobComplete) {
+      if (!o.quiet) std::cerr << "Print job " << job.jobNumber << " printed\n";
+      return;
+    }
+    printFailed = true;
+    std::cerr << "corvina-cli: print job " << job.jobNumber << " failed (state " << state << ")"
+              << (job.errorText.empty() ? "" : ": " + job.errorText) << "\n";
+  };
+  app::AppEnvironment environment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls};
+  environment.printer = &printer;
+  app::CCorvinaApp application(environment, settings);
   CliObserver observer(o.fields, o.oia);
   application.SetObserver(&observer);
   application.onQuit = [&loop] { loop.Quit(); };
@@ -416,10 +440,12 @@ int main(int argc, char** argv) {
   loop.Run();
   application.CloseProgram(false);
   loop.RunOnce(std::chrono::milliseconds(0));  // the closed sessions go
+  printer.Drain();  // the last jobs are printed before the program ends
+  loop.RunOnce(std::chrono::milliseconds(0));  // and reported
   observer.Print(o.quiet);
   const bool recordFailed = !o.recordMacro.empty() &&
                             !SaveRecording(application.Store(), o, std::move(observer.recorded), replaceMacro, ui);
   if (sigFd >= 0) close(sigFd);
   if (observer.Started() == 0 && o.target.empty()) return NothingToStart();
-  return ui.ErrorShown() || stepFailed || recordFailed || observer.Started() == 0 ? 1 : 0;
+  return ui.ErrorShown() || stepFailed || recordFailed || printFailed || observer.Started() == 0 ? 1 : 0;
 }

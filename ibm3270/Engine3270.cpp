@@ -331,8 +331,8 @@ bool C3270Engine::Write(std::span<const std::uint8_t> r, bool handOff) {
   }
   ps.writeAddress = pos;
   if (IsPrinter()) {
-    PrinterWriteComplete(wcc_);
-    return true;
+    PrinterWriteComplete(wcc_);  // the printer answers for itself
+    return false;
   }
   if (!handOff) AfterWrite();
   return true;

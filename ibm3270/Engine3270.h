@@ -115,7 +115,8 @@ class C3270Engine : public TerminalEngine {
   void WriteStructuredFields(std::span<const std::uint8_t> fields);
   bool ReadPartition(std::span<const std::uint8_t> field, bool& responded);
   void SendQueryReply(const ReplySet& set, std::span<const std::uint8_t> qcodes, bool all);
-  // Applies a Write's orders and data; false when it ended in a program check.
+  // Applies a Write's orders and data; false when the response is not the
+  // caller's to send (a program check, or a printer, which answers itself).
   // A Write handed to a transfer leaves the screen's follow-up to it.
   bool Write(std::span<const std::uint8_t> record, bool handOff = false);
   void HandOffWrite();

@@ -497,6 +497,7 @@ void CHostSession::OnTick() {
     cb();
     if (!engine_) return;  // a reconnect found no engine for its mode
   }
+  if (engine_) engine_->OnTick();
   if (keepAliveMinutes_ > 0) {
     std::int64_t now = env_.clock.WallSeconds();
     if (now >= nextKeepAlive_) {

@@ -29,6 +29,10 @@
 
 namespace corvina {
 
+namespace printing {
+class CPrinterThread;
+}
+
 class CHostSession;
 class TlsContexts;
 class CCorvinaPersistentData;
@@ -84,6 +88,8 @@ struct SessionEnvironment {
   // Keyboard maps, macros and colour schemes, found by the profile's names
   // at every use (null: only the built-in layouts and colours).
   CCorvinaPersistentData* store = nullptr;
+  // The program's printer thread for host print jobs (null: none).
+  printing::CPrinterThread* printer = nullptr;
 };
 
 // Type-ahead entry kinds.
@@ -120,6 +126,7 @@ class CHostSession : public CMSslSocket {
   const CCorvinaCodePage& CodePage() const { return codePage_; }
   SessionFrame& Frame() { return env_.frame; }
   const std::string& DataFolder() const { return env_.dataFolder; }
+  printing::CPrinterThread* Printer() const { return env_.printer; }
 
   // Output, used by the Telnet layer and the engines.
   void QueueOutput(std::span<const std::uint8_t> bytes);

@@ -60,6 +60,8 @@ class TerminalEngine {
                           std::vector<std::uint8_t>* attributes, unsigned flags) = 0;  // 15
   // The running session's profile was edited (ApplyProfile).
   virtual void ProfileChanged() {}
+  // The session's one-second clock.
+  virtual void OnTick() {}                                                // 16
 
  protected:
   CHostSession* session_ = nullptr;

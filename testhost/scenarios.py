@@ -246,6 +246,17 @@ def tn5250(conn, options):
     conn.serve_until_closed()
 
 
+@scenario("printer", "a TN3270E printer LU (IBM-3287-1): an SCS job and an LU type 3 job, "
+          "each ended by PRINT-EOJ; every record asks ALWAYS-RESPONSE and its response is "
+          "checked; the host closes after the last", {
+              "jobs": "the jobs in order, comma-separated: scs, lu3 (default both)",
+              "expect": "positive (default) or negative: the responses to expect",
+          })
+def printer(conn, options):
+    from testhost import printer as host
+    host.run(conn, options)
+
+
 @scenario("demo", "the demo application: logon (user DEMO, password DEMO), a menu, a form "
           "and a function-key screen; serves until the client closes",
           {"tn3270e": "1: negotiate TN3270E (records with headers, a BIND first)"})

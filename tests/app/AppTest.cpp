@@ -27,6 +27,11 @@ std::string ProfileText(const std::string& name, int port, int hostOptions = 0, 
          "\nTerminalType=VT100,24,80,DEC-VT100\nHostOptions=" + std::to_string(hostOptions) + "\n" + more;
 }
 
+// The built-in engines less the 3270 printer.
+std::unique_ptr<TerminalEngine> WithoutPrinter(unsigned kind) {
+  return kind == kKind3270Printer ? nullptr : CreateEngine(kind);
+}
+
 class Application : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -46,7 +51,7 @@ class Application : public ::testing::Test {
 
   bool Initialise(const std::string& commandLine = "", bool headless = false, SessionOverrides overrides = {}) {
     settings_.Load();
-    app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, CreateEngine}, settings_);
+    app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, engines_}, settings_);
     app_->onQuit = [this] { ++quits_; };
     AppOptions options;
     options.dataFolder = data_;
@@ -84,6 +89,8 @@ class Application : public ::testing::Test {
   platform::FakeClock clock_;
   platform::IniFile settings_;
   std::unique_ptr<CCorvinaApp> app_;
+  // The engines the application has; a kind without one is refused.
+  EngineFactory engines_ = CreateEngine;
   int quits_ = 0;
 };
 
@@ -187,6 +194,7 @@ TEST_F(Application, RefusedCommandLinesLeaveNothingBehind) {
   EXPECT_TRUE(HasBox("The terminal 3278 has no 30x100 screen size.")) << Boxes();
   SessionOverrides kind;
   kind.terminalKind = kKind3270Printer;
+  engines_ = WithoutPrinter;
   run("127.0.0.1:23", kind);
   EXPECT_TRUE(HasBox("Can't start session 127.0.0.1:23 - 3270P terminals are not available in this version."))
       << Boxes();
@@ -205,17 +213,14 @@ TEST_F(Application, KindsStartWhenTheEngineFactoryHasAnEngine) {
   test::LoopbackServer server(loop_);
   WriteFile(data_ + "a.tsp", "[Session Profile]\nName=Printer\nHost=127.0.0.1," + std::to_string(server.Port()) +
                                  "\nTerminalType=3270P,24,80,IBM-3287-1\nHostOptions=1\n");
+  engines_ = WithoutPrinter;
   ASSERT_TRUE(Initialise());
   app_->StartUp();
   EXPECT_EQ(app_->Sessions().LiveCount(), 0);
   EXPECT_TRUE(HasBox("Can't start session Printer - 3270P terminals are not available in this version."))
       << Boxes();
   app_.reset();
-  const EngineFactory withPrinter = [](unsigned kind) -> std::unique_ptr<TerminalEngine> {
-    if (kind == kKind3270Printer) return std::make_unique<CLineModeEngine>();
-    return CreateEngine(kind);
-  };
-  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, withPrinter}, settings_);
+  app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, CreateEngine}, settings_);
   AppOptions options;
   options.dataFolder = data_;
   options.runtimeFolder = runtime_;

@@ -660,12 +660,10 @@ TEST(CliProgram, ATraceRunNeverOverwritesAnUnreadableSettingsFile) {
 TEST(CliProgram, RefusesWhatItCannotRunAndSaysWhy) {
   SilentListener host;
   Sandbox box;
-  auto vt = RunCli(box, {"-t", "3270P", "--for", "5", "127.0.0.1:" + std::to_string(host.Port())});
-  EXPECT_EQ(vt.status, 1) << vt.out;
-  EXPECT_TRUE(Contains(vt.out, "[Corvina] Can't start session 127.0.0.1:" + std::to_string(host.Port()) +
-                                   " - 3270P terminals are not available in this version. -> OK"))
-      << vt.out;
-  EXPECT_FALSE(Contains(vt.out, "Connected")) << vt.out;
+  // A 3270 printer session runs now; it waits for the host's negotiation.
+  Sandbox printerBox;
+  auto printer = RunCli(printerBox, {"-t", "3270P", "--for", "1", "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_FALSE(Contains(printer.out, "not available in this version")) << printer.out;
   auto word = RunCli(box, {"Prdo"});
   EXPECT_EQ(word.status, 1) << word.out;
   EXPECT_TRUE(Contains(word.out, "\"Prdo\" is neither a session profile in " + box.Data() + " nor a host."))
@@ -688,4 +686,46 @@ TEST(CliProgram, ALatin1ProfileIsFoundByItsUtf8NameAndTypesOneCharacter) {
   host.Wait();
   // AID, cursor, the user field and one EBCDIC e-acute.
   EXPECT_EQ(ClientRecords(host.Log()), std::vector<std::string>{"< 7D 4A D5 11 4A D4 51 FF EF"}) << host.Log();
+}
+
+// ------------------------------------------------------- 3270 printer sessions
+
+TEST(CliPrinter, ScsAndLu3JobsFromAPrinterLuReachTheFileWithTheirResponses) {
+  Sandbox box;
+  test::TestHost host("printer");
+  ASSERT_TRUE(host.Ready());
+  const std::string out = box.Data() + "../print.txt";
+  auto r = RunCli(box, {"-t", "3270P", "--print-to", "file:" + out, "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(r.status, 0) << r.out;
+  // The host checked a positive response to every record and PRINT-EOJ.
+  EXPECT_EQ(host.Wait(), 0) << host.Log();
+  EXPECT_TRUE(Contains(r.out, "Print job 1 printed")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Print job 2 printed")) << r.out;
+  EXPECT_EQ(ReadFile(out),
+            "CORVINA PRINT TEST\n" + [] {
+              std::string ruler;
+              for (int i = 0; i < 13; ++i) ruler += "1234567890";
+              return ruler + "12\n";
+            }() + "A        B         C\n"
+                  "Caf\xC3\xA9 cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e\n"
+                  "    at 5\n\n        two down\n"
+                  "\f\nPage two\n"
+                  "\f\nLU3 LINE ONE\nLU3 LINE TWO\n");
+  // The window shows the job log.
+  EXPECT_TRUE(Contains(r.out, "Printer session connected. Waiting for work")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "[1] Receiving print job")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "[2] Receive complete")) << r.out;
+}
+
+TEST(CliPrinter, AJobThatCannotBeSpooledIsAnsweredNegatively) {
+  Sandbox box;
+  test::TestHost host("printer", {"jobs=scs", "expect=negative"});
+  ASSERT_TRUE(host.Ready());
+  // The spool folder is a file: no spool file can be made.
+  ::mkdir((box.Runtime() + "/corvina").c_str(), 0700);
+  WriteFile(box.Runtime() + "/corvina/spool", "in the way");
+  auto r = RunCli(box, {"-t", "3270P", "--print-to", "file:/dev/null", "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(host.Wait(), 0) << host.Log();
+  EXPECT_TRUE(Contains(r.out, "[1] ERROR: printer file")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "[1] Job flushed")) << r.out;
 }

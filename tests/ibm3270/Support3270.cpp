@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codepage/CodePage.h"
+#include "ibm3270/Printer3270.h"
 #include "session/TextCanvas.h"
 
 namespace corvina::test {
@@ -85,11 +86,14 @@ Session3270::Session3270(SessionOptions o) {
   profile->columns = static_cast<std::uint16_t>(o.columns);
   profile->terminalOptions = o.terminalOptions;
   profile->displayOptions = o.displayOptions;
+  if (o.setup) o.setup(*profile);
   EngineFactory engines = o.engines ? o.engines : [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
     if (mode == kKind3278 || mode == kKind3279) return std::make_unique<C3270Engine>();
+    if (mode == kKind3270Printer) return std::make_unique<C3270PrinterEngine>();
     return nullptr;
   };
   SessionEnvironment env{loop_, ui_, clock_, frame_, engines};
+  env.printer = o.printer;
   session_ = std::make_unique<CHostSession>(1, profile, env);
   if (!session_->Connect() ||
       !RunUntil([&] { return session_->State() == kSocketConnected && (o.port != 0 || server_.Accepted() == 1); })) {

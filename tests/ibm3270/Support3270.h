@@ -13,6 +13,7 @@
 
 #include "../session/TestSupport.h"
 #include "ibm3270/Engine3270.h"
+#include "printing/PrinterThread.h"
 #include "session/SessionTrace.h"
 
 namespace corvina::test {
@@ -84,6 +85,9 @@ struct SessionOptions {
   std::uint32_t terminalOptions = 0;
   std::uint32_t displayOptions = 0;
   EngineFactory engines = {};  // unset: the plain 3270 engine
+  // Printer sessions: profile settings and the printer thread.
+  std::function<void(CCorvinaSessionProfile&)> setup = nullptr;
+  printing::CPrinterThread* printer = nullptr;
 };
 
 // A session negotiated into 3270 mode with a loopback host (or with a host
@@ -98,8 +102,8 @@ class Session3270 : private SessionTraceSink {
   C3270Engine& E() { return *engine_; }
   const C3270PresentationSpace& Ps() { return engine_->Screen(); }
   platform::RecordingUserInterface& Ui() { return ui_; }
-  Frame3270& Frame() { return frame_; }
   platform::FakeClock& Clock() { return clock_; }
+  Frame3270& Frame() { return frame_; }
   bool Ready() const { return engine_ != nullptr; }
 
   // Runs the event loop until done() or the time is up.
