@@ -229,6 +229,7 @@ void CHostSession::ProcessReceived(std::span<const std::uint8_t> bytes) {
   }
   bytesLeft_ = 0;
   env_.frame.ScreenChanged(*this);
+  if (screenChanged_ && engine_) env_.frame.HostDataProcessed(*this);
   FlushOutput();
 }
 
@@ -309,7 +310,7 @@ std::size_t CHostSession::SendRaw(std::span<const std::uint8_t> bytes) {
 // ------------------------------------------------------------------ keyboard
 
 bool CHostSession::KeyboardEntry() {
-  if (keyboardDisabled_) {
+  if (keyboardDisabled_ && !playingKeys_) {
     env_.ui.Beep(platform::BeepKind::Exclamation);
     return false;
   }
@@ -322,6 +323,10 @@ bool CHostSession::KeyboardEntry() {
 
 int CHostSession::OnKeyFunction(int id) {
   if (!KeyboardEntry()) return 0;
+  if (keyCapture_ && !playingKeys_) {
+    const KeyCapture c = keyCapture_(kTypeAheadKey, id);
+    if (c != KeyCapture::kPassed) return c == KeyCapture::kTaken ? 1 : 0;
+  }
   RecordKey(id, mode_);
   if (trace_) trace_->Keystroke(TraceInfo(), id, mode_);
   if (fileTransferRunning_) {
@@ -334,13 +339,19 @@ int CHostSession::OnKeyFunction(int id) {
   return 1;
 }
 
-void CHostSession::OnCharacter(int code) {
-  if (!KeyboardEntry()) return;
+bool CHostSession::OnCharacter(int code) {
+  if (!KeyboardEntry()) return false;
+  if (keyCapture_ && !playingKeys_) {
+    const KeyCapture c = keyCapture_(kTypeAheadCharacter, code);
+    if (c != KeyCapture::kPassed) return c == KeyCapture::kTaken;
+  }
   RecordKey(code, mode_);
   if (trace_) trace_->Keystroke(TraceInfo(), code, mode_);
   ClearSelection();
+  const unsigned refused = refusedKeys_;
   engine_->TypeCharacter(code);
   FlushOutput();
+  return refusedKeys_ == refused;
 }
 
 bool CHostSession::SessionLevelKey(int id) {
