@@ -573,6 +573,12 @@ void CHostSession::StopEngine() {
   env_.loop.DeleteLater(std::move(engine_));
 }
 
+void CHostSession::StartEngineFor(unsigned mode) {
+  StopEngine();
+  mode_ = mode;
+  StartEngine();
+}
+
 void CHostSession::SwitchToConfiguredKind() {
   if (mode_ == configuredKind_ || !telnet_.TerminalTypeSent() || !telnet_.RemoteBinary() ||
       !telnet_.RemoteEndOfRecord())

@@ -196,6 +196,8 @@ class CHostSession : public CMSslSocket {
   void SetConfiguredKind(unsigned kind) { configuredKind_ = kind; }
   void SetMode(unsigned mode) { mode_ = mode; }
   void SwitchToConfiguredKind();
+  // Runs the engine of a mode without a connection (fuzz targets, benchmarks).
+  void StartEngineFor(unsigned mode);
   void ResetToNvt();
   bool EngineRunning() const { return engine_ != nullptr; }
   TerminalEngine* Engine() { return engine_.get(); }
