@@ -208,6 +208,16 @@ class LogonFlow(Emulators):
         self.assertEqual(t.call(1, b"A")[0], 1)
 
 
+    def test_the_example_logs_on(self):
+        self.emulator("A", "demo")
+        self.served("A")
+        self.tallis.call(21)
+        example = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "hllapi", "logon_example.py")
+        run = subprocess.run([sys.executable, example, LIB], capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn("Main Menu", run.stdout)
+
+
 class Robustness(Emulators):
     def holder(self):
         """A process that holds the area's lock until it is killed."""
