@@ -9,6 +9,8 @@ inline constexpr char kCaption[] = "Corvina";
 inline constexpr char kAllSessionsInUse[] = "Can't start session %s - all sessions in use.";
 inline constexpr char kSessionInUse[] = "Can't start session %s - session %d in use.";
 inline constexpr char kTallisInUse[] = "WinHLLAPI session %c in use elsewhere";
+// The letter, the cause: the session runs without HLLAPI access.
+inline constexpr char kTallisNotServed[] = "WinHLLAPI session %c is not served: %s";
 inline constexpr char kBadSessionNumber[] = "Please enter a session number between 1 and %d.";
 // Profile name, terminal short name: no engine emulates that kind yet.
 inline constexpr char kNoEngine[] = "Can't start session %s - %s terminals are not available in this version.";
@@ -41,6 +43,7 @@ inline constexpr char kDataFolderUnusable[] = "The data folder %s cannot be used
 
 // The DDE server could not start (the cause); the program runs on.
 inline constexpr char kDdeFailed[] = "DDE initialization failed (%s)";
+inline constexpr char kHllapiFailed[] = "WinHLLAPI initialization failed (%s)";
 
 // The network utilities library could not be loaded (the cause).
 inline constexpr char kNetUtilitiesMissing[] =

@@ -66,6 +66,7 @@ CCorvinaApp::~CCorvinaApp() {
   *alive_ = false;
   if (clock_ != 0) env_.loop.CancelTimer(clock_);
   dde_.reset();
+  hllapi_.reset();
   table_.reset();
 }
 
@@ -132,6 +133,17 @@ void CCorvinaApp::StartUp() {
       dde_.reset();
       env_.ui.MessageBox(Format(texts::kDdeFailed, cause.c_str()), texts::kCaption, platform::Buttons::Ok,
                          platform::Answer::Ok, platform::Icon::Warning);
+    }
+  }
+  if (!runtimeFolder_.empty()) {
+    hllapi_ = std::make_unique<automation::CHllapiServer>(env_.loop, runtimeFolder_);
+    if (std::string cause; !hllapi_->Start(&cause)) {
+      hllapi_.reset();
+      env_.ui.MessageBox(Format(texts::kHllapiFailed, cause.c_str()), texts::kCaption, platform::Buttons::Ok,
+                         platform::Answer::Ok, platform::Icon::Warning);
+    } else {
+      hllapi_->showSession = [this](CHostSession& s) { table_->Activate(s); };
+      table_->tallisLetterTaken = [this](char letter) { return !ClaimTallisLetter(letter); };
     }
   }
   for (const auto& profile : store_->Profiles()) {
@@ -228,6 +240,7 @@ bool CCorvinaApp::CloseProgram(bool ask) {
   if (table_) table_->CloseAll();
   if (store_ && (sessionsStarted_ > 0 || !options_.headless)) store_->SaveAll();
   dde_.reset();
+  hllapi_.reset();
   if (onQuit) onQuit();
   return true;
 }
@@ -239,13 +252,31 @@ void CCorvinaApp::CloseLater() {
   });
 }
 
+bool CCorvinaApp::ClaimTallisLetter(char letter) {
+  std::string cause;
+  switch (hllapi_->ClaimLetter(letter, &cause)) {
+    case automation::CHllapiServer::Claim::kClaimed:
+      return true;
+    case automation::CHllapiServer::Claim::kInUse:
+      return false;
+    case automation::CHllapiServer::Claim::kUnavailable:
+      break;
+  }
+  // The session runs, without HLLAPI access.
+  env_.ui.MessageBox(Format(texts::kTallisNotServed, letter, cause.c_str()), texts::kCaption, platform::Buttons::Ok,
+                     platform::Answer::Ok, platform::Icon::Warning);
+  return true;
+}
+
 void CCorvinaApp::SessionStarted(CHostSession& s) {
   ++sessionsStarted_;
+  if (hllapi_) hllapi_->RegisterSession(s);
   if (client_) client_->SessionStarted(s);
 }
 
 void CCorvinaApp::SessionClosing(CHostSession& s) {
   if (dde_) dde_->SessionClosing(s);
+  if (hllapi_) hllapi_->UnregisterSession(s);
   if (client_) client_->SessionClosing(s);
 }
 
@@ -256,6 +287,11 @@ void CCorvinaApp::ActiveSessionChanged(CHostSession* s) {
 void CCorvinaApp::ScreenChanged(CHostSession& s) {
   if (dde_) dde_->SessionChanged(s);
   if (client_) client_->ScreenChanged(s);
+}
+
+void CCorvinaApp::HostDataProcessed(CHostSession& s) {
+  if (hllapi_) hllapi_->HostUpdate(s);
+  if (client_) client_->HostDataProcessed(s);
 }
 
 void CCorvinaApp::LastSessionClosed() {

@@ -10,6 +10,7 @@
 
 #include "app/CommandLine.h"
 #include "automation/DdeServer.h"
+#include "automation/HllapiServer.h"
 #include "app/Instances.h"
 #include "app/NetUtilities.h"
 #include "app/Preferences.h"
@@ -82,6 +83,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   CNetUtilities& NetUtilities() { return netUtilities_; }
   // The DDE server; null when it could not start.
   automation::CDdeServer* DdeServer() { return dde_.get(); }
+  // The HLLAPI server; null when it could not start.
+  automation::CHllapiServer* HllapiServer() { return hllapi_.get(); }
 
  private:
   // The profile a command-line start runs: the stored one, or with the run's
@@ -99,7 +102,9 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   void SessionClosing(CHostSession& s) override;
   void ActiveSessionChanged(CHostSession* s) override;
   void ScreenChanged(CHostSession& s) override;
+  void HostDataProcessed(CHostSession& s) override;
   void LastSessionClosed() override;
+  bool ClaimTallisLetter(char letter);
 
   // DdeFrame.
   CHostSession* SessionByTopic(std::string_view topic) override;
@@ -121,6 +126,7 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   SessionTableObserver* client_ = nullptr;
   platform::TimerId clock_ = 0;
   std::unique_ptr<automation::CDdeServer> dde_;
+  std::unique_ptr<automation::CHllapiServer> hllapi_;
   CNetUtilities netUtilities_;
   bool closed_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -39,6 +39,8 @@ class SessionTableObserver {
   virtual void SessionClosing(CHostSession&) {}
   virtual void ActiveSessionChanged(CHostSession*) {}
   virtual void ScreenChanged(CHostSession&) {}
+  // The host wrote to the session's screen.
+  virtual void HostDataProcessed(CHostSession&) {}
   virtual void LastSessionClosed() {}
 };
 
@@ -55,8 +57,9 @@ class CSessionTable final : public SessionFrame {
   void SetObserver(SessionTableObserver* observer) { observer_ = observer; }
   // Headless: every session's status is shown, not only the active one's.
   void SetAllSessionsVisible(bool on) { allVisible_ = on; }
-  // Whether another instance uses an HLLAPI short name letter. Unset: only
-  // this instance's sessions are checked.
+  // Whether another instance uses an HLLAPI short name letter; asked just
+  // before a session of that letter starts, so an answer of false may claim
+  // the letter for it. Unset: only this instance's sessions are checked.
   std::function<bool(char letter)> tallisLetterTaken;
   // Runs a script file, bound to a session or (null) to none. Unset:
   // scripts are not available and the user is told.
@@ -100,6 +103,7 @@ class CSessionTable final : public SessionFrame {
   bool WarnWhenHostCloses() const override;
   void SaveProfile(CHostSession& session) override;
   void ScreenChanged(CHostSession& session) override;
+  void HostDataProcessed(CHostSession& session) override;
   bool SystemCommand(CHostSession& session, int id, int argument) override;
 
  private:

@@ -10,15 +10,15 @@ namespace corvina::automation {
 bool PlayKeyString(CHostSession& session, char escape, std::string_view keys) {
   if (!session.EngineRunning()) return false;
   const unsigned kind = session.ConfiguredKind();
-  auto type = [&](char c) { session.OnCharacter(static_cast<unsigned char>(c)); };
+  auto type = [&](char c) { return session.OnCharacter(static_cast<unsigned char>(c)); };
   std::size_t i = 0;
   while (i < keys.size()) {
     if (keys[i] != escape || i + 1 >= keys.size()) {
-      type(keys[i++]);
+      if (!type(keys[i++])) return false;
       continue;
     }
     if (keys[i + 1] == escape) {
-      type(escape);
+      if (!type(escape)) return false;
       i += 2;
       continue;
     }
@@ -34,11 +34,12 @@ bool PlayKeyString(CHostSession& session, char escape, std::string_view keys) {
     }
     mnemonic.push_back(keys[at]);
     if (int id = KeyFunctionIdByMnemonic(kind, mnemonic); id >= 0) {
-      session.OnKeyFunction(id);
+      session.OnKeyFunction(id);  // its outcome does not end the string
+      if (!session.EngineRunning()) return true;
       i = at + 1;
     } else {
       // The escape before the last mnemonic byte is typed; that byte is next.
-      type(escape);
+      if (!type(escape)) return false;
       i = at;
     }
   }

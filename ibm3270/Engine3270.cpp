@@ -416,6 +416,7 @@ void C3270Engine::KeyboardRestore() {
 }
 
 void C3270Engine::LockKeyboard(int reason, bool forced) {
+  if (reason != kLockProgramCheckReason) session_->KeyRefused();
   const std::uint32_t options = session_->Profile().keyboardOptions;
   if (forced || (options & kKeyboardLockOnError)) {
     session_->SetLockReason(reason);

@@ -39,6 +39,9 @@ class C3270Engine : public TerminalEngine {
   void EraseSelection() override;
   void PasteText(std::string_view text) override;
   std::string CopyRectangle(const CellRect& rect) override;
+  // Query Field Attribute, Copy String to Presentation Space, Find Field
+  // Position and Length, Copy String to Field (Hllapi3270.cpp).
+  int HllapiFunction(int number, HllapiRequest& request) override;
 
   // The presentation space while the engine runs.
   const C3270PresentationSpace& Screen() const { return *ps_; }
@@ -161,6 +164,9 @@ class C3270Engine : public TerminalEngine {
   void Hotspot(int position);
   bool Blank(int position) const;
   int NullUnprotectedFields();
+  // The attribute position a field search code finds from the position:
+  // -1 for none, -2 for an unknown direction (Hllapi3270.cpp).
+  int FindField(int position, std::uint8_t direction, std::uint8_t kind) const;
   // Reads (Inbound3270.cpp).
   void AppendCharacter(std::vector<std::uint8_t>& data, int position, std::uint32_t& lastExtended) const;
   void AppendFieldAttribute(std::vector<std::uint8_t>& data, int position) const;

@@ -273,6 +273,7 @@ void C5250Engine::HostAlarm() {
 }
 
 void C5250Engine::OperatorAlarm() {
+  session_->KeyRefused();
   if (session_->Profile().keyboardOptions & kKeyboardSuppressErrorAlarm) return;
   session_->Ui().Beep(platform::BeepKind::Exclamation);
 }

@@ -47,6 +47,9 @@ class C5250Engine : public TerminalEngine {
   void SetCursor(int position, bool show) override;
   int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
                   unsigned flags) override;
+  // Query Field Attribute, Copy String to Presentation Space, Find Field
+  // Position and Length, Copy String to Field (Hllapi5250.cpp).
+  int HllapiFunction(int number, HllapiRequest& request) override;
 
   // State while the engine runs.
   const C5250PresentationSpace& Screen() const { return *ps_; }
@@ -175,6 +178,13 @@ class C5250Engine : public TerminalEngine {
   // Drawing (Render5250.cpp).
   void UpdateModel();
   std::uint8_t QueryAttributeByte(int attributePosition) const;
+  // The 3270-style attribute byte HLLAPI gives for a field (null: no input field).
+  static std::uint8_t AttributeByte(const C5250Field* field);
+  // HLLAPI's field searches (Hllapi5250.cpp): the nearest attribute cell at
+  // or before the position; the attribute a search code finds, -1 for none,
+  // -2 for an unknown direction.
+  int AttributeAtOrBefore(int position) const;
+  int FindField(int position, std::uint8_t direction, std::uint8_t kind) const;
   bool Monochrome() const;
 
   std::optional<C5250PresentationSpace> ps_;  // while running

@@ -112,11 +112,14 @@ std::string C5250Engine::OiaLine() const {
 
 // ------------------------------------------------------------ text of cells
 
-std::uint8_t C5250Engine::QueryAttributeByte(int attributePosition) const {
-  const int index = table_.FieldAt(attributePosition + 1);
-  const C5250Field* f = index >= 0 ? &table_.fields[static_cast<std::size_t>(index)] : nullptr;
+std::uint8_t C5250Engine::AttributeByte(const C5250Field* f) {
   if (!f || !f->HasFfw()) return 0xE0;
   return static_cast<std::uint8_t>(0xC0 | (f->Shift() << 1) | (f->Bypass() ? 0x20 : 0) | (f->Mdt() ? 0x01 : 0));
+}
+
+std::uint8_t C5250Engine::QueryAttributeByte(int attributePosition) const {
+  const int index = table_.FieldAt(attributePosition + 1);
+  return AttributeByte(index >= 0 ? &table_.fields[static_cast<std::size_t>(index)] : nullptr);
 }
 
 int C5250Engine::ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,

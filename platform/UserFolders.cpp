@@ -25,6 +25,11 @@ unsigned Permissions(const struct stat& st) { return static_cast<unsigned>(st.st
 }  // namespace
 
 std::string RuntimeFolderPath() {
+  if (const char* own = std::getenv("CORVINA_RUNTIME_DIR"); own != nullptr && own[0] == '/') {
+    std::string folder = own;
+    if (folder.back() != '/') folder += '/';
+    return folder;
+  }
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') {
     std::string folder = runtime;

@@ -6,6 +6,7 @@
 
 namespace corvina::platform {
 
+// $CORVINA_RUNTIME_DIR when it is absolute (tests), else
 // $XDG_RUNTIME_DIR/corvina/ (an absolute XDG_RUNTIME_DIR only), otherwise
 // /tmp/corvina-<uid>/.
 std::string RuntimeFolderPath();

@@ -234,6 +234,7 @@ void CHostSession::ProcessReceived(std::span<const std::uint8_t> bytes) {
   }
   bytesLeft_ = 0;
   env_.frame.ScreenChanged(*this);
+  if (screenChanged_ && engine_) env_.frame.HostDataProcessed(*this);
   FlushOutput();
 }
 
@@ -326,7 +327,7 @@ void CHostSession::CheckOutputBacklog() {
 // ------------------------------------------------------------------ keyboard
 
 bool CHostSession::KeyboardEntry() {
-  if (keyboardDisabled_) {
+  if (keyboardDisabled_ && !playingKeys_) {
     env_.ui.Beep(platform::BeepKind::Exclamation);
     return false;
   }
@@ -339,6 +340,10 @@ bool CHostSession::KeyboardEntry() {
 
 int CHostSession::OnKeyFunction(int id) {
   if (!KeyboardEntry()) return 0;
+  if (keyCapture_ && !playingKeys_) {
+    const KeyCapture c = keyCapture_(kTypeAheadKey, id);
+    if (c != KeyCapture::kPassed) return c == KeyCapture::kTaken ? 1 : 0;
+  }
   RecordKey(id, mode_);
   if (trace_) trace_->Keystroke(TraceInfo(), id, mode_);
   if (fileTransferRunning_) {
@@ -351,13 +356,19 @@ int CHostSession::OnKeyFunction(int id) {
   return 1;
 }
 
-void CHostSession::OnCharacter(int code) {
-  if (!KeyboardEntry()) return;
+bool CHostSession::OnCharacter(int code) {
+  if (!KeyboardEntry()) return false;
+  if (keyCapture_ && !playingKeys_) {
+    const KeyCapture c = keyCapture_(kTypeAheadCharacter, code);
+    if (c != KeyCapture::kPassed) return c == KeyCapture::kTaken;
+  }
   RecordKey(code, mode_);
   if (trace_) trace_->Keystroke(TraceInfo(), code, mode_);
   ClearSelection();
+  const unsigned refused = refusedKeys_;
   engine_->TypeCharacter(code);
   FlushOutput();
+  return refusedKeys_ == refused;
 }
 
 bool CHostSession::SessionLevelKey(int id) {
@@ -607,6 +618,12 @@ void CHostSession::DiscardSessionState() {
   recordOverflow_ = false;
   screenBlinks_ = false;
   blinkPhase_ = true;
+}
+
+void CHostSession::StartEngineFor(unsigned mode) {
+  StopEngine();
+  mode_ = mode;
+  StartEngine();
 }
 
 void CHostSession::SwitchToConfiguredKind() {

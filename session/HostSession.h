@@ -59,6 +59,9 @@ class SessionFrame {
   virtual void SaveProfile(CHostSession&) {}
   // Cells, cursor or status changed; repaint when visible.
   virtual void ScreenChanged(CHostSession&) {}
+  // A block of host data was processed and the host has written to the
+  // screen since the engine started.
+  virtual void HostDataProcessed(CHostSession&) {}
   // A system command from a key binding or a macro, performed as the menu
   // command of that identifier with `argument`. False when nothing did it.
   virtual bool SystemCommand(CHostSession&, int /*id*/, int /*argument*/) { return false; }
@@ -94,6 +97,9 @@ struct SessionEnvironment {
 
 // Type-ahead entry kinds.
 enum : int { kTypeAheadCharacter = 1, kTypeAheadKey = 2 };
+
+// What a key capture (HLLAPI's keystroke interception) did with a key.
+enum class KeyCapture { kPassed, kTaken, kDropped };
 
 class CHostSession : public CMSslSocket {
  public:
@@ -137,9 +143,19 @@ class CHostSession : public CMSslSocket {
   // Largest piece sent at once; 0 sends the whole buffer in one piece.
   void SetMaxChunk(std::size_t n) { maxChunk_ = n; }
 
-  // Keyboard entry points. OnKeyFunction returns 0 when nothing ran.
+  // Keyboard entry points. OnKeyFunction returns 0 when nothing ran;
+  // OnCharacter false when the character was refused.
   int OnKeyFunction(int id);
-  void OnCharacter(int code);
+  bool OnCharacter(int code);
+  // HLLAPI's hold on the entries above. A key capture sees every key first
+  // (kind kTypeAheadCharacter or kTypeAheadKey); a taken key is not run, a
+  // dropped one fails. Keys that Send Key plays pass the reservation
+  // (SetKeyboardDisabled) and the capture.
+  void SetKeyCapture(std::function<KeyCapture(int kind, int value)> capture) { keyCapture_ = std::move(capture); }
+  void SetPlayingKeys(bool on) { playingKeys_ = on; }
+  bool PlayingKeys() const { return playingKeys_; }
+  // Engines count the keys they refuse (operator errors, a full type-ahead).
+  void KeyRefused() { ++refusedKeys_; }
 
   // Key events of the front ends (desktop, text terminal, HLLAPI): a
   // virtual-key code and modifier byte go through the session's keyboard
@@ -196,6 +212,8 @@ class CHostSession : public CMSslSocket {
   void SetConfiguredKind(unsigned kind) { configuredKind_ = kind; }
   void SetMode(unsigned mode) { mode_ = mode; }
   void SwitchToConfiguredKind();
+  // Runs the engine of a mode without a connection (fuzz targets, benchmarks).
+  void StartEngineFor(unsigned mode);
   void ResetToNvt();
   bool EngineRunning() const { return engine_ != nullptr; }
   TerminalEngine* Engine() { return engine_.get(); }
@@ -353,6 +371,9 @@ class CHostSession : public CMSslSocket {
   bool pasting_ = false;
   std::size_t pasteOffset_ = 0;
   bool keyboardDisabled_ = false;
+  bool playingKeys_ = false;
+  unsigned refusedKeys_ = 0;
+  std::function<KeyCapture(int kind, int value)> keyCapture_;
   bool fileTransferRunning_ = false;
   bool screenChanged_ = false;
 
