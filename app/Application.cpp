@@ -66,6 +66,7 @@ CCorvinaApp::~CCorvinaApp() {
   *alive_ = false;
   if (clock_ != 0) env_.loop.CancelTimer(clock_);
   dde_.reset();
+  scripts_.reset();
   table_.reset();
 }
 
@@ -117,6 +118,9 @@ bool CCorvinaApp::Initialise(AppOptions options) {
   table_ = std::make_unique<CSessionTable>(env_, *store_);
   table_->SetObserver(this);
   table_->SetAllSessionsVisible(options_.headless);
+  scripts_ = std::make_unique<script::CScriptManager>(static_cast<script::ScriptHost&>(*this));
+  scripts_->scriptEnded = [this](const std::string& file, int result) { ScriptEnded(file, result); };
+  table_->runScript = [this](CHostSession* session, const std::string& file) { return RunScript(session, file); };
   commandLine_ = StripEnclosingQuotes(options_.commandLine);
   return true;
 }
@@ -142,7 +146,7 @@ void CCorvinaApp::StartUp() {
   } else if ((store_->preferences & kPrefConnectDialogAtStartup) && openConnectDialog) {
     openConnectDialog();
   }
-  if (options_.headless && table_->LiveCount() == 0) CloseLater();
+  if (options_.headless && table_->LiveCount() == 0 && !ScriptsRunning()) CloseLater();
 }
 
 std::shared_ptr<CCorvinaSessionProfile> CCorvinaApp::RunProfile(
@@ -246,6 +250,7 @@ void CCorvinaApp::SessionStarted(CHostSession& s) {
 
 void CCorvinaApp::SessionClosing(CHostSession& s) {
   if (dde_) dde_->SessionClosing(s);
+  if (scripts_) scripts_->SessionClosing(s);
   if (client_) client_->SessionClosing(s);
 }
 
@@ -261,7 +266,12 @@ void CCorvinaApp::ScreenChanged(CHostSession& s) {
 void CCorvinaApp::LastSessionClosed() {
   if (client_) client_->LastSessionClosed();
   if (closed_) return;
-  if (options_.headless || (store_->preferences & kPrefExitWithLastSession)) CloseLater();
+  // A headless run ends with its last session unless a script runs on.
+  if ((options_.headless && !ScriptsRunning()) || (store_->preferences & kPrefExitWithLastSession)) CloseLater();
+}
+
+void CCorvinaApp::HostDataProcessed(CHostSession& s) {
+  if (scripts_) scripts_->HostDataReceived(s);
 }
 
 }  // namespace corvina::app

@@ -183,4 +183,8 @@ void CSessionTable::ScreenChanged(CHostSession& session) {
   if (observer_) observer_->ScreenChanged(session);
 }
 
+void CSessionTable::HostDataProcessed(CHostSession& session) {
+  if (observer_) observer_->HostDataProcessed(session);
+}
+
 }  // namespace corvina::app

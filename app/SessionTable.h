@@ -39,6 +39,7 @@ class SessionTableObserver {
   virtual void ActiveSessionChanged(CHostSession*) {}
   virtual void ScreenChanged(CHostSession&) {}
   virtual void LastSessionClosed() {}
+  virtual void HostDataProcessed(CHostSession&) {}
 };
 
 class CSessionTable final : public SessionFrame {
@@ -99,6 +100,7 @@ class CSessionTable final : public SessionFrame {
   bool WarnWhenHostCloses() const override;
   void SaveProfile(CHostSession& session) override;
   void ScreenChanged(CHostSession& session) override;
+  void HostDataProcessed(CHostSession& session) override;
   bool SystemCommand(CHostSession& session, int id, int argument) override;
 
  private:

@@ -55,6 +55,9 @@ class SessionFrame {
   virtual void SaveProfile(CHostSession&) {}
   // Cells, cursor or status changed; repaint when visible.
   virtual void ScreenChanged(CHostSession&) {}
+  // A whole block of host data has been processed (a waiting script looks
+  // at the screen now).
+  virtual void HostDataProcessed(CHostSession&) {}
   // A system command from a key binding or a macro, performed as the menu
   // command of that identifier with `argument`. False when nothing did it.
   virtual bool SystemCommand(CHostSession&, int /*id*/, int /*argument*/) { return false; }
@@ -100,6 +103,10 @@ class CHostSession : public CMSslSocket {
   // Starts the engine of the current mode and opens the connection. False
   // when no attempt could be started; the frame then destroys the session.
   bool Connect();
+  // Starts TLS on the open connection with the client choice 0x100, 0x200
+  // or 0x300 of a script's sslconnect. False (the user is told) when no
+  // context can be made.
+  bool StartSslOnConnection(unsigned choice);
   // Takes over what the profile says (at connect and after every edit).
   void ApplyProfile();
 
