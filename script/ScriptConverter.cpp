@@ -196,23 +196,63 @@ CCorvinaScriptConverter::Outcome CCorvinaScriptConverter::Convert(const std::str
                      platform::Buttons::YesNo, platform::Answer::Yes, platform::Icon::Question) != platform::Answer::Yes)
     return Outcome::kFailed;
 
-  Collected c;
   std::vector<std::string> out;
   std::vector<std::shared_ptr<CCorvinaSessionProfile>> profiles;
+  if (!Translate(file, *lines, &out, &profiles)) return Outcome::kFailed;
+
+  // The old file becomes the backup only once the new text is safely on
+  // disk; the new file then takes its place.
+  struct stat st {};
+  if (::stat(backup.c_str(), &st) == 0 &&
+      ui_.MessageBox(Format(texts::kBackupExists, backup.c_str()), texts::kCaption, platform::Buttons::YesNo,
+                     platform::Answer::No, platform::Icon::Question) != platform::Answer::Yes)
+    return Outcome::kFailed;
+  int err = 0;
+  const std::string temp = WriteTemporary(file, out, &err);
+  auto storeFailed = [&](int e) {
+    ui_.MessageBox(Format(texts::kStoreFailed, static_cast<int>(platform::FileErrorCauseFromErrno(e))),
+                   texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
+    return Outcome::kFailed;
+  };
+  if (temp.empty()) return storeFailed(err);
+  if (::rename(file.c_str(), backup.c_str()) != 0) {
+    const int e = errno;
+    ::unlink(temp.c_str());
+    ui_.MessageBox(Format(texts::kRenameFailed, file.c_str(), static_cast<int>(platform::FileErrorCauseFromErrno(e))),
+                   texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
+    return Outcome::kFailed;
+  }
+  if (::rename(temp.c_str(), file.c_str()) != 0) {
+    const int e = errno;
+    ::unlink(temp.c_str());
+    ::rename(backup.c_str(), file.c_str());
+    return storeFailed(e);
+  }
+  for (auto& profile : profiles) store_.Add(profile, true);
+  *lines = std::move(out);
+  return Outcome::kConverted;
+}
+
+bool CCorvinaScriptConverter::Translate(const std::string& file, const std::vector<std::string>& lines,
+                                        std::vector<std::string>* output,
+                                        std::vector<std::shared_ptr<CCorvinaSessionProfile>>* made) {
+  Collected c;
+  std::vector<std::string>& out = *output;
+  std::vector<std::shared_ptr<CCorvinaSessionProfile>>& profiles = *made;
   CCorvinaTerminalTypes builtIn;
   auto nameTaken = [&](const std::string& name) {
     if (store_.FindProfile(name)) return true;
     return std::any_of(profiles.begin(), profiles.end(), [&](const auto& p) { return SameNoCase(p->name, name); });
   };
-  for (std::size_t n = 0; n < lines->size(); ++n) {
-    const std::string& line = (*lines)[n];
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    const std::string& line = lines[n];
     const OldLine o = SplitOldLine(line);
     const std::string k = Lower(o.keyword);
     auto error = [&](const std::string& text) {
       ui_.MessageBox(Format(texts::kConversionError, file.c_str(), static_cast<int>(n + 1), o.keyword.c_str(),
                             text.c_str()),
                      texts::kCaption, platform::Buttons::OkCancel, platform::Answer::Ok, platform::Icon::Error);
-      return Outcome::kFailed;
+      return false;
     };
     const std::string& sep = o.separator;
     if (k == "connect") {
@@ -251,11 +291,16 @@ CCorvinaScriptConverter::Outcome CCorvinaScriptConverter::Convert(const std::str
     } else if (k == "lookfor") {
       out.push_back("Waitfor" + sep + o.parameter + o.rest);
     } else if (k == "looklist") {
-      // The list runs to its last label, quoted whole or text by text.
-      const std::size_t close = o.afterSeparator.rfind(']');
-      const std::size_t end = close == std::string::npos ? o.afterSeparator.size() : close + 1;
-      out.push_back("Waitfor" + sep + ConvertLooklist(std::string_view(o.afterSeparator).substr(0, end)) +
-                    o.afterSeparator.substr(end));
+      // The list is quoted whole (its quotes doubled) or text by text up to
+      // its last label.
+      if (o.value.find('[') != std::string::npos) {
+        out.push_back("Waitfor" + sep + ConvertLooklist(o.value) + o.rest);
+      } else {
+        const std::size_t close = o.afterSeparator.rfind(']');
+        const std::size_t end = close == std::string::npos ? o.afterSeparator.size() : close + 1;
+        out.push_back("Waitfor" + sep + ConvertLooklist(std::string_view(o.afterSeparator).substr(0, end)) +
+                      o.afterSeparator.substr(end));
+      }
     } else if (k == "password") {
       out.push_back("AskFor" + sep + o.parameter + ",password" + o.rest);
     } else if (k == "port") {
@@ -310,38 +355,7 @@ CCorvinaScriptConverter::Outcome CCorvinaScriptConverter::Convert(const std::str
       out.push_back(line);
     }
   }
-
-  // The old file becomes the backup only once the new text is safely on
-  // disk; the new file then takes its place.
-  struct stat st {};
-  if (::stat(backup.c_str(), &st) == 0 &&
-      ui_.MessageBox(Format(texts::kBackupExists, backup.c_str()), texts::kCaption, platform::Buttons::YesNo,
-                     platform::Answer::No, platform::Icon::Question) != platform::Answer::Yes)
-    return Outcome::kFailed;
-  int err = 0;
-  const std::string temp = WriteTemporary(file, out, &err);
-  auto storeFailed = [&](int e) {
-    ui_.MessageBox(Format(texts::kStoreFailed, static_cast<int>(platform::FileErrorCauseFromErrno(e))),
-                   texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
-    return Outcome::kFailed;
-  };
-  if (temp.empty()) return storeFailed(err);
-  if (::rename(file.c_str(), backup.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
-    ui_.MessageBox(Format(texts::kRenameFailed, file.c_str(), static_cast<int>(platform::FileErrorCauseFromErrno(e))),
-                   texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
-    return Outcome::kFailed;
-  }
-  if (::rename(temp.c_str(), file.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
-    ::rename(backup.c_str(), file.c_str());
-    return storeFailed(e);
-  }
-  for (auto& profile : profiles) store_.Add(profile, true);
-  *lines = std::move(out);
-  return Outcome::kConverted;
+  return true;
 }
 
 }  // namespace corvina::script

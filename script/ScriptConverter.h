@@ -3,11 +3,13 @@
 // under the ".203" name, and makes session profiles of its Connect lines.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace corvina {
 class CCorvinaPersistentData;
+class CCorvinaSessionProfile;
 namespace platform {
 class UserInterface;
 }
@@ -31,6 +33,10 @@ class CCorvinaScriptConverter {
   // lines; on kCurrent nothing changed; on kFailed the user was told and no
   // file or profile changed.
   Outcome Convert(const std::string& file, std::vector<std::string>* lines);
+  // The conversion alone: the new lines and the profiles of its Connect
+  // lines, nothing written or added. False after a conversion error (shown).
+  bool Translate(const std::string& file, const std::vector<std::string>& lines, std::vector<std::string>* out,
+                 std::vector<std::shared_ptr<CCorvinaSessionProfile>>* profiles);
 
  private:
   CCorvinaPersistentData& store_;
