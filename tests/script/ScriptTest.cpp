@@ -142,6 +142,7 @@ class Scripts : public ::testing::Test {
     profile->host = "127.0.0.1";
     profile->port = port;
     profile->SetTerminalType(app_->Store().TerminalTypes(), kKind3279, 24, 80);
+    profile->keyboardOptions |= kKeyboardLockOnError;
     ASSERT_TRUE(app_->Store().Add(profile, false));
   }
 
@@ -260,6 +261,11 @@ TEST_F(Scripts, WaitforLabelsCursorToAndTransfersOnTheDemoHost) {
       "  ok:\n"
       "type skipped\n"
       "ok: waitfor \"Userid\",ok\n"
+      // An operator error locks the keyboard: keys do not wait for it.
+      "cursorto 1,1\n"
+      "type x\n"
+      "key Tab\n"
+      "key Reset\n"
       "cursorto 24,80\n"
       "cursorto 25,1\n"
       "filetransfer Operation=get,HostFile=a,PCFile=b,Opsys=vm/cms\n"
@@ -280,6 +286,7 @@ TEST_F(Scripts, WaitforLabelsCursorToAndTransfersOnTheDemoHost) {
   CHostSession* s = app_->Sessions().Session(1);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->Cursor(), 1919);  // key function 51919
+  EXPECT_FALSE(ui_.beeps.empty());  // typing into the protected field was an operator error
   const auto rows = s->ScreenRows();
   EXPECT_EQ(rows[8].find("skipped"), std::string::npos);
 
