@@ -255,6 +255,7 @@ void CCorvinaApp::SessionClosing(CHostSession& s) {
 }
 
 void CCorvinaApp::ActiveSessionChanged(CHostSession* s) {
+  if (s && scripts_) scripts_->SessionActivated(*s);
   if (client_) client_->ActiveSessionChanged(s);
 }
 

@@ -451,6 +451,13 @@ CCorvinaScript* CScriptManager::ScriptOf(const CHostSession& session) const {
   return nullptr;
 }
 
+void CScriptManager::SessionActivated(CHostSession& session) {
+  CCorvinaScript* script = ScriptOf(session);
+  if (!script) return;
+  for (auto* dialog : {script->askDialog_.get(), script->scanDialog_.get()})
+    if (dialog) dialog->BringToFront();
+}
+
 bool CScriptManager::CancelScript(CHostSession& session) {
   CCorvinaScript* script = ScriptOf(session);
   if (!script) return false;

@@ -184,6 +184,8 @@ class CScriptManager {
   void HostDataReceived(CHostSession& session);
   // Before the session goes: its script ends, nobody keeps a pointer to it.
   void SessionClosing(CHostSession& session);
+  // The session's window is shown: its script's dialogs come to the front.
+  void SessionActivated(CHostSession& session);
   // The session's running script, or null.
   CCorvinaScript* ScriptOf(const CHostSession& session) const;
   bool Empty() const { return scripts_.empty(); }

@@ -241,6 +241,12 @@ TEST_F(Scripts, CommandKeepsTheLoopTurning) {
   loop_.inner.CancelTimer(clock);
   EXPECT_GE(took, std::chrono::seconds(2));
   EXPECT_GE(ticks, 15);  // the clock ran on while the child slept
+
+  // The child has stdin, stdout, stderr and nothing else of the emulator's
+  // (ls itself opens the folder it lists).
+  const std::string out = root_ + "/fds.txt";
+  EXPECT_EQ(Run("command \"ls /proc/self/fd > " + out + "\"\n"), kEndComplete);
+  EXPECT_EQ(ReadFile(out), "0\n1\n2\n3\n");
 }
 
 TEST_F(Scripts, HostExitClosesTheProgramLater) {
