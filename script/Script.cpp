@@ -149,10 +149,20 @@ void CCorvinaScript::Control(int value) {
 
 void CCorvinaScript::TimerFired() {
   timer_ = 0;
-  if (!ended_) RunNext();
+  if (ended_) return;
+  NoteHostBlocks();
+  RunNext();
 }
 
-void CCorvinaScript::Resume() { manager_.PostControl(*this, 0); }
+// Host data from here on comes after the command that just finished.
+void CCorvinaScript::NoteHostBlocks() {
+  if (session_) blocksSeen_ = manager_.HostBlocks(*session_);
+}
+
+void CCorvinaScript::Resume() {
+  NoteHostBlocks();
+  manager_.PostControl(*this, 0);
+}
 
 void CCorvinaScript::ShowStatus(const std::string& text) {
   status_ = text;
@@ -435,11 +445,18 @@ platform::TimerId CScriptManager::AddTimer(CCorvinaScript& script, std::chrono::
 }
 
 void CScriptManager::HostDataReceived(CHostSession& session) {
+  ++blocks_[&session];
   for (CCorvinaScript* s : Scripts())
     if (s->Session() == &session && s->Scanning()) s->HostData();
 }
 
+std::uint64_t CScriptManager::HostBlocks(const CHostSession& session) const {
+  auto it = blocks_.find(&session);
+  return it == blocks_.end() ? 0 : it->second;
+}
+
 void CScriptManager::SessionClosing(CHostSession& session) {
+  blocks_.erase(&session);
   for (CCorvinaScript* s : Scripts()) {
     if (Find(SerialOf(s)) == s) s->SessionClosing(session);
   }

@@ -80,6 +80,7 @@ class CCorvinaScript {
 
   void RunNext();
   void Resume();  // posts the control message that runs the next command
+  void NoteHostBlocks();
   void ShowStatus(const std::string& text);
   int ErrorReport(const std::string& text);
   void ChildEnded(int result, const std::string& childFile, CHostSession* childSession);
@@ -158,6 +159,8 @@ class CCorvinaScript {
     bool decided = false;  // a check found its outcome; it is being acted on
   };
   std::string askVariable_;
+  // The session's count of host data blocks when the last command finished.
+  std::uint64_t blocksSeen_ = 0;
   std::optional<Scan> scan_;
   std::string runDirectory_;
   std::string status_;
@@ -186,6 +189,8 @@ class CScriptManager {
   void SessionClosing(CHostSession& session);
   // The session's window is shown: its script's dialogs come to the front.
   void SessionActivated(CHostSession& session);
+  // How many blocks of host data the session has processed.
+  std::uint64_t HostBlocks(const CHostSession& session) const;
   // The session's running script, or null.
   CCorvinaScript* ScriptOf(const CHostSession& session) const;
   bool Empty() const { return scripts_.empty(); }
@@ -231,6 +236,7 @@ class CScriptManager {
   std::uint64_t nextSerial_ = 1;
   int counter_ = 0;
   std::map<std::string, std::string> environment_;
+  std::map<const CHostSession*, std::uint64_t> blocks_;  // host data blocks per session
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -22,12 +21,6 @@ namespace corvina::script {
 using platform::Format;
 
 namespace {
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 std::string Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -85,7 +78,7 @@ int CCorvinaScript::AskFor(const Params& p) {
   platform::TextPrompt prompt;
   prompt.prompt = p[0].substr(0, 100);
   std::size_t k = 1;
-  if (k < p.size() && SameNoCase(p[k], "password")) {
+  if (k < p.size() && SameWord(p[k], "password")) {
     prompt.password = true;
     ++k;
   }
@@ -222,9 +215,9 @@ int CCorvinaScript::SslConnect(const Params& p) {
   if (!session_ || session_->State() != kSocketConnected) return ErrorReport(texts::kNotActive);
   const std::string choice = Subst(p[0]);
   unsigned value = 0;
-  if (SameNoCase(choice, "SSLv2")) value = 0x100;
-  else if (SameNoCase(choice, "SSLv3")) value = 0x200;
-  else if (SameNoCase(choice, "TLSv1")) value = 0x300;
+  if (SameWord(choice, "SSLv2")) value = 0x100;
+  else if (SameWord(choice, "SSLv3")) value = 0x200;
+  else if (SameWord(choice, "TLSv1")) value = 0x300;
   else return ErrorReport(Format(texts::kParameterInvalid, 1));
   session_->StartSslOnConnection(value);
   return kContinue;
@@ -278,8 +271,8 @@ int CCorvinaScript::Key(const Params& p) {
     if (id >= 0) {
       // Only the host's answer is worth waiting for; the keys that clear an
       // operator error or interrupt the host act at once.
-      const bool atOnce = SameNoCase(name, "Reset") || SameNoCase(name, "ErrorReset") || SameNoCase(name, "Attn") ||
-                          SameNoCase(name, "SystemRequest");
+      const bool atOnce = SameWord(name, "Reset") || SameWord(name, "ErrorReset") || SameWord(name, "Attn") ||
+                          SameWord(name, "SystemRequest");
       if (!atOnce && (session_->LockReason() == 1 || session_->TypeAheadPending())) {
         --current_;
         return SetWaitTimer(100);
@@ -401,10 +394,10 @@ int CCorvinaScript::FileSpec(const Params& p) {
   if (!session_) return ErrorReport(texts::kNotActive);
   if (p.size() < 2) return ErrorReport(texts::kParameterMissing);
   if (p.size() > 3) return ErrorReport(texts::kTooManyParameters);
-  if (p.size() == 3 && !SameNoCase(p[2], "Append")) return ErrorReport(Format(texts::kParameterInvalid, 3));
-  ScriptFileOverride* target = SameNoCase(p[0], "Log")         ? &log_
-                               : SameNoCase(p[0], "Printer")   ? &printer_
-                               : SameNoCase(p[0], "Clipboard") ? &clipboard_
+  if (p.size() == 3 && !SameWord(p[2], "Append")) return ErrorReport(Format(texts::kParameterInvalid, 3));
+  ScriptFileOverride* target = SameWord(p[0], "Log")         ? &log_
+                               : SameWord(p[0], "Printer")   ? &printer_
+                               : SameWord(p[0], "Clipboard") ? &clipboard_
                                                                : nullptr;
   if (!target) return ErrorReport(Format(texts::kParameterInvalid, 1));
   *target = ScriptFileOverride{p[1], p.size() == 3};
@@ -433,7 +426,7 @@ int CCorvinaScript::FileTransfer(const Params& p) {
     const std::size_t eq = parameter.find('=');
     const std::string keyword = Trim(std::string_view(parameter).substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : Trim(std::string_view(parameter).substr(eq + 1));
-    const auto known = std::find_if(kKeywords.begin(), kKeywords.end(), [&](const char* k) { return SameNoCase(k, keyword); });
+    const auto known = std::find_if(kKeywords.begin(), kKeywords.end(), [&](const char* k) { return SameWord(k, keyword); });
     if (known == kKeywords.end()) {
       invalid += (invalid.empty() ? "" : "\n") + keyword;
       continue;
@@ -452,11 +445,11 @@ int CCorvinaScript::FileTransfer(const Params& p) {
 
   const CCorvinaSessionProfile& profile = session_->Profile();
   ScriptTransferRequest request;
-  if (SameNoCase(v[kOperation], "send")) request.send = true;
-  else if (!SameNoCase(v[kOperation], "receive")) return ErrorReport(Format(texts::kBadOperation, kKeywords[kOperation]));
-  if (SameNoCase(v[kOpsys], "vm/cms")) request.opsys = 0;
-  else if (SameNoCase(v[kOpsys], "mvs/tso")) request.opsys = 1;
-  else if (SameNoCase(v[kOpsys], "cics")) request.opsys = 2;
+  if (SameWord(v[kOperation], "send")) request.send = true;
+  else if (!SameWord(v[kOperation], "receive")) return ErrorReport(Format(texts::kBadOperation, kKeywords[kOperation]));
+  if (SameWord(v[kOpsys], "vm/cms")) request.opsys = 0;
+  else if (SameWord(v[kOpsys], "mvs/tso")) request.opsys = 1;
+  else if (SameWord(v[kOpsys], "cics")) request.opsys = 2;
   else return ErrorReport(Format(texts::kBadOpsys, kKeywords[kOpsys], v[kOpsys].c_str()));
   request.hostFile = v[kHostFile];
   request.pcFile = v[kPcFile];
@@ -469,7 +462,7 @@ int CCorvinaScript::FileTransfer(const Params& p) {
     static constexpr std::array<const char*, 4> kRecfmWords = {"default", "fixed", "variable", "undefined"};
     if (!v[kRecfm].empty()) {
       const auto f = std::find_if(kRecfmWords.begin(), kRecfmWords.end(),
-                                  [&](const char* r) { return SameNoCase(r, v[kRecfm]); });
+                                  [&](const char* r) { return SameWord(r, v[kRecfm]); });
       if (f == kRecfmWords.end()) return ErrorReport(Format(texts::kBadRecfm, kKeywords[kRecfm]));
       request.recfm = static_cast<int>(f - kRecfmWords.begin());
     }
@@ -481,22 +474,22 @@ int CCorvinaScript::FileTransfer(const Params& p) {
   } else if (!v[kPcOptions].empty()) {
     static constexpr std::array<const char*, 3> kPcOptionWords = {"replace", "append", "prompt"};
     const auto f = std::find_if(kPcOptionWords.begin(), kPcOptionWords.end(),
-                                [&](const char* r) { return SameNoCase(r, v[kPcOptions]); });
+                                [&](const char* r) { return SameWord(r, v[kPcOptions]); });
     if (f == kPcOptionWords.end()) return ErrorReport(Format(texts::kBadPcOptions, kKeywords[kPcOptions]));
     request.pcOptions = static_cast<int>(f - kPcOptionWords.begin());
   }
   request.flags = profile.fileTransfer.flags;
   for (const std::string& word : SplitCommandLine(v[kOptions])) {
-    if (SameNoCase(word, "ASCII")) request.flags |= kTransferAscii;
-    else if (SameNoCase(word, "BINARY")) request.flags &= static_cast<std::uint8_t>(~kTransferAscii);
-    else if (SameNoCase(word, "CRLF")) request.flags |= kTransferCrLf;
-    else if (SameNoCase(word, "NOCRLF")) request.flags &= static_cast<std::uint8_t>(~kTransferCrLf);
-    else if (SameNoCase(word, "NOTRUNC")) request.flags |= kTransferNoTruncate;
-    else if (SameNoCase(word, "TRUNC")) request.flags &= static_cast<std::uint8_t>(~kTransferNoTruncate);
+    if (SameWord(word, "ASCII")) request.flags |= kTransferAscii;
+    else if (SameWord(word, "BINARY")) request.flags &= static_cast<std::uint8_t>(~kTransferAscii);
+    else if (SameWord(word, "CRLF")) request.flags |= kTransferCrLf;
+    else if (SameWord(word, "NOCRLF")) request.flags &= static_cast<std::uint8_t>(~kTransferCrLf);
+    else if (SameWord(word, "NOTRUNC")) request.flags |= kTransferNoTruncate;
+    else if (SameWord(word, "TRUNC")) request.flags &= static_cast<std::uint8_t>(~kTransferNoTruncate);
     else request.hostOptions += (request.hostOptions.empty() ? "" : " ") + word;
   }
-  if (SameNoCase(v[kMode], "screenimage")) request.flags |= kTransferScreenImage;
-  else if (v[kMode].empty() || SameNoCase(v[kMode], "wsf")) request.flags &= static_cast<std::uint8_t>(~kTransferScreenImage);
+  if (SameWord(v[kMode], "screenimage")) request.flags |= kTransferScreenImage;
+  else if (v[kMode].empty() || SameWord(v[kMode], "wsf")) request.flags &= static_cast<std::uint8_t>(~kTransferScreenImage);
   else return ErrorReport(Format(texts::kBadMode, kKeywords[kMode]));
   request.bufferSize = profile.fileTransfer.bufferSize;
   if (given[kBufferSize]) {
@@ -527,8 +520,8 @@ int CCorvinaScript::WaitFor(const Params& given) {
   Params p = given;
   platform::ScanChooser chooser;
   if (p.size() >= 2) {
-    if (SameNoCase(p.back(), "Minimized")) chooser.show = platform::ScanChooser::Show::kMinimized;
-    else if (SameNoCase(p.back(), "Hidden")) chooser.show = platform::ScanChooser::Show::kHidden;
+    if (SameWord(p.back(), "Minimized")) chooser.show = platform::ScanChooser::Show::kMinimized;
+    else if (SameWord(p.back(), "Hidden")) chooser.show = platform::ScanChooser::Show::kHidden;
     if (chooser.show != platform::ScanChooser::Show::kNormal) p.pop_back();
   }
   Scan scan;
@@ -556,7 +549,14 @@ int CCorvinaScript::WaitFor(const Params& given) {
   scanDialog_ = manager_.Host().Ui().OpenScanChooser(chooser, [this, alive = alive_](platform::ScanChoice choice) {
     if (*alive) Later([choice](CCorvinaScript& s) { s.ScanChosen(choice); });
   });
-  if (!anyUpdate) Later([](CCorvinaScript& s) { s.ScanCheck(); });
+  if (!anyUpdate) {
+    Later([](CCorvinaScript& s) { s.ScanCheck(); });
+  } else if (manager_.HostBlocks(*session_) > blocksSeen_) {
+    // The host answered the previous command before this one ran: that
+    // answer is the update waited for.
+    scan_->decided = true;
+    Later([](CCorvinaScript& s) { s.ScanFinished(std::nullopt); });
+  }
   return kWait;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "config/NamedObject.h"
 #include "config/PersistentData.h"
 #include "config/SessionProfile.h"
 #include "config/TerminalTypes.h"
@@ -54,8 +55,6 @@ std::string Lower(std::string_view s) {
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
-
-bool SameNoCase(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
 
 // The detection word: up to the first blank, tab, line feed or quote; none
 // when the line has no such character.
@@ -242,7 +241,7 @@ bool CCorvinaScriptConverter::Translate(const std::string& file, const std::vect
   CCorvinaTerminalTypes builtIn;
   auto nameTaken = [&](const std::string& name) {
     if (store_.FindProfile(name)) return true;
-    return std::any_of(profiles.begin(), profiles.end(), [&](const auto& p) { return SameNoCase(p->name, name); });
+    return std::any_of(profiles.begin(), profiles.end(), [&](const auto& p) { return NameKey(p->name) == NameKey(name); });
   };
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const std::string& line = lines[n];
@@ -322,7 +321,7 @@ bool CCorvinaScriptConverter::Translate(const std::string& file, const std::vect
       out.push_back("\tPCFile=" + c.pcFile + ",");
       out.push_back("\tHostFile=" + c.hostFile + ",");
       out.push_back("\tOpsys=" + c.opsys + ",");
-      if (SameNoCase(o.value, "send")) {
+      if (SameWord(o.value, "send")) {
         if (c.opsys == "MVS/TSO" && !c.blksize.empty()) out.push_back("\tBlksize=" + c.blksize + ",");
         if (!c.lrecl.empty()) out.push_back("\tLrecl=" + c.lrecl + ",");
         if (!c.recfm.empty()) out.push_back("\tRecfm=" + c.recfm + ",");

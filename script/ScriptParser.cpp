@@ -1,5 +1,6 @@
 #include "script/ScriptParser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -150,6 +151,12 @@ ParsedScript ParseScript(const std::vector<std::string>& lines) {
     result.entries.push_back(std::move(entry));
   }
   return result;
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 std::optional<long long> ParseNumber(std::string_view text, long long lo, long long hi) {

@@ -30,6 +30,10 @@ std::vector<std::string> SplitLines(std::string_view text);
 
 ParsedScript ParseScript(const std::vector<std::string>& lines);
 
+// Words of the language (commands, keywords, options) compare without
+// regard to ASCII case.
+bool SameWord(std::string_view a, std::string_view b);
+
 // A whole decimal number from lo to hi: no sign, blanks or trailing
 // characters; nullopt otherwise (also on overflow).
 std::optional<long long> ParseNumber(std::string_view text, long long lo, long long hi);

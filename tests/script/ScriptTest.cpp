@@ -194,6 +194,39 @@ TEST_F(Scripts, SetvarGlobalsAndChildrenEnvironments) {
   EXPECT_EQ(::getenv("OrvexScript001"), nullptr);
 }
 
+TEST_F(Scripts, CommandsCheckTheirParametersInOrder) {
+  // Every line fails; OK skips each one.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"connect nosuch", "Session \"nosuch\" not found"},
+      {"session 10", "\"10\" is not a valid session number; Specify a number from 1 to 9"},
+      {"session 1x", "\"1x\" is not a valid session number; Specify a number from 1 to 9"},
+      {"type hello", "Terminal Emulation is not active"},
+      {"waitfor READY", "Terminal Emulation is not active"},
+      {"askfor \"Name\"", "Terminal Emulation is not active"},
+      {"askfor \"Name\",$v,default,extra", "Parameter 4 is invalid"},
+      {"global $a,b", "Parameter 2 is not a valid variable; variables must start with a $ sign"},
+      {"setvar x,1", "Parameter 1 is not a valid variable; variables must start with a $ sign"},
+      {"setvar $x", "A required parameter is missing"},
+      {"goto", "A required parameter is missing"},
+      {"key NoSuchKey", "Invalid key name: NoSuchKey"},
+      {"include " + root_ + "/missing.txt", "Unable to run script file: " + root_ + "/missing.txt"},
+  };
+  std::string text;
+  for (const auto& [line, error] : cases) text += line + "\n";
+  ui_.queued.assign(cases.size() + 1, Answer::Ok);  // the missing file's Retry/Cancel takes Cancel
+  EXPECT_EQ(Run(text), kEndComplete) << Boxes();
+  std::vector<std::string> errors;
+  for (const auto& b : ui_.boxes) errors.push_back(b.text.substr(b.text.rfind('\n') + 1));
+  ASSERT_EQ(errors.size(), cases.size() + 1) << Boxes();
+  for (std::size_t i = 0, j = 0; i < cases.size(); ++i, ++j) {
+    if (cases[i].first.starts_with("include")) {
+      EXPECT_EQ(ui_.boxes[j].text, "Can't open file " + root_ + "/missing.txt; Error = File not found.\n");
+      ++j;
+    }
+    EXPECT_EQ(errors[j], cases[i].second) << cases[i].first;
+  }
+}
+
 TEST_F(Scripts, WaitRunsInStepsOfAMinuteAndChecksItsNumber) {
   loop_.compress = true;
   EXPECT_EQ(Run("wait 150000\n"), kEndComplete) << Boxes();
