@@ -30,8 +30,10 @@ inline constexpr char kNoSuchScreenSize[] = "The terminal %s has no %dx%d screen
 // Profile name made from the host and port of a command line.
 inline constexpr char kHostProfileName[] = "%s:%d";
 
-// Scripts are not built in yet.
+// A table without a script runner (tests).
 inline constexpr char kScriptsUnavailable[] = "Scripts are not available in this version: the script %s was not run.";
+// A script's filetransfer before IND$FILE transfers are built in.
+inline constexpr char kTransfersUnavailable[] = "File transfers are not available in this version.";
 
 // Start-up.
 inline constexpr char kTooManyInstances[] = "Corvina is already running (%d copies), and MaxInstances is %ld: this copy ends.";

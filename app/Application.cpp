@@ -67,6 +67,7 @@ CCorvinaApp::~CCorvinaApp() {
   if (clock_ != 0) env_.loop.CancelTimer(clock_);
   dde_.reset();
   hllapi_.reset();
+  scripts_.reset();
   table_.reset();
 }
 
@@ -118,6 +119,9 @@ bool CCorvinaApp::Initialise(AppOptions options) {
   table_ = std::make_unique<CSessionTable>(env_, *store_);
   table_->SetObserver(this);
   table_->SetAllSessionsVisible(options_.headless);
+  scripts_ = std::make_unique<script::CScriptManager>(static_cast<script::ScriptHost&>(*this));
+  scripts_->scriptEnded = [this](const std::string& file, int result) { ScriptEnded(file, result); };
+  table_->runScript = [this](CHostSession* session, const std::string& file) { return RunScript(session, file); };
   commandLine_ = StripEnclosingQuotes(options_.commandLine);
   return true;
 }
@@ -154,7 +158,7 @@ void CCorvinaApp::StartUp() {
   } else if ((store_->preferences & kPrefConnectDialogAtStartup) && openConnectDialog) {
     openConnectDialog();
   }
-  if (options_.headless && table_->LiveCount() == 0) CloseLater();
+  if (options_.headless && table_->LiveCount() == 0 && !ScriptsRunning()) CloseLater();
 }
 
 std::shared_ptr<CCorvinaSessionProfile> CCorvinaApp::RunProfile(
@@ -277,10 +281,12 @@ void CCorvinaApp::SessionStarted(CHostSession& s) {
 void CCorvinaApp::SessionClosing(CHostSession& s) {
   if (dde_) dde_->SessionClosing(s);
   if (hllapi_) hllapi_->UnregisterSession(s);
+  if (scripts_) scripts_->SessionClosing(s);
   if (client_) client_->SessionClosing(s);
 }
 
 void CCorvinaApp::ActiveSessionChanged(CHostSession* s) {
+  if (s && scripts_) scripts_->SessionActivated(*s);
   if (client_) client_->ActiveSessionChanged(s);
 }
 
@@ -290,14 +296,16 @@ void CCorvinaApp::ScreenChanged(CHostSession& s) {
 }
 
 void CCorvinaApp::HostDataProcessed(CHostSession& s) {
-  if (hllapi_) hllapi_->HostUpdate(s);
+  if (hllapi_ && s.ScreenChangedFlag() && s.Engine() != nullptr) hllapi_->HostUpdate(s);
+  if (scripts_) scripts_->HostDataReceived(s);
   if (client_) client_->HostDataProcessed(s);
 }
 
 void CCorvinaApp::LastSessionClosed() {
   if (client_) client_->LastSessionClosed();
   if (closed_) return;
-  if (options_.headless || (store_->preferences & kPrefExitWithLastSession)) CloseLater();
+  // A headless run ends with its last session unless a script runs on.
+  if ((options_.headless && !ScriptsRunning()) || (store_->preferences & kPrefExitWithLastSession)) CloseLater();
 }
 
 }  // namespace corvina::app

@@ -16,6 +16,7 @@
 #include "app/Preferences.h"
 #include "app/SessionTable.h"
 #include "config/PersistentData.h"
+#include "script/Script.h"
 
 namespace corvina::app {
 
@@ -41,7 +42,7 @@ struct AppOptions {
 // working folder. Relative names are taken from the working folder.
 std::string DataFolderFor(const platform::IniFile& appProfile, const std::string& option);
 
-class CCorvinaApp final : private SessionTableObserver, private automation::DdeFrame {
+class CCorvinaApp final : private SessionTableObserver, private automation::DdeFrame, private script::ScriptHost {
  public:
   // The application profile must be loaded and outlive the application.
   CCorvinaApp(AppEnvironment env, platform::IniFile& appProfile);
@@ -85,6 +86,12 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   automation::CDdeServer* DdeServer() { return dde_.get(); }
   // The HLLAPI server; null when it could not start.
   automation::CHllapiServer* HllapiServer() { return hllapi_.get(); }
+  // The running scripts (after Initialise).
+  script::CScriptManager& Scripts() { return *scripts_; }
+  // Whether a script is running that has not ended yet.
+  bool ScriptsRunning() const;
+  // A top-level script ended: 1 complete, 0 or 2 cancelled, -1 not loaded.
+  std::function<void(const std::string& file, int result)> onScriptEnded;
 
  private:
   // The profile a command-line start runs: the stored one, or with the run's
@@ -105,6 +112,22 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   void HostDataProcessed(CHostSession& s) override;
   void LastSessionClosed() override;
   bool ClaimTallisLetter(char letter);
+
+  // ScriptHost.
+  platform::EventLoop& Loop() override { return env_.loop; }
+  platform::UserInterface& Ui() override { return env_.ui; }
+  int MaxSessions() override { return table_->SlotCount(); }
+  CHostSession* SessionInSlot(int number) override { return table_->Session(number); }
+  CHostSession* StartSession(std::shared_ptr<CCorvinaSessionProfile> profile, int slot) override;
+  void Activate(CHostSession& session) override { table_->Activate(session); }
+  void SystemCommand(CHostSession* session, int id) override;
+  void PostHostExit() override;
+  bool StartFileTransfer(CHostSession& session, const script::ScriptTransferRequest& request,
+                         std::string* error) override;
+  bool FileTransferActive(CHostSession& session) override;
+  bool CodePageLoads(const std::string& file) override;
+  bool RunScript(CHostSession* session, const std::string& file);
+  void ScriptEnded(const std::string& file, int result);
 
   // DdeFrame.
   CHostSession* SessionByTopic(std::string_view topic) override;
@@ -127,6 +150,7 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   platform::TimerId clock_ = 0;
   std::unique_ptr<automation::CDdeServer> dde_;
   std::unique_ptr<automation::CHllapiServer> hllapi_;
+  std::unique_ptr<script::CScriptManager> scripts_;
   CNetUtilities netUtilities_;
   bool closed_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -42,6 +42,7 @@ class SessionTableObserver {
   // The host wrote to the session's screen.
   virtual void HostDataProcessed(CHostSession&) {}
   virtual void LastSessionClosed() {}
+  virtual void HostDataProcessed(CHostSession&) {}
 };
 
 class CSessionTable final : public SessionFrame {

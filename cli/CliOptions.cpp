@@ -61,9 +61,10 @@ session's status texts as they change and its screen when it ends.
 
 The command line (all words that are not options) names one of:
   PROFILE                 a session profile in the data folder
-  FILE                    a session file: the stored profile of its name
-                          (any other file is a script; scripts are not
-                          available yet)
+  FILE                    a session file: the stored profile of its name;
+                          any other file is a script, run without a session
+                          (its connect command starts one); the run ends when
+                          the script ends, with status 0 when it completed
   [telnet|corvina] HOST [PORT]
                           a host; words may also be separated by ":" or "/"
                           ("HOST:PORT"). "telnet" asks for a VT100. The
@@ -129,7 +130,13 @@ the last step, printing the screen):
                           unlocked (--type and --key wait for this too)
       --wait-text TEXT    wait until the text is on the screen
       --timeout SECONDS   the longest wait of one step (default 30); a step
-                          that times out ends the run with status 1
+                          that times out ends the run with status 1. Scripts
+                          wait as long at most for host text, an unlocked
+                          keyboard, an answer, a command or a transfer (a
+                          script's wait command pauses its full time)
+      --answer-text TEXT  answer the next askfor of a script with TEXT
+                          (repeatable, in order; an askfor with no answer left
+                          cancels the script)
       --record NAME       record what the steps type and press into the macro
                           NAME, saved in the data folder when the run ends (a
                           macro of that name is replaced only with --answer yes)
@@ -156,7 +163,8 @@ File transfer (IND$FILE, on a 3270 display session; steps like the keyboard's):
 Status texts and messages go to standard error, the screens (UTF-8) to
 standard output when the program ends; a 3270 or 5250 screen is printed
 whole, every row all columns wide. Exit status: 0 when the sessions ran and ended, 1 when
-something failed (the message says why), 2 for a command-line error.
+something failed or a script was cancelled (the message says why), 2 for a
+command-line error.
 )";
 }
 
@@ -345,6 +353,9 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         return std::nullopt;
       }
       o.answers.push_back(*answer);
+    } else if (a == "--answer-text") {
+      if (!need("a text") || !ToLatin1(a, &value, error)) return std::nullopt;
+      o.answerTexts.push_back(value);
     } else if (a == "--trace") {
       if (!need("a file name")) return std::nullopt;
       o.traceFile = value;

@@ -33,6 +33,7 @@ struct CliOptions {
   std::string caFile;
   std::optional<double> runSeconds;  // unset: until the last session ends
   std::vector<platform::Answer> answers;
+  std::vector<std::string> answerTexts;  // for scripts' askfor, in order
   std::string settingsFile;
   std::string dataFolder;
   std::string traceFile;  // of the command line's session

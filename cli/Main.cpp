@@ -42,13 +42,22 @@ namespace {
 // Prints boxes and status texts; remembers whether an error was shown.
 class CliUserInterface final : public platform::UserInterface {
  public:
-  CliUserInterface(bool quiet, const std::vector<platform::Answer>& answers)
+  CliUserInterface(bool quiet, const std::vector<platform::Answer>& answers, const std::vector<std::string>& texts)
       : inner_(std::cerr, quiet ? nullptr : &std::cerr) {
     for (auto a : answers) inner_.QueueAnswer(a);
+    for (const auto& t : texts) inner_.QueueText(t);
   }
   bool ErrorShown() const { return errorShown_; }
   void Beep(platform::BeepKind) override {}
   void SetStatusText(const std::string& text) override { inner_.SetStatusText(text); }
+  std::unique_ptr<platform::ModelessDialog> OpenTextPrompt(
+      const platform::TextPrompt& prompt, std::function<void(std::optional<std::string>)> done) override {
+    return inner_.OpenTextPrompt(prompt, std::move(done));
+  }
+  std::unique_ptr<platform::ModelessDialog> OpenScanChooser(const platform::ScanChooser& chooser,
+                                                            std::function<void(platform::ScanChoice)> done) override {
+    return inner_.OpenScanChooser(chooser, std::move(done));
+  }
 
  protected:
   platform::Answer ShowMessageBox(const std::string& text, const std::string& caption,
@@ -340,7 +349,7 @@ int main(int argc, char** argv) {
   // Declared before the loop: sessions the loop still holds may write to it.
   CSessionTrace trace(platform::SystemClock::Instance());
   platform::PollLoop loop;
-  CliUserInterface ui(o.quiet, o.answers);
+  CliUserInterface ui(o.quiet, o.answers, o.answerTexts);
   platform::IniFile settings(platform::AppProfilePath());
   if (std::string error; !settings.Path().empty() && !settings.Load(&error))
     std::cerr << "corvina-cli: " << error << " (using defaults)\n";
@@ -436,6 +445,17 @@ int main(int argc, char** argv) {
       loop.Post([&] { application.CloseProgram(false); });
     });
 
+  // Scripts wait at most --timeout for anything but their own pauses; the
+  // run ends with the last script unless --for or steps keep it going.
+  application.Scripts().waitLimit = std::chrono::milliseconds(static_cast<long long>(o.stepTimeoutSeconds * 1000));
+  bool scriptRan = false, scriptFailed = false;
+  application.onScriptEnded = [&](const std::string&, int result) {
+    scriptRan = true;
+    if (result != 1) scriptFailed = true;
+    if (application.ScriptsRunning() || o.runSeconds || (!steps.Empty() && !stepsOver)) return;
+    loop.Post([&] { application.CloseProgram(false); });
+  };
+
   application.StartUp();
   loop.Run();
   application.CloseProgram(false);
@@ -446,6 +466,9 @@ int main(int argc, char** argv) {
   const bool recordFailed = !o.recordMacro.empty() &&
                             !SaveRecording(application.Store(), o, std::move(observer.recorded), replaceMacro, ui);
   if (sigFd >= 0) close(sigFd);
-  if (observer.Started() == 0 && o.target.empty()) return NothingToStart();
-  return ui.ErrorShown() || stepFailed || recordFailed || printFailed || observer.Started() == 0 ? 1 : 0;
+  if (observer.Started() == 0 && o.target.empty() && !scriptRan) return NothingToStart();
+  return ui.ErrorShown() || stepFailed || recordFailed || printFailed || scriptFailed ||
+                 (observer.Started() == 0 && !scriptRan)
+             ? 1
+             : 0;
 }

@@ -41,7 +41,72 @@ Answer TakeAnswer(std::deque<Answer>& queued, Buttons buttons, Answer def) {
   queued.pop_front();
   return a;
 }
+// A handle that tells whether its dialog is still open.
+class FlagDialog final : public ModelessDialog {
+ public:
+  explicit FlagDialog(std::shared_ptr<bool> open) : open_(std::move(open)) {}
+  ~FlagDialog() override { *open_ = false; }
+
+ private:
+  std::shared_ptr<bool> open_;
+};
+
+std::string JoinTexts(const std::vector<std::string>& texts) {
+  std::string all;
+  for (const std::string& t : texts) all += (all.empty() ? "\"" : ", \"") + t + "\"";
+  return all;
+}
+
 }  // namespace
+
+std::unique_ptr<ModelessDialog> UserInterface::OpenTextPrompt(const TextPrompt&,
+                                                              std::function<void(std::optional<std::string>)> done) {
+  done(std::nullopt);
+  return nullptr;
+}
+
+std::unique_ptr<ModelessDialog> UserInterface::OpenScanChooser(const ScanChooser&,
+                                                               std::function<void(ScanChoice)> done) {
+  done(ScanChoice::kCancelScript);
+  return nullptr;
+}
+
+std::unique_ptr<ModelessDialog> HeadlessUserInterface::OpenTextPrompt(
+    const TextPrompt& prompt, std::function<void(std::optional<std::string>)> done) {
+  boxes_ << '[' << Latin1ToUtf8(prompt.caption) << "] " << Latin1ToUtf8(prompt.group) << ": "
+         << Latin1ToUtf8(prompt.prompt) << " -> ";
+  if (texts_.empty()) {
+    boxes_ << "Cancel (no answer was given)" << std::endl;
+    done(std::nullopt);
+    return nullptr;
+  }
+  std::string text = std::move(texts_.front());
+  texts_.pop_front();
+  boxes_ << (prompt.password ? std::string(text.size(), '*') : Latin1ToUtf8(text)) << std::endl;
+  done(std::move(text));
+  return nullptr;
+}
+
+std::unique_ptr<ModelessDialog> HeadlessUserInterface::OpenScanChooser(const ScanChooser& chooser,
+                                                                       std::function<void(ScanChoice)>) {
+  boxes_ << '[' << Latin1ToUtf8(chooser.caption) << "] " << Latin1ToUtf8(chooser.group) << ' '
+         << Latin1ToUtf8(JoinTexts(chooser.texts)) << std::endl;
+  return std::make_unique<FlagDialog>(std::make_shared<bool>(true));
+}
+
+std::unique_ptr<ModelessDialog> RecordingUserInterface::OpenTextPrompt(
+    const TextPrompt& prompt, std::function<void(std::optional<std::string>)> done) {
+  auto open = std::make_shared<bool>(true);
+  prompts.push_back(OpenDialog{prompt, {}, std::move(done), {}, open});
+  return std::make_unique<FlagDialog>(open);
+}
+
+std::unique_ptr<ModelessDialog> RecordingUserInterface::OpenScanChooser(const ScanChooser& chooser,
+                                                                        std::function<void(ScanChoice)> done) {
+  auto open = std::make_shared<bool>(true);
+  scans.push_back(OpenDialog{{}, chooser, {}, std::move(done), open});
+  return std::make_unique<FlagDialog>(open);
+}
 
 Answer HeadlessUserInterface::ShowMessageBox(const std::string& text,
                                              const std::string& caption, Buttons buttons,

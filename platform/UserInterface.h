@@ -4,7 +4,10 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <iosfwd>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,34 @@ enum class BeepKind { Default, Error, Exclamation, Information, Question };
 
 const char* AnswerName(Answer a);
 
+// A dialog that stays open while the program runs on (a script's ask-for
+// and scan dialogs). Destroying the handle closes it without calling back.
+class ModelessDialog {
+ public:
+  virtual ~ModelessDialog() = default;
+  virtual void BringToFront() {}
+};
+
+// A line of text asked for: the caption, a group title around the prompt and
+// the entry box, the text the box starts with, and whether the entry is
+// masked.
+struct TextPrompt {
+  std::string caption, group, prompt, initial;
+  bool password = false;
+  std::string pasteButton;  // the button that pastes the clipboard; empty: none
+};
+
+// What a scan dialog lists while a script waits for host text, and how it
+// shows itself.
+struct ScanChooser {
+  enum class Show { kNormal, kMinimized, kHidden };
+  std::string caption, group;
+  std::vector<std::string> texts;
+  std::string cancelScriptButton, cancelScanButton;
+  Show show = Show::kNormal;
+};
+enum class ScanChoice { kCancelScript, kCancelScan };
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -34,6 +65,14 @@ class UserInterface {
   // Opens the address in the default web browser; false when none could be
   // started (a headless program has none).
   virtual bool OpenUrl(const std::string& /*url*/) { return false; }
+  // Modeless dialogs: `done` is called once, perhaps before the call returns,
+  // with the text (nullopt on Cancel) or the button chosen; never after the
+  // handle is destroyed. Null when the dialog could not be shown (`done` has
+  // then been called with Cancel).
+  virtual std::unique_ptr<ModelessDialog> OpenTextPrompt(const TextPrompt& prompt,
+                                                         std::function<void(std::optional<std::string>)> done);
+  virtual std::unique_ptr<ModelessDialog> OpenScanChooser(const ScanChooser& chooser,
+                                                          std::function<void(ScanChoice)> done);
 
  protected:
   virtual Answer ShowMessageBox(const std::string& text, const std::string& caption,
@@ -50,6 +89,16 @@ class HeadlessUserInterface final : public UserInterface {
   explicit HeadlessUserInterface(std::ostream& boxes, std::ostream* status = nullptr)
       : boxes_(boxes), status_(status) {}
   void QueueAnswer(Answer a) { queued_.push_back(a); }
+  // The answers to text prompts, in order; a prompt with none left is
+  // cancelled.
+  void QueueText(std::string text) { texts_.push_back(std::move(text)); }
+
+  // Printed as "[caption] group: prompt -> text" (a password as stars).
+  std::unique_ptr<ModelessDialog> OpenTextPrompt(const TextPrompt& prompt,
+                                                 std::function<void(std::optional<std::string>)> done) override;
+  // Printed once; nothing is ever chosen: the wait ends from elsewhere.
+  std::unique_ptr<ModelessDialog> OpenScanChooser(const ScanChooser& chooser,
+                                                  std::function<void(ScanChoice)> done) override;
 
   void Beep(BeepKind) override {}
   void SetStatusText(const std::string& text) override;
@@ -63,6 +112,7 @@ class HeadlessUserInterface final : public UserInterface {
   std::ostream* status_;
   std::string lastStatus_;
   std::deque<Answer> queued_;
+  std::deque<std::string> texts_;
 };
 
 // Records everything for tests; answers like the headless one.
@@ -77,6 +127,21 @@ class RecordingUserInterface final : public UserInterface {
   std::vector<BeepKind> beeps;
   std::vector<std::string> statuses;
   std::deque<Answer> queued;
+  // Open dialogs; a test answers them by calling `done`. A dialog whose
+  // handle is gone has open == false.
+  struct OpenDialog {
+    TextPrompt prompt;  // text prompts
+    ScanChooser chooser;  // scan choosers
+    std::function<void(std::optional<std::string>)> answer;
+    std::function<void(ScanChoice)> choose;
+    std::shared_ptr<bool> open;
+  };
+  std::vector<OpenDialog> prompts, scans;
+
+  std::unique_ptr<ModelessDialog> OpenTextPrompt(const TextPrompt& prompt,
+                                                 std::function<void(std::optional<std::string>)> done) override;
+  std::unique_ptr<ModelessDialog> OpenScanChooser(const ScanChooser& chooser,
+                                                  std::function<void(ScanChoice)> done) override;
 
   void Beep(BeepKind kind) override { beeps.push_back(kind); }
   void SetStatusText(const std::string& text) override { statuses.push_back(text); }

@@ -141,6 +141,21 @@ void CHostSession::OnConnected(int error) {
   if (!StartSslClient(ctx, host_)) SslClientHandshakeComplete(kSslErrorSsl);
 }
 
+bool CHostSession::StartSslOnConnection(unsigned choice) {
+  if (State() != kSocketConnected) return false;
+  std::string why;
+  SSL_CTX* ctx = env_.tls ? env_.tls->ForChoice(choice >> 8, &why) : nullptr;
+  if (ctx == nullptr) {
+    ShowStatus(texts::kSslInitFailed);
+    std::string text = texts::kSslInitFailed;
+    if (!why.empty()) text += "\n" + why;
+    ErrorBox(text);
+    return false;
+  }
+  if (!StartSslClient(ctx, host_)) SslClientHandshakeComplete(kSslErrorSsl);
+  return true;
+}
+
 void CHostSession::SslClientHandshakeComplete(int result) {
   if (result == 0) return;
   std::string text = Format(texts::kSessionError, number_, ErrorText(result).c_str());
@@ -234,8 +249,8 @@ void CHostSession::ProcessReceived(std::span<const std::uint8_t> bytes) {
   }
   bytesLeft_ = 0;
   env_.frame.ScreenChanged(*this);
-  if (screenChanged_ && engine_) env_.frame.HostDataProcessed(*this);
   FlushOutput();
+  env_.frame.HostDataProcessed(*this);
 }
 
 void CHostSession::AppendRecordByte(std::uint8_t b) {

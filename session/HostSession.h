@@ -59,8 +59,9 @@ class SessionFrame {
   virtual void SaveProfile(CHostSession&) {}
   // Cells, cursor or status changed; repaint when visible.
   virtual void ScreenChanged(CHostSession&) {}
-  // A block of host data was processed and the host has written to the
-  // screen since the engine started.
+  // A whole block of host data has been processed (a waiting script looks
+  // at the screen now; ScreenChangedFlag tells whether the host has written
+  // to it since the engine started).
   virtual void HostDataProcessed(CHostSession&) {}
   // A system command from a key binding or a macro, performed as the menu
   // command of that identifier with `argument`. False when nothing did it.
@@ -114,6 +115,10 @@ class CHostSession : public CMSslSocket {
   // Starts the engine of the current mode and opens the connection. False
   // when no attempt could be started; the frame then destroys the session.
   bool Connect();
+  // Starts TLS on the open connection with the client choice 0x100, 0x200
+  // or 0x300 of a script's sslconnect. False (the user is told) when no
+  // context can be made.
+  bool StartSslOnConnection(unsigned choice);
   // Takes over what the profile says (at connect and after every edit).
   void ApplyProfile();
 

@@ -251,14 +251,37 @@ TEST(CliProgram, ProfilesMarkedToConnectRunTogether) {
       << limited.out;
 }
 
-TEST(CliProgram, AScriptFileIsReportedAsNotAvailable) {
-  Sandbox box;
-  const std::string script = box.Data() + "../logon.txt";
-  WriteFile(script, "wait 1\n");
-  auto r = RunCli(box, {script});
-  EXPECT_EQ(r.status, 1) << r.out;
-  EXPECT_TRUE(Contains(r.out, "Scripts are not available in this version: the script " + script + " was not run."))
-      << r.out;
+TEST(CliProgram, ALogonScriptReachesTheMenuAndAWaitThatNeverEndsFails) {
+  auto run = [](const std::string& text, const std::vector<std::string>& options) {
+    test::TestHost host("demo");
+    EXPECT_TRUE(host.Ready());
+    Sandbox box;
+    WriteFile(box.Data() + "demo.tsp", "[Session Profile]\nName=demo\nHost=127.0.0.1," + std::to_string(host.Port()) +
+                                           "\nTerminalType=3279,24,80,IBM-3278-2-E\n");
+    const std::string script = box.Data() + "../logon.txt";
+    WriteFile(script, text);
+    std::vector<std::string> args = options;
+    args.push_back(script);
+    const auto start = std::chrono::steady_clock::now();
+    Result r = RunCli(box, args);
+    r.out += "\n(" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count()) + " s)";
+    return r;
+  };
+  const std::string logon =
+      "connect demo\nwaitfor \"Userid\"\ntype demo\nkey Tab\naskfor \"Password\",password,$pw\ntype $pw\n"
+      "key Enter\nwaitfor \"Main Menu\",menu:,\"not valid\",bad:\nbad:\nkey HostExit\nmenu: exit\n";
+  auto ok = run(logon, {"--answer-text", "demo"});
+  EXPECT_EQ(ok.status, 0) << ok.out;
+  EXPECT_TRUE(Contains(ok.out, "Welcome, DEMO.")) << ok.out;
+  EXPECT_TRUE(Contains(ok.out, "[Script Processing: Session 1] AskFor Command: Password -> ****")) << ok.out;
+  // No answer to give: the askfor cancels the script.
+  auto unanswered = run(logon, {});
+  EXPECT_EQ(unanswered.status, 1) << unanswered.out;
+  EXPECT_TRUE(Contains(unanswered.out, "Password -> Cancel (no answer was given)")) << unanswered.out;
+  auto never = run("connect demo\nwaitfor \"NEVER SHOWN\"\nexit\n", {"--timeout", "1"});
+  EXPECT_EQ(never.status, 1) << never.out;
+  EXPECT_TRUE(Contains(never.out, "waited longer than 1 seconds on line 2 (waitfor) and is cancelled.")) << never.out;
+  EXPECT_TRUE(Contains(never.out, "(1 s)") || Contains(never.out, "(2 s)")) << never.out;
 }
 
 TEST(CliProgram, MaxInstancesCountsRunningCopiesOnly) {
