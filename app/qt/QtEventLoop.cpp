@@ -84,6 +84,9 @@ void QtEventLoop::UpdateWatch(platform::WatchId id, unsigned events) {
 void QtEventLoop::RemoveWatch(platform::WatchId id) {
   auto it = watches_.find(id);
   if (it == watches_.end()) return;
+  // Disabled now: the descriptor may be closed before the notifier goes.
+  it->second.read->setEnabled(false);
+  it->second.write->setEnabled(false);
   Discard(it->second.read);
   Discard(it->second.write);
   watches_.erase(it);

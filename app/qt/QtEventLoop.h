@@ -70,4 +70,16 @@ class QtEventLoop final : public QObject, public platform::EventLoop {
   bool wakePending_ = false;  // guarded by postMutex_
 };
 
+// Holds the loop while a modal dialog of the desktop runs.
+class LoopHold {
+ public:
+  explicit LoopHold(QtEventLoop& loop) : loop_(loop) { loop_.Hold(); }
+  ~LoopHold() { loop_.Release(); }
+  LoopHold(const LoopHold&) = delete;
+  LoopHold& operator=(const LoopHold&) = delete;
+
+ private:
+  QtEventLoop& loop_;
+};
+
 }  // namespace corvina::qt

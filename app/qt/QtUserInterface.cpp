@@ -81,9 +81,11 @@ Answer QtUserInterface::ShowMessageBox(const std::string& text, const std::strin
   for (Answer a : answers) hasCancel = hasCancel || a == Answer::Cancel;
   box.setEscapeButton(ButtonFor(hasCancel ? Answer::Cancel : def));
   if (parent_) box.setWindowModality(Qt::WindowModal);
-  loop_.Hold();
-  const int result = box.exec();
-  loop_.Release();
+  int result = 0;
+  {
+    LoopHold hold(loop_);
+    result = box.exec();
+  }
   for (const ButtonOf& b : kButtons)
     if (b.button == result) return b.answer;
   return def;

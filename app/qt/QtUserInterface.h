@@ -20,6 +20,7 @@ class QtUserInterface final : public platform::UserInterface {
   explicit QtUserInterface(QtEventLoop& loop) : loop_(loop) {}
   // The window the boxes belong to (window-modal on it); null: none yet.
   void SetParent(QWidget* parent) { parent_ = parent; }
+  QtEventLoop& Loop() { return loop_; }
   // Where status texts go (the frame's status bar).
   std::function<void(const std::string& latin1)> showStatus;
 
