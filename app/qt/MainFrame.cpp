@@ -47,6 +47,16 @@ namespace {
 
 QString FromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
+// A toolbar button's label: the description's last short name ("Font +").
+QString ButtonLabel(int id) {
+  const KeyFunctionRow* row = KeyFunctionRowById(0, id);
+  if (!row) return {};
+  std::string_view d = row->description;
+  const auto nl = d.rfind('\n');
+  if (nl != std::string_view::npos) d = d.substr(nl + 1);
+  return QString::fromLatin1(d.data(), static_cast<qsizetype>(d.size()));
+}
+
 QString StatusTip(int id) {
   const KeyFunctionRow* row = KeyFunctionRowById(0, id);
   if (!row) return {};
@@ -213,7 +223,18 @@ void CMainFrame::BuildToolBar() {
       toolBar_->addSeparator();
       continue;
     }
-    if (QAction* a = Action(id)) toolBar_->addAction(a);
+    QAction* command = Action(id);
+    if (!command) continue;
+    // The button runs the menu's action under its short label.
+    QAction* button = toolBar_->addAction(ButtonLabel(id));
+    button->setToolTip(command->text().remove(QLatin1Char('&')));
+    button->setStatusTip(command->statusTip());
+    button->setCheckable(command->isCheckable());
+    connect(button, &QAction::triggered, command, &QAction::trigger);
+    connect(command, &QAction::changed, button, [button, command] {
+      button->setEnabled(command->isEnabled());
+      button->setChecked(command->isChecked());
+    });
   }
   // The session buttons 1 to 9: pressed for the shown session.
   for (int n = 1; n <= 9; ++n) {
@@ -267,6 +288,7 @@ void CMainFrame::SessionStarted(CHostSession& s) {
     if (CHostSession* session = view->Session()) SetSelectionText(app::ToClipboardText(app::SelectedText(*session)));
   };
   view->popupMenu = [this](QPoint at) { editMenu_->popup(at); };
+  view->mayScale = [this] { return placed_ && !fitting_; };
   UpdateWindowMenu();
 }
 

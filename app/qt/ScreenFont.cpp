@@ -56,9 +56,7 @@ ScreenFont ScreenFont::Make(const FontDescription& description, int s, int w) {
       return a.height != b.height ? a.height < b.height : a.width < b.width;
     });
   }
-  if (w > 0 && s > 0) {
-    return f.WithPixels(std::min(s, kLargestPixelHeight), w);
-  }
+  if (w > 0 && s > 0) return f.WithCell({w, std::min(s, kLargestPixelHeight)});
   int points = s > 0 ? s : 10;
   points = std::clamp(points, app::kSmallestPointSize, app::kLargestPointSize);
   if (!f.scalable_ && !f.sizes_.empty()) {
@@ -71,7 +69,7 @@ ScreenFont ScreenFont::Make(const FontDescription& description, int s, int w) {
         pick = c;
         break;
       }
-    return f.WithPixels(pick.height, pick.width);
+    return f.WithCell(pick);
   }
   f.normal_.setPointSize(points);
   f.Measure();
@@ -93,6 +91,14 @@ ScreenFont ScreenFont::WithPixels(int height, int width) const {
   }
   f.Measure();
   return f;
+}
+
+ScreenFont ScreenFont::WithCell(app::CellSize cell) const {
+  if (!scalable_) return WithPixels(cell.height, cell.width);
+  // The font whose cell is the given one: the largest that fits it.
+  const app::ScaledFont scaled =
+      app::ScaleScalableFont({cell.width, cell.height}, 1, 1, [this](int h, int w) { return WithPixels(h, w).Cell(); });
+  return WithPixels(scaled.height, scaled.width);
 }
 
 void ScreenFont::Measure() {

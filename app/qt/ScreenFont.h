@@ -27,6 +27,8 @@ class ScreenFont {
   static ScreenFont Make(const FontDescription& description, int s, int w);
   // The same face with a pixel height and cell width (for scaling).
   ScreenFont WithPixels(int height, int width) const;
+  // The same face at the largest size whose cell fits the given one.
+  ScreenFont WithCell(app::CellSize cell) const;
 
   const QFont& Normal() const { return normal_; }
   const QFont& Bold() const { return bold_; }

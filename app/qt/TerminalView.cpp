@@ -95,8 +95,9 @@ bool CCorvinaView::ScaleToWindow() {
       return font_.WithPixels(h, w).Cell();
     });
     font_ = font_.WithPixels(scaled.height, scaled.width);
-    profile.screenFontSize1 = static_cast<std::int16_t>(scaled.height);
-    profile.screenFontSize2 = static_cast<std::int16_t>(scaled.width);
+    // The profile keeps the cell, which makes this font again.
+    profile.screenFontSize1 = static_cast<std::int16_t>(font_.Cell().height);
+    profile.screenFontSize2 = static_cast<std::int16_t>(font_.Cell().width);
   } else {
     const std::optional<app::CellSize> size = app::LargestFixedSize(font_.Sizes(), target);
     if (!size) return false;
@@ -113,7 +114,7 @@ bool CCorvinaView::ScaleToWindow() {
 
 void CCorvinaView::resizeEvent(QResizeEvent*) {
   bar_->setGeometry(width() - bar_->sizeHint().width(), 0, bar_->sizeHint().width(), height());
-  if (session_ && (session_->Profile().fontOptions & kFontScaleToWindow)) {
+  if (session_ && (session_->Profile().fontOptions & kFontScaleToWindow) && (!mayScale || mayScale())) {
     if (!ScaleToWindow() && fitFrame) fitFrame();
   }
   update();

@@ -63,6 +63,9 @@ class CCorvinaView final : public QWidget {
   // Frame hooks: fit the frame to the screen; a mouse selection ended (its
   // text goes to the PRIMARY selection); the right button's pop-up menu.
   std::function<void()> fitFrame;
+  // Whether a size change may scale the font now (not while the frame fits
+  // itself, nor before its first size is set).
+  std::function<bool()> mayScale;
   std::function<void()> selectionEnded;
   std::function<void(QPoint globalPos)> popupMenu;
 
