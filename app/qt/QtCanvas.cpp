@@ -74,7 +74,9 @@ QtCanvas::Colors QtCanvas::ColorsOf(const CellLook& look) const {
 
 void QtCanvas::DrawString(int x, int y, std::string_view latin1, bool bold, int cells) {
   painter_->setFont(bold ? font_->Bold() : font_->Normal());
-  const QString text = QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
+  QString text = QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
+  // DEL (the OIA's "not extended" mark) has no shape in Latin-1 fonts.
+  text.replace(QChar(0x7F), QChar(0x2302));
   if (uniform_ && !bold) {
     painter_->drawText(QPoint(x, y + ascent_), text);
     return;

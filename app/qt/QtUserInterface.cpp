@@ -91,7 +91,10 @@ Answer QtUserInterface::ShowMessageBox(const std::string& text, const std::strin
   return def;
 }
 
-void QtUserInterface::Beep(platform::BeepKind) { QApplication::beep(); }
+void QtUserInterface::Beep(platform::BeepKind) {
+  ++beeps_;
+  QApplication::beep();
+}
 
 void QtUserInterface::SetStatusText(const std::string& text) {
   if (showStatus) showStatus(text);

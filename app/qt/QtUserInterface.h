@@ -25,6 +25,7 @@ class QtUserInterface final : public platform::UserInterface {
   std::function<void(const std::string& latin1)> showStatus;
 
   void Beep(platform::BeepKind kind) override;
+  int BeepCount() const { return beeps_; }
   void SetStatusText(const std::string& text) override;
   bool OpenUrl(const std::string& url) override;
 
@@ -35,6 +36,7 @@ class QtUserInterface final : public platform::UserInterface {
  private:
   QtEventLoop& loop_;
   QWidget* parent_ = nullptr;
+  int beeps_ = 0;
 };
 
 }  // namespace corvina::qt
