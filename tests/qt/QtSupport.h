@@ -30,3 +30,22 @@ inline bool SpinUntil(const std::function<bool()>& done, std::chrono::millisecon
 std::string SaveScreenshot(const QImage& image, const std::string& name);
 
 }  // namespace corvina::qt::test
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace corvina::qt::test {
+
+// Presses the button of the next message box once it is open, keeping its
+// text.
+inline void AnswerNextBox(QMessageBox::StandardButton button, QString* text = nullptr, int ms = 50) {
+  QTimer::singleShot(ms, [button, text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (text) *text = box->text();
+    if (QAbstractButton* b = box->button(button)) b->click();
+  });
+}
+
+}  // namespace corvina::qt::test
