@@ -22,12 +22,12 @@ std::string SaveScreenshot(const QImage& image, const std::string& name) {
   return path;
 }
 
-Desktop::Desktop(const std::string& profileLines, const std::string& settings) {
+Desktop::Desktop(const std::string& profileLines, const std::string& settings, int port) : ownHost_(port == 0) {
   root_ = corvina::test::MakeTempDir();
   std::filesystem::create_directories(root_ + "/data");
   corvina::test::WriteFile(root_ + "/Corvina.ini", "[Configuration]\n" + settings);
   corvina::test::WriteFile(root_ + "/data/Test.tsp", "[Session Profile]\nName=Test\nHost=127.0.0.1," +
-                                                         std::to_string(server_.Port()) + "\n" + profileLines);
+                                                         std::to_string(port ? port : server_.Port()) + "\n" + profileLines);
   settings_.SetPath(root_ + "/Corvina.ini");
   settings_.Load();
   app_ = std::make_unique<app::CCorvinaApp>(
@@ -52,8 +52,8 @@ Desktop::~Desktop() {
 bool Desktop::Start(unsigned kind) {
   session_ = app_->StartFromCommandLine("Test");
   if (!session_) return false;
-  if (!SpinUntil([&] { return server_.Accepted() == 1; }, 5s)) return false;
-  if ((kind & 0x10) != 0) {
+  if (ownHost_ && !SpinUntil([&] { return server_.Accepted() == 1; }, 5s)) return false;
+  if (ownHost_ && (kind & 0x10) != 0) {
     static constexpr char kPlain[] = "\xFF\xFD\x18\xFF\xFA\x18\x01\xFF\xF0"  // terminal type
                                      "\xFF\xFB\x19\xFF\xFD\x19"              // END-OF-RECORD
                                      "\xFF\xFB\x00\xFF\xFD\x00";             // BINARY

@@ -21,8 +21,9 @@ class Desktop {
  public:
   // The profile "Test" with these lines (TerminalType=..., FontOptions=...)
   // after its name and host; the settings file gets `settings` under
-  // [Configuration].
-  explicit Desktop(const std::string& profileLines, const std::string& settings = "Preferences=4\n");
+  // [Configuration]. With a port the session connects to that host (which
+  // negotiates itself) instead of the loopback one.
+  explicit Desktop(const std::string& profileLines, const std::string& settings = "Preferences=4\n", int port = 0);
   ~Desktop();
 
   // Starts the profile; true once the session runs an engine of the kind.
@@ -52,6 +53,7 @@ class Desktop {
   std::unique_ptr<CMainFrame> frame_;
   CHostSession* session_ = nullptr;
   std::size_t sentSeen_ = 0;
+  bool ownHost_ = true;
 };
 
 }  // namespace corvina::qt::test
