@@ -39,10 +39,10 @@ class SessionTableObserver {
   virtual void SessionClosing(CHostSession&) {}
   virtual void ActiveSessionChanged(CHostSession*) {}
   virtual void ScreenChanged(CHostSession&) {}
-  // The host wrote to the session's screen.
+  // A block of host data was processed (ScreenChangedFlag: the host has
+  // written to the screen since the engine started).
   virtual void HostDataProcessed(CHostSession&) {}
   virtual void LastSessionClosed() {}
-  virtual void HostDataProcessed(CHostSession&) {}
 };
 
 class CSessionTable final : public SessionFrame {
