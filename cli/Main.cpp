@@ -193,15 +193,6 @@ void CliObserver::Print(bool quiet) {
   std::cout.flush();
 }
 
-TlsSettings ReadTlsSettings(const platform::IniFile& settings, const cli::CliOptions& o) {
-  TlsSettings s;
-  s.verifyServer = settings.GetInt("SSL", "VerifyServer", 1) != 0;
-  s.caFile = settings.GetString("SSL", "CAFile");
-  if (o.verifyServer) s.verifyServer = *o.verifyServer;
-  if (!o.caFile.empty()) s.caFile = o.caFile;
-  return s;
-}
-
 int ListKeys(unsigned kind) {
   for (const KeyFunctionRow& row : KeyFunctionTable(kind)) {
     std::string_view description = row.description.substr(0, row.description.find('\n'));
@@ -340,7 +331,7 @@ int main(int argc, char** argv) {
     struct stat st {};
     if (::stat(app::DataFolderFor(settings, {}).c_str(), &st) != 0 && errno == ENOENT) return NothingToStart();
   }
-  TlsContexts tls(ReadTlsSettings(settings, o));
+  TlsContexts tls(app::ReadTlsSettings(settings, o));
 
   app::CCorvinaApp application(app::AppEnvironment{loop, ui, platform::SystemClock::Instance(), app::CreateEngine, &tls},
                                settings);
