@@ -73,6 +73,12 @@ bool EqualsNoCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == 0;
 }
 
+std::optional<unsigned> SessionKindByName(const std::string& name) {
+  for (const auto& k : kSessionKinds)
+    if (EqualsNoCase(name, k.name)) return k.kind;
+  return std::nullopt;
+}
+
 OptionResult ParseRunOption(CommandLineWords& words, RunOptions& o, std::string* error) {
   const std::string& a = words.Word();
   SessionOverrides& session = o.overrides;
@@ -91,8 +97,7 @@ OptionResult ParseRunOption(CommandLineWords& words, RunOptions& o, std::string*
     }
   } else if (a == "-t" || a == "--terminal") {
     if (!need("a terminal kind")) return OptionResult::kError;
-    for (const auto& k : kSessionKinds)
-      if (EqualsNoCase(value, k.name)) session.terminalKind = k.kind;
+    session.terminalKind = SessionKindByName(value);
     if (!session.terminalKind) {
       *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, VT100, VT220, ANSI)";
       return OptionResult::kError;

@@ -62,6 +62,8 @@ bool FinishRunOptions(RunOptions& o, std::string* error);
 // cannot.
 bool ToLatin1(const std::string& where, std::string* text, std::string* error);
 bool EqualsNoCase(const std::string& a, const char* b);
+// A session's terminal kind by its short name (3278 ... VT220, any case).
+std::optional<unsigned> SessionKindByName(const std::string& name);
 
 // The usage lines of the shared options.
 extern const char kSessionOptionsUsage[];

@@ -16,12 +16,8 @@ constexpr app::OptionResult kTaken = app::OptionResult::kTaken;
 using app::EqualsNoCase;
 using app::ToLatin1;
 
-struct KindName {
-  const char* name;
-  unsigned kind;
-};
-constexpr KindName kListKinds[] = {{"3278", 16}, {"3279", 17},   {"3270P", 18},  {"5250", 32}, {"5250P", 34},
-                                   {"ANSI", 258}, {"VT100", 259}, {"VT220", 260}};
+// The 5250 printer is no session kind of its own: it has no terminal type.
+constexpr unsigned k5250Printer = 34;
 
 }  // namespace
 
@@ -148,8 +144,8 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--list-keys") {
       if (!need("a terminal kind")) return std::nullopt;
       if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
-      for (const auto& k : kListKinds)
-        if (EqualsNoCase(value, k.name)) o.listKeysKind = k.kind;
+      if (EqualsNoCase(value, "5250P")) o.listKeysKind = k5250Printer;
+      if (const auto kind = app::SessionKindByName(value)) o.listKeysKind = kind;
       if (!o.listKeysKind) {
         *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI, SYSTEM)";
         return std::nullopt;

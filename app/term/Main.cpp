@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
     std::cout << term::TermUsageText();
     return 0;
   }
+  // Nothing is started (or made) for a run that could not show it.
+  if (!term::CTermFrontEnd::TerminalAvailable(&error)) {
+    std::cerr << "corvina-term: " << error << "\n";
+    return 1;
+  }
   if (!o.settingsFile.empty()) platform::SetAppProfilePathOverride(o.settingsFile);
 
   CSessionTrace trace(platform::SystemClock::Instance());

@@ -104,10 +104,10 @@ const char* TermCommandHelp() {
          "                            (Reset, PA1, Attn, SysReq, FieldExit, ...)\n"
          "transfer ...                IND$FILE file transfer\n"
          "print [FILE]                print the screen, or write it to FILE as text\n"
-         "copy                        copy the selection (or the screen) to the terminal's clipboard\n"
+         "copy                        the selection (or the screen) to the terminal's clipboard\n"
          "messages                    show the messages of this run\n"
          "quit                        end every session and the program\n"
-         "Mouse: click moves the cursor, drag selects. The command key twice sends it to the host.";
+         "The mouse moves the cursor and selects. The command key twice sends it to the host.";
 }
 
 }  // namespace corvina::term

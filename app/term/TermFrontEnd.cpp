@@ -107,11 +107,14 @@ CTermFrontEnd::~CTermFrontEnd() {
   if (hooked_) app_.Sessions().systemCommand = nullptr;
 }
 
+bool CTermFrontEnd::TerminalAvailable(std::string* error) {
+  if (::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO)) return true;
+  *error = "A terminal is needed on standard input and output (corvina-cli runs without one)";
+  return false;
+}
+
 bool CTermFrontEnd::Start(std::string* error) {
-  if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
-    *error = "corvina-term needs a terminal on its standard input and output (use corvina-cli otherwise)";
-    return false;
-  }
+  if (!TerminalAvailable(error)) return false;
   SCREEN* screen = newterm(nullptr, stdout, stdin);
   if (!screen) {
     *error = std::string("The terminal type \"") + (getenv("TERM") ? getenv("TERM") : "") + "\" is unknown";
@@ -133,6 +136,8 @@ bool CTermFrontEnd::Start(std::string* error) {
   if (settings_.mouse) WriteTerminal(kModesOn);
   WriteTerminal(kPasteOn);
   inputWatch_ = loop_.WatchFd(STDIN_FILENO, platform::kIoRead, [this](unsigned) { OnReadable(); });
+  // The OIA's clock and response time move on without a host write.
+  clockTimer_ = loop_.AddTimer(std::chrono::seconds(1), true, [this] { ScheduleRepaint(); });
   layoutChanged_ = true;
   ScheduleRepaint();
   return true;
@@ -144,6 +149,8 @@ void CTermFrontEnd::Stop() {
   inputWatch_ = 0;
   if (escapeTimer_) loop_.CancelTimer(escapeTimer_);
   escapeTimer_ = 0;
+  if (clockTimer_) loop_.CancelTimer(clockTimer_);
+  clockTimer_ = 0;
   WriteTerminal(kPasteOff);
   if (settings_.mouse) WriteTerminal(kModesOff);
   if (const char* rmkx = tigetstr("rmkx"); rmkx && rmkx != reinterpret_cast<char*>(-1)) putp(rmkx);

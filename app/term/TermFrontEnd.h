@@ -32,6 +32,8 @@ class CTermFrontEnd final : public app::SessionTableObserver {
   CTermFrontEnd(const CTermFrontEnd&) = delete;
   CTermFrontEnd& operator=(const CTermFrontEnd&) = delete;
 
+  // Whether standard input and output are a terminal; the reason when not.
+  static bool TerminalAvailable(std::string* error);
   // Takes over the terminal on standard input and output (after the
   // application's Initialise). False, with the reason, when there is none.
   bool Start(std::string* error);
@@ -78,6 +80,7 @@ class CTermFrontEnd final : public app::SessionTableObserver {
   void* screen_ = nullptr;  // the curses SCREEN
   platform::WatchId inputWatch_ = 0;
   platform::TimerId escapeTimer_ = 0;
+  platform::TimerId clockTimer_ = 0;
   bool repaintPosted_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 

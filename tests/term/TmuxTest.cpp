@@ -162,6 +162,14 @@ TEST(TermInTmux, AVtSessionRunsAShellCommandBehindTelnetd) {
   ASSERT_TRUE(tmux.WaitFor("corvina42")) << tmux.Screen();
   // Line drawing arrives as box characters.
   EXPECT_NE(tmux.Screen().find("\u250C\u2500\u2510"), std::string::npos) << tmux.Screen();
+  // The host's bell rings the terminal's.
+  EXPECT_EQ(tmux.Run({"display-message", "-p", "-t", "0", "#{window_bell_flag}"}), "0\n");
+  tmux.Type("printf '\\007'");
+  tmux.Keys({"Enter"});
+  bool rang = false;
+  for (int i = 0; i < 50 && !rang; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+    rang = tmux.Run({"display-message", "-p", "-t", "0", "#{window_bell_flag}"}) == "1\n";
+  EXPECT_TRUE(rang);
   // Ctrl+C reaches the host as the interrupt character.
   tmux.Type("sleep 30");
   tmux.Keys({"Enter"});
