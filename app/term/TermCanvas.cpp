@@ -58,6 +58,7 @@ void CTermCanvas::BeginPaint(int rows, int columns) {
   rows_ = rows;
   columns_ = columns;
   painted_ = false;
+  wideRow_ = -1;
 }
 
 void CTermCanvas::AttributesOf(const CellLook& look, bool selected, unsigned* attributes, int* pair) const {
@@ -81,7 +82,22 @@ void CTermCanvas::AttributesOf(const CellLook& look, bool selected, unsigned* at
   }
 }
 
+void CTermCanvas::BeginRow(int row, LineSize size) {
+  wideRow_ = size == LineSize::kNormal ? -1 : row;
+}
+
+void CTermCanvas::DrawScrollBack(int historyLines, int offset) {
+  historyLines_ = historyLines;
+  scrollBackOffset_ = offset;
+}
+
 void CTermCanvas::Put(int row, int column, char32_t c, const CellLook& look) {
+  if (row != wideRow_) return PutCell(row, column, c, look);
+  PutCell(row, 2 * column, c, look);
+  PutCell(row, 2 * column + 1, U' ', look);
+}
+
+void CTermCanvas::PutCell(int row, int column, char32_t c, const CellLook& look) {
   if (!pad_ || row < 0 || row >= rows_ || column < 0 || column >= columns_) return;
   const bool selected = !selection_.Empty() && row >= selection_.top && row <= selection_.bottom &&
                         column >= selection_.left && column <= selection_.right;

@@ -35,9 +35,11 @@ class CTermCanvas final : public Canvas {
 
   bool KeepsPicture() const override { return painted_ && pad_ != nullptr; }
   void BeginPaint(int rows, int columns) override;
+  void BeginRow(int row, LineSize size) override;
   void DrawText(int row, int column, std::string_view latin1, const CellLook& look) override;
   void DrawGlyph(int row, int column, std::uint8_t glyph, const CellLook& look) override;
   void DrawOia(std::string_view latin1) override { oia_.assign(latin1); }
+  void DrawScrollBack(int historyLines, int offset) override;
   void DrawCursor(int row, int column, bool visible) override;
   void EndPaint() override { painted_ = true; }
 
@@ -45,6 +47,9 @@ class CTermCanvas final : public Canvas {
   int Rows() const { return rows_; }
   int Columns() const { return columns_; }
   const std::string& Oia() const { return oia_; }  // Latin-1
+  // How far back the scroll-back view is (0: the live screen) of how many lines.
+  int ScrollBackOffset() const { return scrollBackOffset_; }
+  int HistoryLines() const { return historyLines_; }
   bool CursorVisible() const { return cursorVisible_; }
   int CursorRow() const { return cursorRow_; }
   int CursorColumn() const { return cursorColumn_; }
@@ -55,6 +60,7 @@ class CTermCanvas final : public Canvas {
 
  private:
   void Put(int row, int column, char32_t c, const CellLook& look);
+  void PutCell(int row, int column, char32_t c, const CellLook& look);
 
   const CCorvinaColorScheme* scheme_ = nullptr;
   WINDOW* pad_ = nullptr;
@@ -62,6 +68,9 @@ class CTermCanvas final : public Canvas {
   bool painted_ = false;
   CellRect selection_;
   std::string oia_;
+  // A double-width (or double-height) row shows each cell over two columns.
+  int wideRow_ = -1;
+  int historyLines_ = 0, scrollBackOffset_ = 0;
   int cursorRow_ = 0, cursorColumn_ = 0;
   bool cursorVisible_ = false;
 };

@@ -533,9 +533,11 @@ std::string CTermFrontEnd::StatusLine(int width, std::vector<std::pair<int, int>
     line += ui_.StatusText();
   }
   std::string right;
+  if (canvas_.ScrollBackOffset() > 0)
+    right = platform::Format(" History: %d of %d lines back ", canvas_.ScrollBackOffset(), canvas_.HistoryLines());
   const int viewRows = viewRows_;
   if (canvas_.Rows() > viewRows || canvas_.Columns() > COLS) {
-    right = platform::Format(" Screen %dx%d: rows %d-%d, columns %d-%d ", canvas_.Rows(), canvas_.Columns(),
+    right += platform::Format(" Screen %dx%d: rows %d-%d, columns %d-%d ", canvas_.Rows(), canvas_.Columns(),
                              top_ + 1, std::min(canvas_.Rows(), top_ + viewRows), left_ + 1,
                              std::min(canvas_.Columns(), left_ + COLS));
   }

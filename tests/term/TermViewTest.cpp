@@ -101,6 +101,46 @@ TEST(TermCanvas, AOneFieldChangeSendsOnlyThatFieldsCells) {
   EXPECT_EQ(terminal.Show(canvas), 0);
 }
 
+// The character and attributes the pad holds at a cell.
+std::pair<wchar_t, attr_t> PadCell(WINDOW* pad, int row, int column) {
+  cchar_t cell;
+  mvwin_wch(pad, row, column, &cell);
+  wchar_t text[CCHARW_MAX + 1] = {};
+  attr_t attributes = 0;
+  short pair = 0;
+  getcchar(&cell, text, &attributes, &pair, nullptr);
+  return {text[0], attributes & ~A_COLOR};
+}
+
+TEST(TermCanvas, GlyphsWideRowsSelectionAndInvisibleText) {
+  FileTerminal terminal;
+  ASSERT_TRUE(terminal.Ready());
+  RenderModel model;
+  model.Resize(3, 10);
+  model.SetLineSize(0, LineSize::kDoubleWidth);
+  model.SetCell(0, 0, RenderCell{'A', kNoGlyph, {}});
+  model.SetCell(0, 1, RenderCell{'B', kNoGlyph, {}});
+  model.SetCell(1, 0, RenderCell{' ', 13, {}});  // the upper left corner
+  model.SetCell(1, 1, RenderCell{0xE9, kNoGlyph, {2, 0, kCellBold | kCellUnderline}});
+  model.SetCell(1, 2, RenderCell{'s', kNoGlyph, {2, 0, kCellInvisible}});
+  CTermCanvas canvas;
+  canvas.SetSelection(CellRect{3, 2, 4, 2});
+  PaintModel(model, canvas);
+  WINDOW* pad = canvas.Pad();
+  EXPECT_EQ(PadCell(pad, 0, 0).first, L'A');
+  EXPECT_EQ(PadCell(pad, 0, 1).first, L' ');
+  EXPECT_EQ(PadCell(pad, 0, 2).first, L'B');
+  EXPECT_EQ(PadCell(pad, 1, 0).first, L'\u250C');
+  EXPECT_EQ(PadCell(pad, 1, 1), (std::pair<wchar_t, attr_t>{L'\u00E9', A_BOLD | A_UNDERLINE}));
+  EXPECT_EQ(PadCell(pad, 1, 2).first, L' ');  // a password stays hidden
+  EXPECT_EQ(PadCell(pad, 2, 3).second, A_REVERSE);
+  EXPECT_EQ(PadCell(pad, 2, 5).second, A_NORMAL);
+  // Back to a normal row: every cell in its own column again.
+  model.SetLineSize(0, LineSize::kNormal);
+  PaintModel(model, canvas);
+  EXPECT_EQ(PadCell(pad, 0, 1).first, L'B');
+}
+
 TEST(TermCanvas, SchemeColoursBecomeTheNearestTerminalColours) {
   // 256 colours: the cube, the grey ramp; 16 and 8 colours: the ANSI ones.
   EXPECT_EQ(NearestColor(Rgb{0, 0, 255}, 256), 21);

@@ -123,6 +123,19 @@ TEST(TermInTmux, LogsOnToTheDemoPressesPf3AndSeesTheLogonAgain) {
   ASSERT_TRUE(tmux.WaitFor("Copied 24 x 80 cells")) << tmux.Screen();
   EXPECT_NE(tmux.Run({"show-buffer"}).find("Userid"), std::string::npos);
 
+  // xterm mouse reports: a drag selects "Userid", copy takes only that; a
+  // click moves the cursor (the OIA shows where).
+  tmux.Type("\x1b[<0;3;9M\x1b[<32;8;9M\x1b[<0;8;9m");
+  tmux.Keys({"C-]"});
+  tmux.Type("copy");
+  tmux.Keys({"Enter"});
+  ASSERT_TRUE(tmux.WaitFor("Copied 1 x 6 cells")) << tmux.Screen();
+  EXPECT_EQ(tmux.Run({"show-buffer"}).substr(0, 6), "Userid");
+  tmux.Type("\x1b[<0;21;11M\x1b[<0;21;11m");
+  EXPECT_TRUE(tmux.WaitFor("11,21")) << tmux.Screen();
+  tmux.Type("\x1b[<0;21;9M\x1b[<0;21;9m");
+  EXPECT_TRUE(tmux.WaitFor("09,21")) << tmux.Screen();
+
   tmux.Type("demo");
   tmux.Keys({"Tab"});
   tmux.Type("demo");
