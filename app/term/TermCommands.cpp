@@ -2,6 +2,10 @@
 
 #include <cctype>
 #include <charconv>
+#include <sstream>
+#include <vector>
+
+#include "app/RunOptions.h"
 
 namespace corvina::term {
 
@@ -74,6 +78,31 @@ std::optional<TermCommand> ParseTermCommand(std::string_view line, std::string* 
   TermCommand command;
   command.kind = found->kind;
   command.argument = std::string(rest);
+  if (command.kind == TermCommand::kConnect) {
+    // The session options of the program's command line may come first.
+    std::vector<std::string> words;
+    std::istringstream in{std::string(rest)};
+    for (std::string word; in >> word;) words.push_back(word);
+    app::RunOptions run;
+    app::CommandLineWords reader(words);
+    while (reader.Next()) {
+      const app::OptionResult r = app::ParseRunOption(reader, run, error);
+      if (r == app::OptionResult::kNotMine) *error = "Unknown option " + reader.Word();
+      if (r != app::OptionResult::kTaken) return std::nullopt;
+    }
+    if (!run.settingsFile.empty() || !run.dataFolder.empty() || !run.traceFile.empty() || run.traceText ||
+        !run.caFile.empty() || run.verifyServer) {
+      *error = "Only session options can come with connect (-p, -t, --size, --lu, --tls, --reconnect, --keepalive)";
+      return std::nullopt;
+    }
+    if (!app::FinishRunOptions(run, error)) return std::nullopt;
+    if (run.target.empty()) {
+      *error = "The command connect needs a profile name or a host (HOST:PORT)";
+      return std::nullopt;
+    }
+    command.argument = run.target;
+    command.overrides = run.overrides;
+  }
   if (command.kind == TermCommand::kSwitch) {
     const std::string which = Lower(rest);
     if (which == "next" || which == "n" || which == "+") {
@@ -95,7 +124,9 @@ std::optional<TermCommand> ParseTermCommand(std::string_view line, std::string* 
 }
 
 const char* TermCommandHelp() {
-  return "connect PROFILE|HOST:PORT   start a session (words as on the command line)\n"
+  return "connect [-t KIND ...] PROFILE|HOST:PORT\n"
+         "                            start a session (words and session options as on the\n"
+         "                            command line: -t 5250, --size 27x132, --tls, ...)\n"
          "disconnect                  end the session shown\n"
          "switch N|next|previous      show another session (also Alt+1 ... Alt+9)\n"
          "script FILE                 run a script on the session shown\n"

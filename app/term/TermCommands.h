@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/CommandLine.h"
+
 namespace corvina::term {
 
 struct TermCommand {
   enum Kind {
-    kConnect,     // argument: a profile name, session file or host words
+    kConnect,     // argument: a profile name, session file or host words (Latin-1)
     kDisconnect,  // the session shown
     kSwitch,      // number: the slot; 0 with argument "next" or "previous"
     kScript,      // argument: the script file
@@ -25,6 +27,8 @@ struct TermCommand {
   Kind kind = kHelp;
   std::string argument;
   int number = 0;
+  // kConnect: the session options given before the target (-t 5250, --tls, ...).
+  app::SessionOverrides overrides;
 };
 
 // Words are separated by blanks; the command word may be shortened to any

@@ -432,7 +432,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
   }
   switch (command->kind) {
     case TermCommand::kConnect:
-      app_.StartFromCommandLine(app::StripEnclosingQuotes(ToLatin1Lossy(command->argument)));
+      app_.StartFromCommandLine(app::StripEnclosingQuotes(command->argument), command->overrides);
       break;
     case TermCommand::kDisconnect:
       table.CloseSession(*s);

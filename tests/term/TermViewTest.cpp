@@ -171,6 +171,16 @@ TEST(TermCommands, WordsShortFormsAndMistakes) {
   ASSERT_TRUE(c);
   EXPECT_EQ(c->kind, TermCommand::kConnect);
   EXPECT_EQ(c->argument, "telnet host 2323");
+  c = ParseTermCommand("connect -t 5250 --size=27x132 --tls 10.0.0.1:23", &error);
+  ASSERT_TRUE(c) << error;
+  EXPECT_EQ(c->argument, "10.0.0.1:23");
+  EXPECT_EQ(c->overrides.terminalKind, 32u);
+  EXPECT_EQ(c->overrides.rows, 27);
+  EXPECT_TRUE(c->overrides.tls);
+  EXPECT_FALSE(ParseTermCommand("connect --data-dir /tmp host:23", &error));
+  EXPECT_NE(error.find("Only session options"), std::string::npos);
+  EXPECT_FALSE(ParseTermCommand("connect -t 5250", &error));
+  EXPECT_NE(error.find("needs a profile name or a host"), std::string::npos);
   c = ParseTermCommand("sw 3", &error);
   ASSERT_TRUE(c);
   EXPECT_EQ(c->kind, TermCommand::kSwitch);
@@ -181,6 +191,7 @@ TEST(TermCommands, WordsShortFormsAndMistakes) {
   ASSERT_TRUE(c && c->kind == TermCommand::kDisconnect);
   c = ParseTermCommand("print /tmp/screen.txt", &error);
   ASSERT_TRUE(c && c->kind == TermCommand::kPrint && c->argument == "/tmp/screen.txt");
+  error.clear();
   EXPECT_FALSE(ParseTermCommand("   ", &error));
   EXPECT_TRUE(error.empty());
 

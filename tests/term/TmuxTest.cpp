@@ -73,7 +73,7 @@ class Tmux {
     args.insert(args.end(), keys.begin(), keys.end());
     Run(args);
   }
-  void Type(const std::string& text) { Run({"send-keys", "-t", "0", "-l", text}); }
+  void Type(const std::string& text) { Run({"send-keys", "-t", "0", "-l", "--", text}); }
   std::string Screen() { return Run({"capture-pane", "-p", "-t", "0"}); }
   // Polls the pane until it shows the text.
   bool WaitFor(const std::string& text, int ms = 15000) {
@@ -196,12 +196,17 @@ TEST(TermInTmux, AVtSessionRunsAShellCommandBehindTelnetd) {
   EXPECT_TRUE(tmux.WaitFor("EXIT=0")) << tmux.Screen();
 }
 
-TEST(TermInTmux, SignsOnToThe5250DemoWithTheKeypadsFieldExit) {
+TEST(TermInTmux, ConnectsFromItsCommandLineAndSignsOnToThe5250Demo) {
   if (!HaveTmux()) GTEST_SKIP() << "tmux is not installed";
   test::TestHost host("demo5250", {}, 60);
   ASSERT_TRUE(host.Ready());
   Sandbox box;
-  Tmux tmux(box.Command({"-t", "5250", "127.0.0.1:" + std::to_string(host.Port())}));
+  // Started with no session, it opens its command line at "connect" (the
+  // preference to show the Connect dialog at start-up).
+  Tmux tmux(box.Command({}));
+  ASSERT_TRUE(tmux.WaitFor("Command: connect")) << tmux.Screen();
+  tmux.Type("-t 5250 127.0.0.1:" + std::to_string(host.Port()));
+  tmux.Keys({"Enter"});
   ASSERT_TRUE(tmux.WaitFor("Sign On")) << tmux.Screen();
   // The keypad's Enter in application mode is FieldExit in the 5250 map.
   tmux.Type("demo");
