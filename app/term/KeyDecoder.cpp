@@ -9,36 +9,6 @@ namespace {
 
 constexpr std::uint8_t kEsc = 0x1B;
 
-// Windows virtual keys of the keys terminals send sequences for.
-enum : std::uint16_t {
-  kVkBack = 0x08,
-  kVkTab = 0x09,
-  kVkClear = 0x0C,  // keypad 5 without Num Lock
-  kVkReturn = 0x0D,
-  kVkEscape = 0x1B,
-  kVkSpace = 0x20,
-  kVkPrior = 0x21,
-  kVkNext = 0x22,
-  kVkEnd = 0x23,
-  kVkHome = 0x24,
-  kVkLeft = 0x25,
-  kVkUp = 0x26,
-  kVkRight = 0x27,
-  kVkDown = 0x28,
-  kVkInsert = 0x2D,
-  kVkDelete = 0x2E,
-  kVkNumpad0 = 0x60,
-  kVkMultiply = 0x6A,
-  kVkAdd = 0x6B,
-  kVkSubtract = 0x6D,
-  kVkDecimal = 0x6E,
-  kVkDivide = 0x6F,
-  kVkF1 = 0x70,
-  kVkOem6 = 0xDD,  // ]
-  kVkOem5 = 0xDC,  // backslash
-  kVkOemMinus = 0xBD,
-};
-
 // The PC key (and whether Shift is held) that types each ASCII character
 // on the layout the maps are written for.
 struct AsciiKey {

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/RunOptions.h"
+#include "app/term/TermTexts.h"
+#include "platform/Format.h"
 
 namespace corvina::term {
 
@@ -56,23 +58,23 @@ std::optional<TermCommand> ParseTermCommand(std::string_view line, std::string* 
     if (name.rfind(word, 0) != 0) continue;
     // "s" could be switch or script: a short word must name one command.
     if (found && found->kind != c.kind) {
-      *error = "\"" + word + "\" is not clear: type more of the command (help lists them)";
+      *error = platform::Format(texts::kNotClear, word.c_str());
       return std::nullopt;
     }
     found = &c;
   }
   if (!found) {
-    *error = "Unknown command \"" + word + "\" (help lists the commands)";
+    *error = platform::Format(texts::kUnknownCommand, word.c_str());
     return std::nullopt;
   }
   if (found->needsArgument && rest.empty()) {
-    *error = std::string("The command ") + found->name + " needs " +
-             (found->kind == TermCommand::kConnect  ? "a profile name or a host (HOST:PORT)"
-              : found->kind == TermCommand::kSwitch ? "a session number, next or previous"
-              : found->kind == TermCommand::kScript ? "a script file"
-              : found->kind == TermCommand::kMacro  ? "a macro name"
-              : found->kind == TermCommand::kKey    ? "a key function name (Reset, PA1, SysReq, ...)"
-                                                    : "what to transfer");
+    *error = platform::Format(texts::kNeeds, found->name,
+                              found->kind == TermCommand::kConnect  ? texts::kNeedsConnect
+                              : found->kind == TermCommand::kSwitch ? texts::kNeedsSwitch
+                              : found->kind == TermCommand::kScript ? texts::kNeedsScript
+                              : found->kind == TermCommand::kMacro  ? texts::kNeedsMacro
+                              : found->kind == TermCommand::kKey    ? texts::kNeedsKey
+                                                                    : texts::kNeedsTransfer);
     return std::nullopt;
   }
   TermCommand command;
@@ -92,12 +94,12 @@ std::optional<TermCommand> ParseTermCommand(std::string_view line, std::string* 
     }
     if (!run.settingsFile.empty() || !run.dataFolder.empty() || !run.traceFile.empty() || run.traceText ||
         !run.caFile.empty() || run.verifyServer) {
-      *error = "Only session options can come with connect (-p, -t, --size, --lu, --tls, --reconnect, --keepalive)";
+      *error = texts::kConnectOptionsOnly;
       return std::nullopt;
     }
     if (!app::FinishRunOptions(run, error)) return std::nullopt;
     if (run.target.empty()) {
-      *error = "The command connect needs a profile name or a host (HOST:PORT)";
+      *error = platform::Format(texts::kNeeds, "connect", texts::kNeedsConnect);
       return std::nullopt;
     }
     command.argument = run.target;
@@ -113,7 +115,7 @@ std::optional<TermCommand> ParseTermCommand(std::string_view line, std::string* 
       int n = 0;
       auto [p, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), n);
       if (ec != std::errc() || p != rest.data() + rest.size() || n < 1 || n > 99) {
-        *error = "Switch to which session? Give its number, next or previous";
+        *error = texts::kWhichSession;
         return std::nullopt;
       }
       command.number = n;

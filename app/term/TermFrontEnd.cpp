@@ -1,4 +1,5 @@
 #include "app/term/TermFrontEnd.h"
+#include "app/term/TermTexts.h"
 
 #include <curses.h>
 #include <sys/ioctl.h>
@@ -30,9 +31,6 @@ constexpr char kPasteOn[] = "\x1b[?2004h";
 constexpr char kPasteOff[] = "\x1b[?2004l";
 constexpr auto kDoubleClick = std::chrono::milliseconds(400);
 constexpr int kWheelRows = 3;
-
-constexpr std::uint16_t kVkBack = 0x08, kVkReturn = 0x0D, kVkEscape = 0x1B, kVkEnd = 0x23, kVkHome = 0x24,
-                        kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28, kVkDelete = 0x2E;
 
 std::string Base64(std::string_view bytes) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -109,7 +107,7 @@ CTermFrontEnd::~CTermFrontEnd() {
 
 bool CTermFrontEnd::TerminalAvailable(std::string* error) {
   if (::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO)) return true;
-  *error = "A terminal is needed on standard input and output (corvina-cli runs without one)";
+  *error = texts::kNoTerminal;
   return false;
 }
 
@@ -117,7 +115,7 @@ bool CTermFrontEnd::Start(std::string* error) {
   if (!TerminalAvailable(error)) return false;
   SCREEN* screen = newterm(nullptr, stdout, stdin);
   if (!screen) {
-    *error = std::string("The terminal type \"") + (getenv("TERM") ? getenv("TERM") : "") + "\" is unknown";
+    *error = platform::Format(texts::kUnknownTerminalType, getenv("TERM") ? getenv("TERM") : "");
     return false;
   }
   screen_ = screen;
@@ -315,7 +313,7 @@ bool CTermFrontEnd::SystemCommand(CHostSession& s, int id) {
       s.ClearSelection();
       return true;
     case kf::sys::kEditPaste:
-      ui_.Tell("Paste with the terminal's own paste key: the pasted text goes to the session.");
+      ui_.Tell(texts::kPasteHint);
       return true;
     case kf::sys::kPopupMenu:
       OpenCommandLine();
@@ -345,13 +343,13 @@ void CTermFrontEnd::Copy(CHostSession& s) {
   const std::string text = platform::Latin1ToUtf8(engine->CopyRectangle(r));
   // OSC 52: the terminal (or tmux) puts it on its clipboard.
   WriteTerminal("\x1b]52;c;" + Base64(text) + "\a");
-  ui_.Tell(platform::Format("Copied %d x %d cells to the terminal's clipboard", r.bottom - r.top + 1,
+  ui_.Tell(platform::Format(texts::kCopied, r.bottom - r.top + 1,
                             r.right - r.left + 1));
 }
 
 void CTermFrontEnd::PrintScreen(CHostSession& s, const std::string& file) {
   if (file.empty()) {
-    ui_.Tell("Printing is not available in this version: \"print FILE\" writes the screen to a file.");
+    ui_.Tell(texts::kNoPrinting);
     return;
   }
   TerminalEngine* engine = s.Engine();
@@ -361,7 +359,8 @@ void CTermFrontEnd::PrintScreen(CHostSession& s, const std::string& file) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   for (const std::string& line : text.Lines()) out << line << '\n';
   out.close();
-  ui_.Tell(out ? "The screen is written to " + file : "Cannot write " + file + ": " + std::strerror(errno));
+  ui_.Tell(out ? platform::Format(texts::kScreenWritten, file.c_str())
+               : platform::Format(texts::kCannotWrite, file.c_str(), std::strerror(errno)));
 }
 
 // ----------------------------------------------------------- command line
@@ -427,7 +426,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
                             command->kind == TermCommand::kKey ||
                             command->kind == TermCommand::kPrint || command->kind == TermCommand::kCopy;
   if (needsSession && !s) {
-    ui_.Tell("No session is shown: connect first");
+    ui_.Tell(texts::kNoSessionShown);
     return;
   }
   switch (command->kind) {
@@ -445,7 +444,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
       } else if (CHostSession* target = table.Session(command->number)) {
         table.Activate(*target);
       } else {
-        ui_.Tell(platform::Format("There is no session %d", command->number));
+        ui_.Tell(platform::Format(texts::kNoSuchSession, command->number));
       }
       break;
     case TermCommand::kScript:
@@ -456,12 +455,12 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
       break;
     case TermCommand::kKey: {
       const int id = KeyFunctionIdByTypedName(s->Mode(), ToLatin1Lossy(command->argument));
-      if (id < 0) ui_.Tell("Unknown key function \"" + command->argument + "\" (corvina-cli --list-keys lists them)");
+      if (id < 0) ui_.Tell(platform::Format(texts::kUnknownKeyFunction, command->argument.c_str()));
       else s->OnKeyFunction(id);
       break;
     }
     case TermCommand::kTransfer:
-      ui_.Tell("File transfer (IND$FILE) is not available in this version.");
+      ui_.Tell(texts::kNoTransfer);
       break;
     case TermCommand::kPrint:
       PrintScreen(*s, command->argument);
@@ -471,8 +470,8 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
       break;
     case TermCommand::kMessages: {
       std::vector<std::string> lines(ui_.Messages().begin(), ui_.Messages().end());
-      if (lines.empty()) lines.push_back("No messages.");
-      ShowOverlay("Messages", lines);
+      if (lines.empty()) lines.push_back(texts::kNoMessages);
+      ShowOverlay(texts::kMessagesTitle, lines);
       break;
     }
     case TermCommand::kHelp: {
@@ -483,7 +482,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
         lines.push_back(text.substr(start, end - start));
         start = end + 1;
       }
-      ShowOverlay("Commands (after " + settings_.commandKeyText + ")", lines);
+      ShowOverlay(platform::Format(texts::kHelpTitle, settings_.commandKeyText.c_str()), lines);
       break;
     }
     case TermCommand::kQuit:
@@ -494,7 +493,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
 
 void CTermFrontEnd::ShowOverlay(const std::string& title, const std::vector<std::string>& lines) {
   overlay_.clear();
-  overlay_.push_back(title + "  (any key closes this page)");
+  overlay_.push_back(platform::Format(texts::kPageClose, title.c_str()));
   overlay_.push_back("");
   overlay_.insert(overlay_.end(), lines.begin(), lines.end());
   layoutChanged_ = true;
@@ -519,11 +518,11 @@ std::string CTermFrontEnd::StatusLine(int width, std::vector<std::pair<int, int>
   for (int slot = 1; slot <= app::CSessionTable::kMaxSlots; ++slot) {
     const CHostSession* s = table.Session(slot);
     if (!s) continue;
-    const std::string tab = platform::Format(" %d:", slot) + platform::Latin1ToUtf8(s->Profile().name) + " ";
+    const std::string tab = platform::Format(texts::kTab, slot, platform::Latin1ToUtf8(s->Profile().name).c_str());
     if (s == table.Active()) bold->push_back({static_cast<int>(U32(line).size()), static_cast<int>(U32(tab).size())});
     line += tab;
   }
-  if (table.LiveCount() == 0) line += " No session: " + settings_.commandKeyText + " then connect HOST:PORT";
+  if (table.LiveCount() == 0) line += platform::Format(texts::kNoSession, settings_.commandKeyText.c_str());
   line += " ";
   const std::string& message = ui_.Message();
   if (!message.empty()) {
@@ -534,14 +533,14 @@ std::string CTermFrontEnd::StatusLine(int width, std::vector<std::pair<int, int>
   }
   std::string right;
   if (canvas_.ScrollBackOffset() > 0)
-    right = platform::Format(" History: %d of %d lines back ", canvas_.ScrollBackOffset(), canvas_.HistoryLines());
+    right = platform::Format(texts::kHistory, canvas_.ScrollBackOffset(), canvas_.HistoryLines());
   const int viewRows = viewRows_;
   if (canvas_.Rows() > viewRows || canvas_.Columns() > COLS) {
-    right += platform::Format(" Screen %dx%d: rows %d-%d, columns %d-%d ", canvas_.Rows(), canvas_.Columns(),
+    right += platform::Format(texts::kScreenPart, canvas_.Rows(), canvas_.Columns(),
                              top_ + 1, std::min(canvas_.Rows(), top_ + viewRows), left_ + 1,
                              std::min(canvas_.Columns(), left_ + COLS));
   }
-  right += " " + settings_.commandKeyText + ": commands ";
+  right += platform::Format(texts::kCommandKey, settings_.commandKeyText.c_str());
   // What part of the screen is shown matters more than the status text.
   std::u32string left = U32(line);
   const std::u32string tail = U32(right);
@@ -566,7 +565,7 @@ void CTermFrontEnd::DrawBottom(int oiaRow, int statusRow) {
   wmove(stdscr, statusRow, 0);
   wclrtoeol(stdscr);
   if (commandOpen_) {
-    const std::u32string prompt = U"Command: ";
+    const std::u32string prompt = U32(texts::kPrompt);
     PutText(statusRow, 0, prompt, width, A_BOLD);
     // Long commands scroll so that the cursor stays in sight.
     const int room = std::max(1, width - static_cast<int>(prompt.size()) - 1);
