@@ -238,7 +238,7 @@ void CTermFrontEnd::SessionKey(CHostSession& s, const TermInput& in) {
   const char32_t c = in.character;
   if (c == 0 || c > 0xFF) return;  // a key the map leaves alone, or a character Latin-1 lacks
   const bool vt = (s.Mode() & 0x100) != 0;
-  const bool control = c < 0x20 || c == 0x7F || (in.key.modifiers & (kModCtrl | kModAlt));
+  const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0) || (in.key.modifiers & (kModCtrl | kModAlt));
   if (!vt) {
     // Block-mode screens take only characters.
     if (!control) s.TypeText(std::string(1, static_cast<char>(c)));
@@ -275,13 +275,11 @@ void CTermFrontEnd::SessionMouse(CHostSession& s, const TermMouse& m) {
     if (m.button == kVkMouseLeft) {
       anchorRow_ = row;
       anchorColumn_ = column;
-      dragging_ = false;
     }
     s.OnMouseEvent(m.button, m.modifiers | (twice ? kModExtended : 0), column, row);
     return;
   }
   if (m.action == TermMouse::kDrag && m.button == kVkMouseLeft && anchorRow_ >= 0) {
-    dragging_ = true;
     s.SetSelection(CellRect{std::min(anchorColumn_, column), std::min(anchorRow_, row),
                             std::max(anchorColumn_, column), std::max(anchorRow_, row)});
     ScheduleRepaint();
@@ -294,8 +292,16 @@ void CTermFrontEnd::SessionPaste(CHostSession& s, const std::string& utf8) {
   TerminalEngine* engine = s.Engine();
   if (!engine) return;
   std::string text = ToLatin1Lossy(utf8);
-  // Terminals paste line ends as CR; the engines split lines at LF.
-  std::replace(text.begin(), text.end(), '\r', '\n');
+  // Terminals paste line ends as CR, which a VT host takes as Enter; the
+  // block-mode engines split lines at LF.
+  if (!(s.Mode() & 0x100)) {
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+      lines.push_back(text[i] == '\r' ? '\n' : text[i]);
+    }
+    text = std::move(lines);
+  }
   engine->PasteText(text);
   s.FlushOutput();
 }

@@ -102,7 +102,6 @@ class CTermFrontEnd final : public app::SessionTableObserver {
 
   // Mouse: the cell a drag started at, and the last click for double clicks.
   int anchorRow_ = -1, anchorColumn_ = -1;
-  bool dragging_ = false;
   int lastClickRow_ = -1, lastClickColumn_ = -1;
   std::chrono::steady_clock::time_point lastClick_{};
 };

@@ -183,6 +183,10 @@ TEST(TermInTmux, AVtSessionRunsAShellCommandBehindTelnetd) {
   for (int i = 0; i < 50 && !rang; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
     rang = tmux.Run({"display-message", "-p", "-t", "0", "#{window_bell_flag}"}) == "1\n";
   EXPECT_TRUE(rang);
+  // A bracketed paste goes to the host as it is, its line end as Enter.
+  tmux.Run({"set-buffer", "echo pasted$((2+3))\n"});
+  tmux.Run({"paste-buffer", "-p", "-t", "0"});
+  EXPECT_TRUE(tmux.WaitFor("pasted5", 5000)) << tmux.Screen();
   // Ctrl+C reaches the host as the interrupt character.
   tmux.Type("sleep 30");
   tmux.Keys({"Enter"});
