@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "app/AppTexts.h"
 #include "config/TerminalTypes.h"
@@ -193,6 +194,13 @@ CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument) {
     return nullptr;
   }
   return StartHost(argument);
+}
+
+CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument, const SessionOverrides& overrides) {
+  const SessionOverrides own = std::exchange(options_.overrides, overrides);
+  CHostSession* s = StartFromCommandLine(argument);
+  options_.overrides = own;
+  return s;
 }
 
 CHostSession* CCorvinaApp::StartHost(const std::string& argument) {

@@ -58,6 +58,9 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   void StartUp();
   // Starts what a command-line argument names. Null when nothing started.
   CHostSession* StartFromCommandLine(const std::string& argument);
+  // The same with other session settings than the program's command line
+  // gave (a front end's own connect command).
+  CHostSession* StartFromCommandLine(const std::string& argument, const SessionOverrides& overrides);
   // Closes every session in slot order and saves the store; with `ask`, and
   // sessions live, and the preference set, the user confirms first. False
   // when the user said No. A headless run that started no session has

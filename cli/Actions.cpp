@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "filetransfer/FileTransfer.h"
@@ -111,24 +110,6 @@ bool CActionRunner::StartTransfer(CHostSession& s, const CliStep& step, std::str
   return true;
 }
 
-namespace {
-
-// Either half of a name with two ("RollUp" of "RollUp/PageDown"), without case.
-int IdByNamePart(unsigned kind, std::string_view name) {
-  auto same = [](std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-             return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-  };
-  for (const KeyFunctionRow& row : KeyFunctionTable(kind))
-    if (const auto slash = row.name.find('/'); slash != std::string_view::npos &&
-        (same(row.name.substr(0, slash), name) || same(row.name.substr(slash + 1), name)))
-      return row.id;
-  return -1;
-}
-
-}  // namespace
-
 bool CActionRunner::Ready(CHostSession& s) {
   return s.State() == kSocketConnected && s.EngineRunning() && s.Mode() == s.ConfiguredKind() &&
          s.LockReason() == 0 && s.ScreenChangedFlag() && !s.TypeAheadPending();
@@ -185,9 +166,7 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
     } else if (step.kind == CliStep::kType) {
       session->TypeText(step.value);
     } else if (step.kind == CliStep::kKey) {
-      int id = KeyFunctionIdByName(session->Mode(), step.value);
-      if (id < 0) id = KeyFunctionIdByAidName(session->Mode(), step.value);
-      if (id < 0) id = IdByNamePart(session->Mode(), step.value);
+      const int id = KeyFunctionIdByTypedName(session->Mode(), step.value);
       if (id < 0) {
         *error = "Unknown key function \"" + step.value + "\" (corvina-cli --list-keys lists them)";
         return Result::kFailed;

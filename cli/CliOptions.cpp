@@ -1,8 +1,6 @@
 #include "cli/CliOptions.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cstdlib>
 #include <iterator>
 
@@ -15,46 +13,17 @@ namespace corvina::cli {
 
 namespace {
 
-struct KindName {
-  const char* name;
-  unsigned kind;
-};
+constexpr app::OptionResult kTaken = app::OptionResult::kTaken;
+using app::EqualsNoCase;
+using app::ToLatin1;
+
 // The 5250 printer is no session kind of its own: it has no terminal type.
-constexpr KindName kSessionKinds[] = {{"3278", 16}, {"3279", 17},  {"3270P", 18}, {"5250", 32},
-                                      {"ANSI", 258}, {"VT100", 259}, {"VT220", 260}};
-constexpr KindName k5250Printer = {"5250P", 34};
-
-bool ParseInt(const std::string& s, int lo, int hi, int* out) {
-  int v = 0;
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || p != s.data() + s.size() || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
-// The words people type, in UTF-8 or Latin-1, become the Latin-1 of the
-// screens and profiles.
-bool ToLatin1(const std::string& where, std::string* text, std::string* error) {
-  if (std::optional<std::string> latin1 = platform::Utf8ToLatin1(*text)) {
-    *text = std::move(*latin1);
-    return true;
-  }
-  *error = "The text \"" + *text + "\" of " + where + " holds characters that Latin-1 lacks";
-  return false;
-}
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != 0; ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return i == a.size() && b[i] == 0;
-}
+constexpr unsigned k5250Printer = 34;
 
 }  // namespace
 
 const char* UsageText() {
-  return R"(Usage: corvina-cli [options] [PROFILE | FILE | HOST [PORT]]
+  static const std::string text = R"(Usage: corvina-cli [options] [PROFILE | FILE | HOST [PORT]]
 Runs terminal sessions without a window: the session profiles marked to
 connect at start-up, and the one the command line names. Prints each
 session's status texts as they change and its screen when it ends.
@@ -73,23 +42,7 @@ The command line (all words that are not options) names one of:
                           "telnet", "corvina" or a port, so that a mistyped
                           profile name creates no profile.
 
-Session options (for the command line's session, this run only; the stored
-profile does not change):
-  -p, --port N            port (for a host: also the profile name's port)
-  -t, --terminal KIND     3278, 3279, 3270P, 5250, VT100, VT220 or ANSI (a
-                          kind this version cannot emulate yet is refused)
-      --size ROWSxCOLS    screen size (default 24x80 with --terminal)
-      --lu NAMES          LU or device names to ask for, separated by ";"
-      --tls               connect with TLS
-      --reconnect SECONDS reconnect this many seconds after the host disconnects
-      --keepalive MINUTES send a Telnet NOP every MINUTES minutes
-      --print-to DEST     where host print jobs (3270P) go: file:PATH (a PDF
-                          when PATH ends in .pdf, else text pages), a CUPS
-                          printer, or "" for the default printer
-Connection:
-      --no-verify         do not verify the host's certificate
-      --ca-file FILE      also trust the certificates in FILE (PEM)
-Information (no connection):
+)" + std::string(app::kSessionOptionsUsage) + app::kConnectionOptionsUsage + R"(Information (no connection):
       --list-keys KIND    list the key functions of a terminal kind (3278 ... ANSI,
                           5250P, or SYSTEM for the system commands)
       --show-profile FILE show the settings a session profile file (.tsp) holds
@@ -103,16 +56,7 @@ Running:
                           answer the next question that offers this button
                           (repeatable, in order; other questions get their
                           default answer, boxes with only OK take OK)
-      --trace FILE        write a trace of everything the command line's session
-                          sends and receives (binary unless the setting
-                          TraceFileBinary is 0)
-      --trace-text        write the trace as text with hex dumps
-      --data-dir DIR      the data folder with the session profiles, which must
-                          exist (default: the DataPath setting, else
-                          $XDG_DATA_HOME/Orvex/Corvina, made on first use)
-      --settings FILE     application settings file (default
-                          $XDG_CONFIG_HOME/Orvex/Corvina.ini; also CORVINA_SETTINGS)
-      --fields            after a 3270 or 5250 screen, print its fields with
+)" + app::kFileOptionsUsage + R"(      --fields            after a 3270 or 5250 screen, print its fields with
                           their attributes
       --oia               after a 3270 or 5250 screen, print its operator
                           information area line
@@ -166,32 +110,17 @@ whole, every row all columns wide. Exit status: 0 when the sessions ran and ende
 something failed or a script was cancelled (the message says why), 2 for a
 command-line error.
 )";
+  return text.c_str();
 }
 
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args, std::string* error) {
   CliOptions o;
-  app::SessionOverrides& session = o.overrides;
   std::string ftOptions;  // for the transfers that follow
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
+  app::CommandLineWords words(args);
+  while (words.Next()) {
+    const std::string& a = words.Word();
     std::string value;
-    bool hasInline = false;
-    if (a.rfind("--", 0) == 0) {
-      if (auto eq = a.find('='); eq != std::string::npos) {
-        value = a.substr(eq + 1);
-        a = a.substr(0, eq);
-        hasInline = true;
-      }
-    }
-    auto need = [&](const char* what) -> bool {
-      if (hasInline) return true;
-      if (i + 1 >= args.size()) {
-        *error = std::string("Option ") + a + " needs " + what;
-        return false;
-      }
-      value = args[++i];
-      return true;
-    };
+    auto need = [&](const char* what) { return words.Value(what, &value, error); };
     if (a == "-h" || a == "--help") {
       o.help = true;
     } else if (a == "-q" || a == "--quiet") {
@@ -232,11 +161,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       if (!need("a keyboard map name") || !ToLatin1(a, &value, error)) return std::nullopt;
       o.showMap = value;
     } else if (a == "--send" || a == "--receive") {
-      if (hasInline || i + 2 >= args.size()) {
+      std::string first, second;
+      if (!words.TwoValues(&first, &second)) {
         *error = "Option " + a + (a == "--send" ? " needs PCFILE HOSTFILE" : " needs HOSTFILE PCFILE");
         return std::nullopt;
       }
-      std::string first = args[++i], second = args[++i];
       if (!ToLatin1(a, &first, error) || !ToLatin1(a, &second, error)) return std::nullopt;
       const bool send = a == "--send";
       CliStep step{send ? CliStep::kSend : CliStep::kReceive, send ? first : second, send ? second : first, ftOptions};
@@ -262,42 +191,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         return std::nullopt;
       }
       o.stepTimeoutSeconds = s;
-    } else if (a == "--tls") {
-      session.tls = true;
-    } else if (a == "--no-verify") {
-      o.verifyServer = false;
-    } else if (a == "-p" || a == "--port") {
-      if (!need("a port number")) return std::nullopt;
-      session.port = app::ParsePort(value);
-      if (!session.port) {
-        *error = "Please enter a port number between 1 and 65535.";
-        return std::nullopt;
-      }
-    } else if (a == "-t" || a == "--terminal") {
-      if (!need("a terminal kind")) return std::nullopt;
-      for (const auto& k : kSessionKinds)
-        if (EqualsNoCase(value, k.name)) session.terminalKind = k.kind;
-      if (!session.terminalKind) {
-        *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, VT100, VT220, ANSI)";
-        return std::nullopt;
-      }
-    } else if (a == "--size") {
-      if (!need("ROWSxCOLS")) return std::nullopt;
-      auto x = value.find_first_of("xX");
-      int rows = 0, columns = 0;
-      if (x == std::string::npos || !ParseInt(value.substr(0, x), 1, 255, &rows) ||
-          !ParseInt(value.substr(x + 1), 1, 255, &columns) || rows * columns > 16383) {
-        *error = "Invalid screen size \"" + value + "\" (for example 24x80)";
-        return std::nullopt;
-      }
-      session.rows = rows;
-      session.columns = columns;
     } else if (a == "--list-keys") {
       if (!need("a terminal kind")) return std::nullopt;
       if (EqualsNoCase(value, "system")) o.listKeysKind = 0;
-      if (EqualsNoCase(value, k5250Printer.name)) o.listKeysKind = k5250Printer.kind;
-      for (const auto& k : kSessionKinds)
-        if (EqualsNoCase(value, k.name)) o.listKeysKind = k.kind;
+      if (EqualsNoCase(value, "5250P")) o.listKeysKind = k5250Printer;
+      if (const auto kind = app::SessionKindByName(value)) o.listKeysKind = kind;
       if (!o.listKeysKind) {
         *error = "Unknown terminal kind \"" + value + "\" (3278, 3279, 3270P, 5250, 5250P, VT100, VT220, ANSI, SYSTEM)";
         return std::nullopt;
@@ -305,33 +203,6 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--show-profile") {
       if (!need("a file name")) return std::nullopt;
       o.showProfile = value;
-    } else if (a == "--print-to") {
-      if (!need("a print destination")) return std::nullopt;
-      if (value == "file:") {
-        *error = "--print-to file: needs a file name (file:PATH)";
-        return std::nullopt;
-      }
-      session.printTo = value;
-    } else if (a == "--lu") {
-      if (!need("LU names")) return std::nullopt;
-      session.luNames = value;
-    } else if (a == "--ca-file") {
-      if (!need("a file name")) return std::nullopt;
-      o.caFile = value;
-    } else if (a == "--reconnect") {
-      int v = 0;
-      if (!need("a number of seconds") || !ParseInt(value, 0, 99, &v)) {
-        if (error->empty()) *error = "The reconnect delay is 0 to 99 seconds";
-        return std::nullopt;
-      }
-      session.reconnectDelay = v;
-    } else if (a == "--keepalive") {
-      int v = 0;
-      if (!need("a number of minutes") || !ParseInt(value, 0, 32767, &v)) {
-        if (error->empty()) *error = "The keep-alive interval is 0 to 32767 minutes";
-        return std::nullopt;
-      }
-      session.keepAliveMinutes = v;
     } else if (a == "--for") {
       if (!need("a number of seconds")) return std::nullopt;
       char* end = nullptr;
@@ -356,31 +227,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     } else if (a == "--answer-text") {
       if (!need("a text") || !ToLatin1(a, &value, error)) return std::nullopt;
       o.answerTexts.push_back(value);
-    } else if (a == "--trace") {
-      if (!need("a file name")) return std::nullopt;
-      o.traceFile = value;
-    } else if (a == "--trace-text") {
-      o.traceText = true;
-    } else if (a == "--settings") {
-      if (!need("a file name")) return std::nullopt;
-      o.settingsFile = value;
-    } else if (a == "--data-dir") {
-      if (!need("a folder")) return std::nullopt;
-      if (value.empty()) {
-        *error = "The data folder name is empty";
-        return std::nullopt;
-      }
-      o.dataFolder = value;
-    } else if (!a.empty() && a[0] == '-' && a != "-") {
-      *error = "Unknown option " + a;
+    } else if (const app::OptionResult shared = app::ParseRunOption(words, o, error); shared != kTaken) {
+      if (shared == app::OptionResult::kNotMine) *error = "Unknown option " + a;
       return std::nullopt;
-    } else {
-      // Words join as one command line, so "telnet host 23" needs no quotes.
-      if (!o.target.empty()) o.target += ' ';
-      o.target += a;
     }
   }
-  if (!ToLatin1("the command line", &o.target, error)) return std::nullopt;
   if (!o.recordMacro.empty() && o.steps.empty()) {
     *error = "--record needs keyboard steps to record (--type, --key, --press, --macro)";
     return std::nullopt;
@@ -389,15 +240,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
     *error = "Keyboard steps need a session: name a profile, a session file or a host";
     return std::nullopt;
   }
-  // The trace is of the command line's session; without one it would stay empty.
-  if (!o.traceFile.empty() && o.target.empty()) {
-    *error = "--trace needs a session: name a profile, a session file or a host";
-    return std::nullopt;
-  }
-  if (o.traceText && o.traceFile.empty()) {
-    *error = "--trace-text needs --trace FILE";
-    return std::nullopt;
-  }
+  if (!app::FinishRunOptions(o, error)) return std::nullopt;
   return o;
 }
 

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "app/RunOptions.h"
 #include "cli/Actions.h"
 #include "platform/UserInterface.h"
 
 namespace corvina::cli {
 
-struct CliOptions {
+// The shared options (the session, TLS, files) and those of corvina-cli.
+struct CliOptions : app::RunOptions {
   // Instead of running: list the key functions of a terminal kind (0 is
   // the system commands), or show what a session profile file holds.
   std::optional<unsigned> listKeysKind;
@@ -24,20 +25,9 @@ struct CliOptions {
   // Record the keyboard steps of this run into a macro of this name.
   std::string recordMacro;
 
-  // The words that are not options, joined by blanks: a profile name, a
-  // session file, a script file or host words.
-  std::string target;
-  // Session options: the command line's session, for this run only.
-  app::SessionOverrides overrides;
-  std::optional<bool> verifyServer;  // unset: from the settings file
-  std::string caFile;
   std::optional<double> runSeconds;  // unset: until the last session ends
   std::vector<platform::Answer> answers;
   std::vector<std::string> answerTexts;  // for scripts' askfor, in order
-  std::string settingsFile;
-  std::string dataFolder;
-  std::string traceFile;  // of the command line's session
-  bool traceText = false;
   bool quiet = false;
   bool fields = false;  // also print the 3270 fields with their attributes
   bool oia = false;     // also print the operator information area line

@@ -204,15 +204,6 @@ void CliObserver::Print(bool quiet) {
   std::cout.flush();
 }
 
-TlsSettings ReadTlsSettings(const platform::IniFile& settings, const cli::CliOptions& o) {
-  TlsSettings s;
-  s.verifyServer = settings.GetInt("SSL", "VerifyServer", 1) != 0;
-  s.caFile = settings.GetString("SSL", "CAFile");
-  if (o.verifyServer) s.verifyServer = *o.verifyServer;
-  if (!o.caFile.empty()) s.caFile = o.caFile;
-  return s;
-}
-
 int ListKeys(unsigned kind) {
   for (const KeyFunctionRow& row : KeyFunctionTable(kind)) {
     std::string_view description = row.description.substr(0, row.description.find('\n'));
@@ -359,7 +350,7 @@ int main(int argc, char** argv) {
     struct stat st {};
     if (::stat(app::DataFolderFor(settings, {}).c_str(), &st) != 0 && errno == ENOENT) return NothingToStart();
   }
-  TlsContexts tls(ReadTlsSettings(settings, o));
+  TlsContexts tls(app::ReadTlsSettings(settings, o));
 
   // Host print jobs; reports come back through the loop.
   printing::CPrinterThreadSCS printer([&loop](std::function<void()> task) { loop.Post(std::move(task)); },

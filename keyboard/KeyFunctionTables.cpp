@@ -694,6 +694,16 @@ int KeyFunctionIdByAidName(unsigned kind, std::string_view word) {
   return -1;
 }
 
+int KeyFunctionIdByTypedName(unsigned kind, std::string_view name) {
+  if (int id = KeyFunctionIdByName(kind, name); id >= 0) return id;
+  if (int id = KeyFunctionIdByAidName(kind, name); id >= 0) return id;
+  for (const KeyFunctionRow& row : KeyFunctionTable(kind))
+    if (const auto slash = row.name.find('/'); slash != std::string_view::npos &&
+        (EqualsIgnoreCase(row.name.substr(0, slash), name) || EqualsIgnoreCase(row.name.substr(slash + 1), name)))
+      return row.id;
+  return -1;
+}
+
 bool IsRepeatableTarget(unsigned kind, int target) {
   if (target >= 0 && target < 256) return true;
   const KeyFunctionRow* row = KeyFunctionRowById(kind, target);

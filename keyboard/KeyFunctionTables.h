@@ -47,6 +47,10 @@ std::uint8_t AidOfKeyFunction(unsigned kind, int id);
 std::string_view KeyFunctionNameOfAid(unsigned kind, std::uint8_t aid);
 // The word is upper-cased and compared with the AID names ("PF3", "ENTER"). -1 when not found.
 int KeyFunctionIdByAidName(unsigned kind, std::string_view word);
+// A key function as people type its name: the name, an AID name, or either
+// half of a two-part name ("RollUp" of "RollUp/PageDown"), without case. -1
+// when not found.
+int KeyFunctionIdByTypedName(unsigned kind, std::string_view name);
 
 // Characters (targets below 256) always repeat; a function repeats when bit 0
 // of its repeat class is set in the kind's table.
