@@ -116,7 +116,6 @@ bool CCorvinaScript::Load(const std::string& file) {
   entries_ = std::move(parsed.entries);
   lineCount_ = parsed.lineCount;
   if (struct stat st {}; ::stat(file.c_str(), &st) == 0) identity_ = FileIdentity{st.st_dev, st.st_ino};
-  loaded_ = true;
   manager_.PostControl(*this, 0);
   return true;
 }

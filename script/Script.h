@@ -58,7 +58,6 @@ class CCorvinaScript {
   int TimerId() const { return timerId_; }
   int Number() const { return number_; }
   std::string EnvironmentName() const;
-  const std::map<std::string, std::string>& Variables() const { return variables_; }
   bool Ended() const { return ended_; }
   const ScriptFileOverride& LogFile() const { return log_; }
   const ScriptFileOverride& PrinterFile() const { return printer_; }
@@ -170,7 +169,6 @@ class CCorvinaScript {
   bool unboundedWait_ = false;  // the current wait is a fixed pause or a child script
   std::unique_ptr<CChildWatch> child_;
   bool ended_ = false;
-  bool loaded_ = false;
 };
 
 class CScriptManager {

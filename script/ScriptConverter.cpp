@@ -255,6 +255,7 @@ bool CCorvinaScriptConverter::Translate(const std::string& file, const std::vect
     };
     const std::string& sep = o.separator;
     if (k == "connect") {
+      if (o.value.empty()) return error(texts::kConnectWithoutHost);
       auto profile = store_.NewProfile();
       profile->host = o.value;
       profile->port = c.port;

@@ -24,8 +24,8 @@ struct ParsedScript {
   std::string error;
 };
 
-// Splits text at line feeds; a carriage return before a line feed (or at
-// the very end) is no part of its line. A final line feed opens no line.
+// Splits text into lines ended by CR LF, LF or a lone CR, so that a carriage
+// return is never part of a line. A final line end opens no line.
 std::vector<std::string> SplitLines(std::string_view text);
 
 ParsedScript ParseScript(const std::vector<std::string>& lines);

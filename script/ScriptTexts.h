@@ -111,6 +111,8 @@ inline constexpr char kConvertQuestion[] =
     "Converting your %s 2.03 script to the new script format.\n\nYour 2.03 script file will be saved "
     "as:\n\t%s\n\nDo you wish to continue?";
 inline constexpr char kConversionError[] = "Script conversion error\nFile:\t%s\nLine:\t%i\nCommand:  %s\n\n%s";
+// An old Connect line with an empty host.
+inline constexpr char kConnectWithoutHost[] = "Connect names no host";
 // An old Port line whose value is no port.
 inline constexpr char kBadPort[] = "The port %s is not a number from 1 to 65535";
 inline constexpr char kUnknownTerminal[] = "Unknown terminal type:  %s";

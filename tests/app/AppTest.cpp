@@ -238,9 +238,10 @@ TEST_F(Application, ProfileNamesSessionFilesAndScriptFiles) {
   EXPECT_NE(app_->StartFromCommandLine("my host"), nullptr);
   EXPECT_NE(app_->StartFromCommandLine(root_ + "/elsewhere.tsp"), nullptr);
   EXPECT_EQ(app_->Sessions().Session(2)->Port(), server.Port());  // the stored profile, not the file
+  // Any other file is a script, run without a session.
   EXPECT_EQ(app_->StartFromCommandLine(root_ + "/logon.txt"), nullptr);
-  EXPECT_TRUE(HasBox("Scripts are not available in this version: the script " + root_ + "/logon.txt was not run."))
-      << Boxes();
+  EXPECT_TRUE(app_->ScriptsRunning()) << Boxes();
+  EXPECT_EQ(app_->Scripts().Scripts().front()->FileName(), root_ + "/logon.txt");
 
   std::string ran;
   app_->Sessions().runScript = [&](CHostSession* session, const std::string& file) {

@@ -58,6 +58,8 @@ TEST(ScriptSyntax, UnclosedQuotesContinuationAtTheEndAndBadNumbersAreErrors) {
   const ParsedScript end = ParseScript({"waitfor a,", "* only a comment follows"});
   ASSERT_TRUE(end.errorLine);
   EXPECT_EQ(*end.errorLine, 1);
+  // A lone carriage return ends its line too.
+  EXPECT_EQ(SplitLines("ok:\rexit\r\n"), (std::vector<std::string>{"ok:", "exit"}));
   EXPECT_EQ(ParseNumber("150000", 1, 2147483647), 150000);
   for (const char* bad : {"12abc", "", "-5", "+5", " 5", "2147483648", "99999999999999999999"})
     EXPECT_FALSE(ParseNumber(bad, 1, 2147483647)) << bad;
