@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "automation/KeyString.h"
+#include "automation/LocalSocket.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
@@ -58,22 +59,8 @@ bool CDdeServer::Start(const std::string& folder, std::string* cause) {
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';
   path += platform::Format("dde-%d.sock", static_cast<int>(::getpid()));
-  sockaddr_un addr{};
-  if (path.size() >= sizeof addr.sun_path) {
-    *cause = "the socket path is too long";
-    return false;
-  }
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  ::unlink(path.c_str());  // left by an earlier process of this number
-  if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listenFd_, 16) != 0) {
-    *cause = std::strerror(errno);
-    if (listenFd_ >= 0) ::close(listenFd_);
-    listenFd_ = -1;
-    return false;
-  }
+  listenFd_ = ListenLocal(path, SOCK_STREAM, 16, cause);
+  if (listenFd_ < 0) return false;
   path_ = path;
   listenWatch_ = loop_.WatchFd(listenFd_, platform::kIoRead, [this](unsigned) { Accept(); });
   return true;

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+#include "session/HllapiRequest.h"
+
 namespace corvina::hllapi {
 
 // ------------------------------------------------------------ the layout
@@ -50,11 +52,6 @@ inline constexpr std::uint8_t kUpdateStarted = 0x80, kUpdateWantPs = 0x40, kUpda
 // Keystroke-intercept flags.
 inline constexpr std::uint8_t kInterceptStarted = 0x80, kInterceptAidOnly = 0x40;
 
-// Request option flags.
-inline constexpr std::uint32_t kFlagFieldMode = 0x1, kFlagDisplay = 0x20000, kFlagCfgSize = 0x40000,
-                               kFlagNewOia = 0x80000, kFlagXlate = 0x200000, kFlagEab = 0x400000,
-                               kFlagNoReset = 0x1000000, kFlagAttrb = 0x8000000;
-
 // Function numbers the emulator answers.
 enum Function : int {
   kConnect = 1, kDisconnect = 2, kSendKey = 3, kWait = 4, kCopyPs = 5, kSearchPs = 6, kQueryCursor = 7,
@@ -64,15 +61,6 @@ enum Function : int {
   kFindFieldPosition = 31, kFindFieldLength = 32, kCopyStringToField = 33, kCopyFieldToString = 34,
   kSetCursor = 40, kStartIntercept = 50, kGetKey = 51, kPostIntercept = 52, kStopIntercept = 53,
   kSendFile = 90, kReceiveFile = 91, kConvertPosition = 99,
-};
-
-// Return codes.
-enum Code : int {
-  kOk = 0, kNotConnected = 1, kParameterError = 2, kTransferEnded = 3, kBusy = 4, kInhibited = 5,
-  kTruncated = 6, kBadPosition = 7, kNotStarted = 8, kSystemError = 9, kNotSupported = 10,
-  kResourceUnavailable = 11, kBadKey = 20, kOiaUpdated = 21, kPsUpdated = 22, kBothUpdated = 23,
-  kNotFound = 24, kNoKeys = 25, kHostEvent = 26, kTransferTimedOut = 27, kZeroLength = 28,
-  kFileNotFound = 302, kFileOpenFailed = 305, kTransferRefused = 310,
 };
 
 // Little-endian accessors: the area is packed, so no field is aligned.

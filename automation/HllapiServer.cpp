@@ -1,7 +1,6 @@
 #include "automation/HllapiServer.h"
 
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include <cstring>
 
 #include "automation/KeyString.h"
+#include "automation/LocalSocket.h"
 #include "ibm3270/Engine3270.h"
 #include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
@@ -50,6 +50,26 @@ char OiaAscii(std::uint8_t c) {
     if (e.code == c) return e.text;
   return ' ';
 }
+
+// The keyboard lock reasons in the OIA image (from its byte 8), with the
+// group byte and bit each sets.
+struct LockText {
+  std::uint8_t text[8];
+  std::size_t size;
+  std::size_t group;
+  std::uint8_t bit;
+};
+constexpr LockText kLockTexts[] = {
+    {{}, 0, 0, 0},
+    {{0xC6, 0xF6, 0xB2, 0xB8, 0xB2, 0xB3, 0xA4, 0xAC}, 8, 10, 0x20},  // X SYSTEM
+    {{0xC6, 0xF6, 0xB2, 0xB8, 0xB2, 0xB3, 0xA4, 0xAC}, 8, 10, 0x20},
+    {{0xC6, 0xF6, 0xAF, 0xB1, 0xAE, 0xA6}, 6, 7, 0x08},  // X PROG
+    {{0xC6, 0xF6, 0x18, 0x35}, 4, 0, 0},                  // X ?+
+    {{0xC6, 0xF6, 0x31, 0x85}, 4, 8, 0x10},               // X -f
+    {{0xC6, 0xF6, 0xC8, 0xE4, 0xE2}, 5, 9, 0x08},         // X <0>
+    {{0xC6, 0xF6, 0xE4, 0x08}, 4, 8, 0x08},               // X 0>
+    {{0xC6, 0xF6, 0xAD, 0xB4, 0xAC}, 5, 8, 0x01},         // X NUM
+};
 
 char SessionType(unsigned kind) {
   switch (kind) {
@@ -112,22 +132,8 @@ CHllapiServer::~CHllapiServer() {
 
 bool CHllapiServer::Start(std::string* cause) {
   path_ = SocketPath(folder_, instance_);
-  sockaddr_un addr{};
-  if (path_.size() >= sizeof addr.sun_path) {
-    *cause = "the socket path is too long";
-    return false;
-  }
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
-  listenFd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  ::unlink(path_.c_str());  // left by an earlier process of this number
-  if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listenFd_, 64) != 0) {
-    *cause = std::strerror(errno);
-    if (listenFd_ >= 0) ::close(listenFd_);
-    listenFd_ = -1;
-    return false;
-  }
+  listenFd_ = ListenLocal(path_, SOCK_SEQPACKET, 64, cause);
+  if (listenFd_ < 0) return false;
   listenWatch_ = loop_.WatchFd(listenFd_, platform::kIoRead, [this](unsigned) { Accept(); });
   AreaReady();
   return true;
@@ -161,7 +167,8 @@ CHllapiServer::Claim CHllapiServer::ClaimLetter(char letter, std::string* cause)
 void CHllapiServer::RegisterSession(CHostSession& session) {
   const int index = LetterIndex(session.Profile().tallisShortName);
   if (index < 0 || !claimed_[index] || sessions_[index]) return;
-  sessions_[index].emplace().session = &session;
+  sessions_[index] = SessionState();
+  sessions_[index]->session = &session;
 }
 
 void CHllapiServer::UnregisterSession(CHostSession& session) {
@@ -468,51 +475,18 @@ int CHllapiServer::CopyOia(int index, SessionState& st, std::uint32_t flags) {
     image[51] = 0xD0;
     groups[6] |= 0x80;
   }
-  static constexpr std::uint8_t kSystem[] = {0xC6, 0xF6, 0xB2, 0xB8, 0xB2, 0xB3, 0xA4, 0xAC};
-  static constexpr std::uint8_t kProg[] = {0xC6, 0xF6, 0xAF, 0xB1, 0xAE, 0xA6};
-  static constexpr std::uint8_t kWhat[] = {0xC6, 0xF6, 0x18, 0x35};
-  static constexpr std::uint8_t kMinusF[] = {0xC6, 0xF6, 0x31, 0x85};
-  static constexpr std::uint8_t kNotHere[] = {0xC6, 0xF6, 0xC8, 0xE4, 0xE2};
-  static constexpr std::uint8_t kTooMuch[] = {0xC6, 0xF6, 0xE4, 0x08};
-  static constexpr std::uint8_t kNumeric[] = {0xC6, 0xF6, 0xAD, 0xB4, 0xAC};
-  auto put = [&](const auto& text) { std::memcpy(image + 8, text, sizeof text); };
-  switch (s.LockReason()) {
-    case 1:
-    case 2:
-      put(kSystem);
-      groups[10] |= 0x20;
-      break;
-    case 3: {
-      put(kProg);
-      const auto* e = dynamic_cast<const C3270Engine*>(s.Engine());
-      const int number = e ? e->ProgramCheck() % 1000 : 0;
-      image[14] = static_cast<std::uint8_t>(0x20 + number / 100);
-      image[15] = static_cast<std::uint8_t>(0x20 + number / 10 % 10);
-      image[16] = static_cast<std::uint8_t>(0x20 + number % 10);
-      groups[7] |= 0x08;
-      break;
-    }
-    case 4:
-      put(kWhat);
-      break;
-    case 5:
-      put(kMinusF);
-      groups[8] |= 0x10;
-      break;
-    case 6:
-      put(kNotHere);
-      groups[9] |= 0x08;
-      break;
-    case 7:
-      put(kTooMuch);
-      groups[8] |= 0x08;
-      break;
-    case 8:
-      put(kNumeric);
-      groups[8] |= 0x01;
-      break;
-    default:
-      break;
+  const int reason = s.LockReason();
+  if (reason >= 1 && reason < static_cast<int>(std::size(kLockTexts))) {
+    const LockText& t = kLockTexts[reason];
+    std::memcpy(image + 8, t.text, t.size);
+    groups[t.group] |= t.bit;
+  }
+  if (reason == 3) {  // the program check's number after "X PROG"
+    const auto* e = dynamic_cast<const C3270Engine*>(s.Engine());
+    const int number = e ? e->ProgramCheck() % 1000 : 0;
+    image[14] = static_cast<std::uint8_t>(0x20 + number / 100);
+    image[15] = static_cast<std::uint8_t>(0x20 + number / 10 % 10);
+    image[16] = static_cast<std::uint8_t>(0x20 + number % 10);
   }
   if (kind == kKind5250)
     if (const auto* e = dynamic_cast<const C5250Engine*>(s.Engine()); e && e->MessageLight()) groups[15] |= 0x01;

@@ -24,52 +24,70 @@ struct NullFrame : SessionFrame {
   void CloseSession(CHostSession&) override {}
 };
 
-void BM_HllapiCopyPsRoundTrip(benchmark::State& state) {
-  char folderTemplate[] = "/tmp/bench-hllapi-XXXXXX";
-  const std::string folder = std::string(::mkdtemp(folderTemplate)) + "/";
-  ::setenv("CORVINA_RUNTIME_DIR", folder.c_str(), 1);
+// The emulator's side, set up once: the library opens its area only once a
+// process.
+struct Rig {
+  std::string folder;
   platform::PollLoop loop;
   std::ostringstream sink;
-  platform::HeadlessUserInterface ui(sink);
+  platform::HeadlessUserInterface ui{sink};
   platform::FakeClock clock;
   NullFrame frame;
-  auto profile = std::make_shared<CCorvinaSessionProfile>();
-  profile->host = "bench";
-  profile->tallisShortName = 'A';
-  CHostSession session(1, profile, SessionEnvironment{loop, ui, clock, frame, [](unsigned) {
-                                                        return std::unique_ptr<TerminalEngine>(new C3270Engine);
-                                                      }});
-  session.StartEngineFor(kKind3279);
-  // A full screen of text.
-  std::vector<std::uint8_t> record = {0xF5, 0xC3};
-  for (int i = 0; i < 1920; ++i) record.push_back(static_cast<std::uint8_t>(0xC1 + i % 9));
-  session.Engine()->ProcessRecord(record);
-  automation::CHllapiServer server(loop, folder);
-  std::string cause;
-  if (!server.Start(&cause) || server.ClaimLetter('A', &cause) != automation::CHllapiServer::Claim::kClaimed) {
-    state.SkipWithError(cause.c_str());
+  std::unique_ptr<CHostSession> session;
+  std::unique_ptr<automation::CHllapiServer> server;
+  std::string error;
+
+  Rig() {
+    char folderTemplate[] = "/tmp/bench-hllapi-XXXXXX";
+    folder = std::string(::mkdtemp(folderTemplate)) + "/";
+    ::setenv("CORVINA_RUNTIME_DIR", folder.c_str(), 1);
+    auto profile = std::make_shared<CCorvinaSessionProfile>();
+    profile->host = "bench";
+    profile->tallisShortName = 'A';
+    session = std::make_unique<CHostSession>(
+        1, profile, SessionEnvironment{loop, ui, clock, frame, [](unsigned) {
+                                         return std::unique_ptr<TerminalEngine>(new C3270Engine);
+                                       }});
+    session->StartEngineFor(kKind3279);
+    // A full screen of text.
+    std::vector<std::uint8_t> record = {0xF5, 0xC3};
+    for (int i = 0; i < 1920; ++i) record.push_back(static_cast<std::uint8_t>(0xC1 + i % 9));
+    session->Engine()->ProcessRecord(record);
+    server = std::make_unique<automation::CHllapiServer>(loop, folder);
+    if (!server->Start(&error) || server->ClaimLetter('A', &error) != automation::CHllapiServer::Claim::kClaimed)
+      return;
+    server->RegisterSession(*session);
+    std::thread([this] { loop.Run(); }).detach();
+    std::atexit([] { std::system(("rm -rf '" + Instance().folder + "'").c_str()); });
+  }
+  static Rig& Instance() {
+    static Rig* rig = new Rig;  // serves until the process ends
+    return *rig;
+  }
+};
+
+void BM_HllapiCopyPsRoundTrip(benchmark::State& state) {
+  if (!Rig::Instance().error.empty()) {
+    state.SkipWithError(Rig::Instance().error.c_str());
     return;
   }
-  server.RegisterSession(session);
-  std::thread serving([&] { loop.Run(); });
-
   char data[4096];
   std::uint16_t function = HA_CONNECT_PS, length = 1, rc = 0;
   data[0] = 'A';
   WinHLLAPI(&function, data, &length, &rc);
+  if (rc != 0) state.SkipWithError(("Connect answered " + std::to_string(rc)).c_str());
   for (auto _ : state) {
     function = HA_COPY_PS;
     length = 0;
     rc = 0;
     WinHLLAPI(&function, data, &length, &rc);
-    if (rc != 0) state.SkipWithError("Copy PS failed");
+    if (rc != 0) {
+      state.SkipWithError(("Copy PS answered " + std::to_string(rc)).c_str());
+      break;
+    }
   }
-  function = HA_RESET_SYSTEM;
+  function = HA_DISCONNECT_PS;
   WinHLLAPI(&function, data, &length, &rc);
-  loop.Post([&] { loop.Quit(); });
-  serving.join();
-  server.UnregisterSession(session);
-  std::system(("rm -rf '" + folder + "'").c_str());
 }
 BENCHMARK(BM_HllapiCopyPsRoundTrip)->UseRealTime();
 

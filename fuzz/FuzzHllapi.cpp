@@ -52,7 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static platform::FakeClock clock;
   static NullFrame frame;
   static char folderTemplate[] = "/tmp/fuzz-hllapi-XXXXXX";
-  static const std::string folder = std::string(::mkdtemp(folderTemplate)) + "/";
+  static const std::string folder = [] {
+    std::string made = std::string(::mkdtemp(folderTemplate)) + "/";
+    std::atexit([] { std::system((std::string("rm -rf ") + folderTemplate).c_str()); });
+    return made;
+  }();
   static automation::CHllapiServer server(loop, folder, 1);
   sink.str("");
 

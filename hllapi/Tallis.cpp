@@ -615,9 +615,10 @@ int CClient::Pause(std::uint16_t halfSeconds) {
     return kOk;
   }
   if (TakeLock() != kOk) return kSystemError;
+  // Read before looking: an update set after the look still ends the wait.
+  const std::uint32_t seen = area_.Generation(kHostUpdateEvent);
   for (int i = 0; i < static_cast<int>(kSlotCount); ++i)
     if (LoadByte(Slot(i) + kSlotUpdateFlags) & (kUpdatePs | kUpdateOia)) return kHostEvent;
-  const std::uint32_t seen = area_.Generation(kHostUpdateEvent);
   return WaitFor(kHostUpdateEvent, seen, time) == WaitResult::kWoken ? kHostEvent : kOk;
 }
 

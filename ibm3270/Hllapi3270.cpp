@@ -13,14 +13,6 @@ using namespace ds3270;
 
 namespace {
 
-// HLLAPI return codes.
-namespace rc {
-enum : int {
-  kOk = 0, kParameterError = 2, kInhibited = 5, kTruncated = 6, kBadPosition = 7, kNotSupported = 10,
-  kNotFound = 24, kZeroLength = 28,
-};
-}  // namespace rc
-
 // Whether a field of this attribute is of the kind a search code's second
 // byte asks for: blank any, 'P' protected, 'U' unprotected.
 bool OfKind(std::uint8_t attribute, std::uint8_t kind) {
@@ -62,45 +54,45 @@ int C3270Engine::FindField(int position, std::uint8_t direction, std::uint8_t ki
 }
 
 int C3270Engine::HllapiFunction(int number, HllapiRequest& r) {
-  if (!ps_) return rc::kNotSupported;
+  if (!ps_) return hllapi::kNotSupported;
   C3270PresentationSpace& ps = *ps_;
   const int size = ps.Size();
   const bool known = number == 14 || number == 15 || number == 31 || number == 32 || number == 33;
-  if (!known || IsPrinter()) return rc::kNotSupported;  // the file transfers are not offered here yet
-  if (r.position == 0 || r.position > size) return rc::kBadPosition;
+  if (!known || IsPrinter()) return hllapi::kNotSupported;  // the file transfers are not offered here yet
+  if (r.position == 0 || r.position > size) return hllapi::kBadPosition;
   const int position = r.position - 1;
 
   if (number == 14) {
     const int fa = ps.FieldAttributePosition(position);
-    if (fa < 0) return rc::kNotFound;
+    if (fa < 0) return hllapi::kNotFound;
     r.length = ps.Attribute(fa) | 0xC0;
-    return rc::kOk;
+    return hllapi::kOk;
   }
 
   if (number == 31 || number == 32) {
-    if (r.data.size() < 2) return rc::kParameterError;
+    if (r.data.size() < 2) return hllapi::kParameterError;
     const int fa = FindField(position, r.data[0], r.data[1]);
-    if (fa == -2) return rc::kParameterError;
-    if (fa < 0) return rc::kNotFound;
+    if (fa == -2) return hllapi::kParameterError;
+    if (fa < 0) return hllapi::kNotFound;
     const int first = ps.Wrap(fa + 1);
     if (number == 31) {
-      if (ps.Attribute(first) != 0) return rc::kZeroLength;
+      if (ps.Attribute(first) != 0) return hllapi::kZeroLength;
       r.length = static_cast<std::uint16_t>(first + 1);
-      return rc::kOk;
+      return hllapi::kOk;
     }
     int count = 0;
     while (count < size - 1 && ps.Attribute(first + count) == 0) ++count;
-    if (count == 0) return rc::kZeroLength;
+    if (count == 0) return hllapi::kZeroLength;
     r.length = static_cast<std::uint16_t>(count);
-    return rc::kOk;
+    return hllapi::kOk;
   }
 
   // 15 and 33: a string into the presentation space.
   const int fa = ps.FieldAttributePosition(position);
-  if (number == 33 && fa < 0) return rc::kNotFound;
-  if (fa >= 0 && (fa == position || (ps.Attribute(fa) & kFaProtected))) return rc::kInhibited;
+  if (number == 33 && fa < 0) return hllapi::kNotFound;
+  if (fa >= 0 && (fa == position || (ps.Attribute(fa) & kFaProtected))) return hllapi::kInhibited;
   const std::size_t given = std::min<std::size_t>(r.length, r.data.size());
-  const std::size_t step = (r.flags & 0x400000) ? 2 : 1;  // EAB: an attribute byte follows each character
+  const std::size_t step = (r.flags & hllapi::kFlagEab) ? 2 : 1;  // EAB: an attribute byte follows each character
   int p = number == 15 ? position : ps.Wrap(fa + 1);
   std::size_t used = 0;
   int stored = 0;
@@ -116,7 +108,7 @@ int C3270Engine::HllapiFunction(int number, HllapiRequest& r) {
   }
   r.length = static_cast<std::uint16_t>(used);
   if (stored > 0) Refresh();
-  return used < given ? rc::kTruncated : rc::kOk;
+  return used < given ? hllapi::kTruncated : hllapi::kOk;
 }
 
 }  // namespace corvina

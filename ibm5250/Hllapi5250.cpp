@@ -13,14 +13,6 @@ using namespace ds5250;
 
 namespace {
 
-// HLLAPI return codes.
-namespace rc {
-enum : int {
-  kOk = 0, kParameterError = 2, kInhibited = 5, kTruncated = 6, kBadPosition = 7, kNotSupported = 10,
-  kNotFound = 24, kZeroLength = 28,
-};
-}  // namespace rc
-
 constexpr std::uint8_t kProtectedBit = 0x20;
 
 }  // namespace
@@ -57,38 +49,38 @@ int C5250Engine::FindField(int position, std::uint8_t direction, std::uint8_t ki
 }
 
 int C5250Engine::HllapiFunction(int number, HllapiRequest& r) {
-  if (!ps_) return rc::kNotSupported;
+  if (!ps_) return hllapi::kNotSupported;
   const int size = ps_->Size();
-  if (number != 14 && number != 15 && number != 31 && number != 32 && number != 33) return rc::kNotSupported;
-  if (r.position == 0 || r.position > size) return rc::kBadPosition;
+  if (number != 14 && number != 15 && number != 31 && number != 32 && number != 33) return hllapi::kNotSupported;
+  if (r.position == 0 || r.position > size) return hllapi::kBadPosition;
   const int position = r.position - 1;
 
   if (number == 14) {
-    if (AttributeAtOrBefore(position) < 0) return rc::kNotFound;
+    if (AttributeAtOrBefore(position) < 0) return hllapi::kNotFound;
     const int index = table_.FieldAt(position);
     r.length = AttributeByte(index >= 0 ? &table_.fields[static_cast<std::size_t>(index)] : nullptr);
-    return rc::kOk;
+    return hllapi::kOk;
   }
 
   if (number == 31 || number == 32) {
-    if (r.data.size() < 2) return rc::kParameterError;
+    if (r.data.size() < 2) return hllapi::kParameterError;
     const int fa = FindField(position, r.data[0], r.data[1]);
-    if (fa == -2) return rc::kParameterError;
-    if (fa < 0) return rc::kNotFound;
+    if (fa == -2) return hllapi::kParameterError;
+    if (fa < 0) return hllapi::kNotFound;
     int count = 0;
     while (fa + 1 + count < size && !IsAttribute(ps_->At(fa + 1 + count))) ++count;
-    if (count == 0) return rc::kZeroLength;
+    if (count == 0) return hllapi::kZeroLength;
     r.length = static_cast<std::uint16_t>(number == 31 ? fa + 2 : count);
-    return rc::kOk;
+    return hllapi::kOk;
   }
 
   // 15 and 33: a string into an input field.
   const int index = table_.FieldAt(position);
-  if (index < 0) return rc::kInhibited;
+  if (index < 0) return hllapi::kInhibited;
   C5250Field& field = table_.fields[static_cast<std::size_t>(index)];
-  if (!field.HasFfw() || field.Bypass()) return rc::kInhibited;
+  if (!field.HasFfw() || field.Bypass()) return hllapi::kInhibited;
   const std::size_t given = std::min<std::size_t>(r.length, r.data.size());
-  const std::size_t step = (r.flags & 0x400000) ? 2 : 1;  // EAB: an attribute byte follows each character
+  const std::size_t step = (r.flags & hllapi::kFlagEab) ? 2 : 1;  // EAB: an attribute byte follows each character
   std::size_t used = 0;
   int p = number == 15 ? position : field.start;
   bool stored = false;
@@ -106,7 +98,7 @@ int C5250Engine::HllapiFunction(int number, HllapiRequest& r) {
     Refresh();
   }
   r.length = static_cast<std::uint16_t>(used);
-  return used < given ? rc::kTruncated : rc::kOk;
+  return used < given ? hllapi::kTruncated : hllapi::kOk;
 }
 
 }  // namespace corvina

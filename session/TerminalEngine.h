@@ -9,21 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "session/HllapiRequest.h"
+
 namespace corvina {
 
 class CHostSession;
 class Canvas;
 struct PrintJob;
 
-// The request fields of an engine-specific HLLAPI function (Query Field
-// Attribute, Copy String to Presentation Space, Find Field Position and
-// Length, Copy String to Field, the file transfers).
-struct HllapiRequest {
-  std::uint16_t length = 0;    // in: a length or count; out: the answer value
-  std::uint16_t position = 0;  // a 1-based position
-  std::uint32_t flags = 0;     // the client's option flags
-  std::span<const std::uint8_t> data;  // the request string, as long as it is
-};
 
 // A screen rectangle in cells, inclusive.
 struct CellRect {

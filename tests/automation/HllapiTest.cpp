@@ -49,7 +49,7 @@ class HllapiServerTest : public ::testing::Test {
     Put16(area + kRequestLength, length < 0 ? static_cast<std::uint32_t>(data.size()) : static_cast<std::uint32_t>(length));
     Put16(area + kRequestPosition, static_cast<std::uint32_t>(position));
     Put32(area + kRequestFlags, flags);
-    std::memcpy(area + kDataArea, data.data(), data.size());
+    if (!data.empty()) std::memcpy(area + kDataArea, data.data(), data.size());
     return server_->Handle(0, 'C', function);
   }
   std::uint16_t Answer() { return Get16(server_->Area().Bytes() + kRequestLength); }

@@ -183,10 +183,13 @@ class LogonFlow(Emulators):
         self.assertEqual(raw[:4], b"demo")
 
         # Keys: Tab to the password, Enter; the host sees the Enter AID.
+        self.assertEqual(t.call(9, b"IPAUSE")[0], 0)
         self.assertEqual(t.call(23, b"AB")[0], 0)
         self.assertEqual(t.call(3, b"@Tdemo@E")[0], 0)
+        self.assertEqual(t.call(18, length=20)[0], 26)  # the host's answer ends the pause
         self.assertTrue(wait_for(lambda: "Main Menu" in "".join(t.screen()[1])))
         self.assertIn(t.call(24, b"A")[0], (22, 23))
+        self.assertEqual(t.call(24, b"A")[0], 0)  # the bits were taken
         self.assertEqual(t.call(4)[0], 0)
         rc, _, oia = t.call(13, length=103)
         self.assertEqual(rc, 0)
@@ -312,6 +315,31 @@ class Robustness(Emulators):
 
 
 class Library(unittest.TestCase):
+    def test_calls_the_library_answers_alone(self):
+        if not LIB:
+            self.skipTest("TALLIS_LIB is not set")
+        t = Tallis()
+
+        class Startup(ctypes.Structure):
+            _fields_ = [("version", ctypes.c_uint16), ("description", ctypes.c_char * 128)]
+
+        for requested, answer in ((0x0101, 0), (0x0001, 0), (0x0201, 0xF004), (0x0000, 0xF001)):
+            record = Startup()
+            self.assertEqual(t.lib.WinHLLAPIStartup(ctypes.c_uint16(requested), ctypes.byref(record)), answer)
+            self.assertEqual((record.version, record.description), (0x0101, b"Corvina WinHLLAPI"))
+        self.assertEqual(t.lib.WinHLLAPICleanup(), 1)
+        for number in (0, 16, 106):
+            self.assertEqual(t.call(number)[0], 10)
+        self.assertEqual(t.call(9, b"EAB,XLATE")[0], 0)
+        self.assertEqual(t.call(9, b"EAB NOSUCH")[:2], (2, 1))
+        words = b"TIMEOUT=2 ESC=# STRLEN NOEAB NOXLATE ESC=@"
+        self.assertEqual(t.call(9, words)[:2], (0, len(words)))  # the length word stays
+        self.assertEqual(t.call(22, b"A", length=17)[0], 2)
+        self.assertEqual(t.call(99, b"QP", position=81)[0], 9998)
+        rc, _, raw = t.call(20, size=35)
+        self.assertEqual((rc, raw[:14]), (0, b"101" + b"\0" * 9 + b"UE"))
+        self.assertEqual(t.call(21)[0], 0)
+
     def test_only_the_four_entry_points_are_exported(self):
         if not LIB or not shutil.which("nm"):
             self.skipTest("needs TALLIS_LIB and nm")

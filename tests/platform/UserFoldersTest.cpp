@@ -45,6 +45,9 @@ TEST(RuntimeFolder, OnlyAPrivateFolderOfThisUser) {
   EXPECT_EQ(RuntimeFolderPath(), "/run/user/1000/corvina/");
   ::setenv("XDG_RUNTIME_DIR", "relative", 1);
   EXPECT_EQ(RuntimeFolderPath(), "/tmp/corvina-" + std::to_string(::getuid()) + "/");
+  ::setenv("CORVINA_RUNTIME_DIR", "/tmp/own", 1);
+  EXPECT_EQ(RuntimeFolderPath(), "/tmp/own/");
+  ::unsetenv("CORVINA_RUNTIME_DIR");
   ::unsetenv("XDG_RUNTIME_DIR");
 }
 
