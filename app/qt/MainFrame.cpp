@@ -711,17 +711,9 @@ void CMainFrame::StepFont(CHostSession& session, bool larger) {
     p.screenFontSize2 = static_cast<std::int16_t>(next->width);
   }
   view->ApplyProfile();
-  // The frame follows the new size: scaling is off for this step.
-  const std::uint32_t options = p.fontOptions;
-  p.fontOptions &= ~kFontScaleToWindow;
-  QTimer::singleShot(0, this, [this, view, options, &session] {
-    if (view != ActiveView()) return;
-    FitToScreen();
-    QTimer::singleShot(50, this, [&session, view, options, this] {
-      if (views_.count(&session)) session.Profile().fontOptions = options;
-      (void)view;
-    });
-  });
+  // The frame follows the new size; the client it gets is the screen at
+  // that size, so the scaling rule leaves the font alone.
+  if (view == ActiveView()) FitToScreen();
   p.modified = true;
   app_.Store().SaveAll();
 }
@@ -753,12 +745,9 @@ void CMainFrame::SetupFont(CHostSession& session) {
   p.modified = true;
   app_.Store().SaveAll();
   // Every session of the profile takes it again, and the frame fits it.
-  const std::uint32_t options = p.fontOptions;
-  p.fontOptions &= ~kFontScaleToWindow;
   for (auto& [s, v] : views_)
     if (&s->Profile() == &p) v->ApplyProfile();
   FitToScreen();
-  p.fontOptions = options;
 }
 
 void CMainFrame::ToggleFullScreen() {
