@@ -318,7 +318,16 @@ void CMainFrame::SessionStarted(CHostSession& s) {
   view->selectionEnded = [this, view] {
     if (CHostSession* session = view->Session()) SetSelectionText(app::ToClipboardText(app::SelectedText(*session)));
   };
-  view->popupMenu = [this](QPoint at) { editMenu_->popup(at); };
+  // The pop-up: the Edit menu and Full Screen, the way back when the menu
+  // bar is hidden.
+  view->popupMenu = [this](QPoint at) {
+    auto* popup = new QMenu(this);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->addActions(editMenu_->actions());
+    popup->addSeparator();
+    popup->addAction(Action(sys::kViewFullScreen));
+    popup->popup(at);
+  };
   view->mayScale = [this] { return placed_ && !fitting_; };
   UpdateWindowMenu();
 }
