@@ -1,4 +1,5 @@
 // corvina: the desktop emulator.
+#include <pthread.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -83,6 +84,15 @@ int main(int argc, char** argv) {
       return 0;
     }
   ::signal(SIGPIPE, SIG_IGN);
+  // SIGINT and SIGTERM close the program as its Exit command does (without
+  // questions); SIGUSR1 writes the --snapshot picture. Blocked before Qt
+  // starts its threads, so that every thread leaves them to the signalfd.
+  sigset_t handled;
+  sigemptyset(&handled);
+  sigaddset(&handled, SIGINT);
+  sigaddset(&handled, SIGTERM);
+  sigaddset(&handled, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &handled, nullptr);
   QApplication qapp(argc, argv);  // takes Qt's own options out of argv
   QApplication::setApplicationName(QStringLiteral("Corvina"));
   QApplication::setOrganizationName(QStringLiteral("Orvex"));
@@ -113,14 +123,6 @@ int main(int argc, char** argv) {
   qt::CMainFrame frame(application, ui);
   frame.SetSnapshotFile(o.snapshot);
   application.onQuit = [&frame] { QTimer::singleShot(0, &frame, [&frame] { frame.close(); }); };
-  // SIGINT and SIGTERM close the program as its Exit command does (without
-  // questions); SIGUSR1 writes the --snapshot picture.
-  sigset_t handled;
-  sigemptyset(&handled);
-  sigaddset(&handled, SIGINT);
-  sigaddset(&handled, SIGTERM);
-  sigaddset(&handled, SIGUSR1);
-  sigprocmask(SIG_BLOCK, &handled, nullptr);
   const int signalFd = signalfd(-1, &handled, SFD_NONBLOCK | SFD_CLOEXEC);
   if (signalFd >= 0)
     loop.WatchFd(signalFd, platform::kIoRead, [&](unsigned) {

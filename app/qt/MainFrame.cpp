@@ -10,6 +10,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -30,6 +31,11 @@
 #include "app/qt/QtEventLoop.h"
 #include "app/qt/QtUserInterface.h"
 #include "app/qt/TerminalView.h"
+#include "app/qt/ToolWindow.h"
+#include "app/NetUtilities.h"
+#include "keyboard/KeyboardMap.h"
+#include "keyboard/KeyboardTexts.h"
+#include "keyboard/Macro.h"
 #include "config/PersistentData.h"
 #include "config/TerminalTypes.h"
 #include "keyboard/KeyFunctionTables.h"
@@ -192,6 +198,7 @@ void CMainFrame::BuildMenus() {
   AddCommand(view, sys::kViewOperatorInformationArea, tr("&Operator Information Area"), true);
   view->addSeparator();
   AddCommand(view, sys::kViewFullScreen, QString::fromLatin1("&Full Screen"), true);
+  AddCommand(view, sys::kViewResponseTime, tr("&Response Time..."));
   view->addSeparator();
   AddCommand(view, sys::kViewNextSession, tr("&Next Session"));
   AddCommand(view, sys::kViewPreviousSession, tr("&Previous Session"));
@@ -200,6 +207,30 @@ void CMainFrame::BuildMenus() {
   AddCommand(setup, sys::kSetupFont, tr("&Font..."));
   AddCommand(setup, sys::kSetupFontLarger, tr("Next &Larger Font"));
   AddCommand(setup, sys::kSetupFontSmaller, tr("Next &Smaller Font"));
+
+  QMenu* macros = menuBar()->addMenu(QString::fromLatin1(keyboard_texts::kMacrosMenu));
+  AddCommand(macros, sys::kMacroStartRecording, QString::fromLatin1(keyboard_texts::kStartRecording));
+  AddCommand(macros, sys::kMacroStopRecording, QString::fromLatin1(keyboard_texts::kStopRecording));
+  macroReplay_ = macros->addMenu(QString::fromLatin1(keyboard_texts::kMacroSubmenus[0]));
+  connect(macros, &QMenu::aboutToShow, this, [this] { BuildMacroMenu(); });
+
+  // The network utilities, when their library is loaded; greyed otherwise.
+  QMenu* internet = menuBar()->addMenu(tr("&Internet"));
+  const struct {
+    const char* text;
+    app::NetTool tool;
+  } tools[] = {{"&Finger...", app::NetTool::Finger},
+               {"&Whois...", app::NetTool::Whois},
+               {"&Ping...", app::NetTool::Ping},
+               {"&DNS Lookup...", app::NetTool::DnsLookup},
+               {"Check &Mail...", app::NetTool::CheckMail}};
+  toolHost_ = std::make_unique<QtToolHost>(ui_, app::NetUtilitiesSettingsPath(app_.AppProfile().Path()), this);
+  for (const auto& t : tools) {
+    const app::NetTool tool = t.tool;
+    QAction* a = internet->addAction(QString::fromLatin1(t.text));
+    connect(a, &QAction::triggered, this, [this, tool] { app_.NetUtilities().Open(tool, *toolHost_); });
+  }
+  internet->setEnabled(app_.NetUtilities().Available());
 
   windowMenu_ = menuBar()->addMenu(tr("&Window"));
   QMenu* help = menuBar()->addMenu(tr("&Help"));
@@ -287,7 +318,16 @@ void CMainFrame::SessionStarted(CHostSession& s) {
   view->selectionEnded = [this, view] {
     if (CHostSession* session = view->Session()) SetSelectionText(app::ToClipboardText(app::SelectedText(*session)));
   };
-  view->popupMenu = [this](QPoint at) { editMenu_->popup(at); };
+  // The pop-up: the Edit menu and Full Screen, the way back when the menu
+  // bar is hidden.
+  view->popupMenu = [this](QPoint at) {
+    auto* popup = new QMenu(this);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->addActions(editMenu_->actions());
+    popup->addSeparator();
+    popup->addAction(Action(sys::kViewFullScreen));
+    popup->popup(at);
+  };
   view->mayScale = [this] { return placed_ && !fitting_; };
   UpdateWindowMenu();
 }
@@ -307,6 +347,7 @@ void CMainFrame::SessionClosing(CHostSession& s) {
 void CMainFrame::ActiveSessionChanged(CHostSession* s) {
   CCorvinaView* view = s ? ViewOf(*s) : nullptr;
   if (view) {
+    MarkSessionButton(s->Number(), false);
     stack_->setCurrentWidget(view);
     view->setFocus();
     setWindowTitle(QString::fromLatin1(Format(app::texts::kFrameTitle, s->Title().c_str(), app::texts::kCaption).c_str()));
@@ -329,10 +370,26 @@ void CMainFrame::ActiveSessionChanged(CHostSession* s) {
 
 void CMainFrame::ScreenChanged(CHostSession& s) {
   CCorvinaView* view = ViewOf(s);
-  if (view && view == ActiveView()) {
+  if (!view) return;
+  if (view == ActiveView()) {
     view->ScreenChanged();
     UpdateStatusPanes();
+    // Output while the view is scrolled back waits to be seen.
+    MarkSessionButton(s.Number(), view->ScrolledBack());
+  } else {
+    MarkSessionButton(s.Number(), true);  // output in a session not shown
   }
+}
+
+void CMainFrame::MarkSessionButton(int slot, bool marked) {
+  if (slot < 1 || slot > 9 || marked_[slot] == marked) return;
+  marked_[slot] = marked;
+  QAction* button = Action(sys::kHostSession1 + slot - 1);
+  if (!button) return;
+  QFont f = button->font();
+  f.setBold(marked);
+  f.setUnderline(marked);
+  button->setFont(f);
 }
 
 void CMainFrame::LastSessionClosed() {
@@ -378,6 +435,9 @@ void CMainFrame::UpdateCommands() {
   for (int id : {sys::kEditCut, sys::kEditCutAppend})
     if (QAction* a = Action(id)) a->setEnabled(live);
   if (QAction* a = Action(-sys::kEditSaveClipboard)) a->setEnabled(s != nullptr);
+  if (QAction* a = Action(sys::kViewResponseTime)) a->setEnabled(s != nullptr);
+  if (QAction* a = Action(sys::kMacroStartRecording)) a->setEnabled(live && !s->Recording());
+  if (QAction* a = Action(sys::kMacroStopRecording)) a->setEnabled(s && s->Recording());
   if (QAction* a = Action(sys::kViewNextSession)) a->setEnabled(app_.Sessions().LiveCount() > 1);
   if (QAction* a = Action(sys::kViewPreviousSession)) a->setEnabled(app_.Sessions().LiveCount() > 1);
   if (QAction* a = Action(sys::kViewFullScreen)) {
@@ -514,6 +574,16 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
     case sys::kSetupFont:
       SetupFont(*s);
       return true;
+    case sys::kViewResponseTime:
+      ShowResponseTimes(*s);
+      return true;
+    case sys::kMacroStartRecording:
+      if (!s->Recording()) s->StartRecording();
+      UpdateCommands();
+      return true;
+    case sys::kMacroStopRecording:
+      StopRecording(*s);
+      return true;
     case sys::kSetupFontLarger:
     case sys::kSetupFontSmaller:
       StepFont(*s, id == sys::kSetupFontLarger);
@@ -619,6 +689,10 @@ void CMainFrame::FitToScreen() {
   const app::PixelSize frame = app::FittedFrameSize({width(), height()}, {client.width(), client.height()}, screen,
                                                     available);
   if (frame.width != width() || frame.height != height()) resize(frame.width, frame.height);
+  // Dragging the border cannot make the window larger than the screen needs
+  // at this font, unless the font scales with the window.
+  const bool scales = view->Session() && (view->Session()->Profile().fontOptions & kFontScaleToWindow);
+  stack_->setMaximumSize(scales ? QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) : QSize(screen.width, screen.height));
   fitting_ = false;
   view->update();
 }
@@ -646,17 +720,9 @@ void CMainFrame::StepFont(CHostSession& session, bool larger) {
     p.screenFontSize2 = static_cast<std::int16_t>(next->width);
   }
   view->ApplyProfile();
-  // The frame follows the new size: scaling is off for this step.
-  const std::uint32_t options = p.fontOptions;
-  p.fontOptions &= ~kFontScaleToWindow;
-  QTimer::singleShot(0, this, [this, view, options, &session] {
-    if (view != ActiveView()) return;
-    FitToScreen();
-    QTimer::singleShot(50, this, [&session, view, options, this] {
-      if (views_.count(&session)) session.Profile().fontOptions = options;
-      (void)view;
-    });
-  });
+  // The frame follows the new size; the client it gets is the screen at
+  // that size, so the scaling rule leaves the font alone.
+  if (view == ActiveView()) FitToScreen();
   p.modified = true;
   app_.Store().SaveAll();
 }
@@ -688,12 +754,9 @@ void CMainFrame::SetupFont(CHostSession& session) {
   p.modified = true;
   app_.Store().SaveAll();
   // Every session of the profile takes it again, and the frame fits it.
-  const std::uint32_t options = p.fontOptions;
-  p.fontOptions &= ~kFontScaleToWindow;
   for (auto& [s, v] : views_)
     if (&s->Profile() == &p) v->ApplyProfile();
   FitToScreen();
-  p.fontOptions = options;
 }
 
 void CMainFrame::ToggleFullScreen() {
@@ -725,17 +788,71 @@ void CMainFrame::ToggleFullScreen() {
     }
     savedMaximized_ = isMaximized();
     savedGeometry_ = savedMaximized_ ? normalGeometry() : geometry();
+    stack_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     fullScreen_ = true;
     showFullScreen();
   } else {
     fullScreen_ = false;
     showNormal();
+    QTimer::singleShot(0, this, [this] { FitToScreen(); });
     if (savedMaximized_) showMaximized();
     else setGeometry(savedGeometry_);
     menuBar()->show();
   }
   ApplySettings();
   UpdateCommands();
+}
+
+// ---------------------------------------------------------------- macros
+
+void CMainFrame::BuildMacroMenu() {
+  macroReplay_->clear();
+  CHostSession* s = app_.Sessions().Active();
+  const auto menus = BuildMacroMenus(app_.Store(), s ? &s->KeyboardMap() : nullptr);
+  for (const MacroMenuItem& item : menus[0]) {
+    QAction* a = macroReplay_->addAction(FromLatin1(item.text));
+    a->setEnabled(item.enabled && item.command != 0 && item.command < kMacroMenuBases[0] + kMacroMenuShown);
+    const int index = item.command - kMacroMenuBases[0];
+    connect(a, &QAction::triggered, this, [this, index] {
+      CHostSession* session = app_.Sessions().Active();
+      if (!session) return;
+      const std::vector<std::string> names = MacrosOfFamily(app_.Store(), session->KeyboardMap().TypeCode());
+      if (index >= 0 && index < static_cast<int>(names.size())) session->PlayMacro(names[static_cast<std::size_t>(index)]);
+    });
+  }
+  UpdateCommands();
+}
+
+void CMainFrame::StopRecording(CHostSession& session) {
+  std::shared_ptr<CCorvinaMacro> macro = session.StopRecording();
+  UpdateCommands();
+  if (!macro) return;
+  // Asked until the name is free or the user gives up.
+  for (;;) {
+    bool ok = false;
+    QString name;
+    {
+      LoopHold hold(ui_.Loop());
+      name = QInputDialog::getText(this, tr("Save Macro"), tr("Macro name:"), QLineEdit::Normal, QString(), &ok);
+    }
+    if (!ok || name.trimmed().isEmpty()) return;
+    const QByteArray latin1 = name.trimmed().toLatin1();
+    const std::string latin1Name(latin1.constData(), static_cast<std::size_t>(latin1.size()));
+    if (SaveNewMacro(app_.Store(), macro, latin1Name, ui_) == MacroNaming::kSaved) return;
+  }
+}
+
+void CMainFrame::ShowResponseTimes(CHostSession& session) {
+  const ResponseTimes& r = session.Responses();
+  QString text = tr("Last response: %1 ms\nLongest: %2 ms\nAverage: %3 ms\n\n")
+                     .arg(r.Last() < 0 ? 0 : r.Last())
+                     .arg(r.Longest() < 0 ? 0 : r.Longest())
+                     .arg(r.Average() < 0 ? 0 : r.Average());
+  const auto& counts = r.Distribution();
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    text += (i + 1 < counts.size() ? tr("%1 s: %2\n").arg(i) : tr("10 s or more: %1\n")).arg(counts[i]);
+  LoopHold hold(ui_.Loop());
+  QMessageBox::information(this, tr("Response Time - %1").arg(FromLatin1(session.Title())), text);
 }
 
 // ------------------------------------------------------------ placement

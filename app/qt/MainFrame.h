@@ -10,6 +10,7 @@
 #include <QRect>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/Clipboard.h"
@@ -29,6 +30,7 @@ class CCorvinaApp;
 namespace corvina::qt {
 
 class CCorvinaView;
+class QtToolHost;
 class QtUserInterface;
 
 class CMainFrame final : public QMainWindow, private app::SessionTableObserver, public app::ClipboardPort {
@@ -88,6 +90,10 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   void SavePlacement();
   std::optional<std::string> ChooseFile(const std::string& defaultName);
   void ClockTick();
+  void BuildMacroMenu();
+  void StopRecording(CHostSession& session);
+  void ShowResponseTimes(CHostSession& session);
+  void MarkSessionButton(int slot, bool marked);
 
   app::CCorvinaApp& app_;
   QtUserInterface& ui_;
@@ -110,6 +116,9 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   bool placed_ = false;  // a stored placement decides the first size
   bool closing_ = false;
   std::string snapshotFile_;
+  std::unique_ptr<QtToolHost> toolHost_;
+  QMenu* macroReplay_ = nullptr;
+  std::map<int, bool> marked_;  // session buttons with output not yet seen
 };
 
 }  // namespace corvina::qt

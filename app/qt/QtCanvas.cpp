@@ -1,6 +1,7 @@
 #include "app/qt/QtCanvas.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPolygon>
 
@@ -25,7 +26,6 @@ void QtCanvas::Setup(const ScreenFont& font, const CCorvinaColorScheme& scheme, 
   cellWidth_ = font.Cell().width;
   lineHeight_ = font.Cell().height;
   ascent_ = QFontMetrics(font.Normal()).ascent();
-  uniform_ = font.UniformAdvance();
   for (int e = 0; e < 32; ++e) {
     const QColor f = ToQColor(scheme.Foreground(e)), b = ToQColor(scheme.Background(e));
     if (scheme_ == &scheme && (f != fore_[static_cast<std::size_t>(e)] || b != back_[static_cast<std::size_t>(e)]))
@@ -73,16 +73,39 @@ QtCanvas::Colors QtCanvas::ColorsOf(const CellLook& look) const {
 }
 
 void QtCanvas::DrawString(int x, int y, std::string_view latin1, bool bold, int cells) {
-  painter_->setFont(bold ? font_->Bold() : font_->Normal());
-  QString text = QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
-  // DEL (the OIA's "not extended" mark) has no shape in Latin-1 fonts.
-  text.replace(QChar(0x7F), QChar(0x2302));
-  if (uniform_ && !bold) {
-    painter_->drawText(QPoint(x, y + ascent_), text);
-    return;
+  // The font's glyphs placed on the grid: no text layout per run.
+  const QRawFont& raw = font_->Raw(bold);
+  QList<quint32> glyphs;
+  QList<QPointF> positions;
+  glyphs.reserve(cells);
+  positions.reserve(cells);
+  bool slow = false;
+  for (int i = 0; i < cells && i < static_cast<int>(latin1.size()); ++i) {
+    const auto c = static_cast<unsigned char>(latin1[static_cast<std::size_t>(i)]);
+    if (c == ' ') continue;
+    const quint32 g = raw.isValid() ? font_->GlyphIndex(c, bold) : 0;
+    if (g == 0) {
+      slow = true;
+      continue;
+    }
+    glyphs.push_back(g);
+    positions.push_back(QPointF(x + i * cellWidth_, y + ascent_));
   }
-  for (int i = 0; i < cells && i < text.size(); ++i) {
-    if (text[i] != QLatin1Char(' ')) painter_->drawText(QPoint(x + i * cellWidth_, y + ascent_), QString(text[i]));
+  if (!glyphs.isEmpty()) {
+    QGlyphRun run;
+    run.setRawFont(raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter_->drawGlyphRun(QPointF(0, 0), run);
+  }
+  if (!slow) return;
+  // Characters the glyph table lacks (DEL, fallback fonts) one at a time.
+  painter_->setFont(bold ? font_->Bold() : font_->Normal());
+  for (int i = 0; i < cells && i < static_cast<int>(latin1.size()); ++i) {
+    const auto c = static_cast<unsigned char>(latin1[static_cast<std::size_t>(i)]);
+    if (c == ' ' || (raw.isValid() && font_->GlyphIndex(c, bold) != 0)) continue;
+    const QChar shown = c == 0x7F ? QChar(0x2302) : QChar(static_cast<char16_t>(c));
+    painter_->drawText(QPoint(x + i * cellWidth_, y + ascent_), QString(shown));
   }
 }
 

@@ -76,7 +76,6 @@ class QtCanvas final : public Canvas {
   bool blinking_ = false;
   int rows_ = 0, columns_ = 0;
   int cellWidth_ = 8, lineHeight_ = 16, ascent_ = 12;
-  bool uniform_ = false;
   LineSize rowSize_ = LineSize::kNormal;
   int cursorRow_ = 0, cursorColumn_ = 0;
   bool cursorVisible_ = false;

@@ -44,6 +44,8 @@ ScreenFont ScreenFont::Make(const FontDescription& description, int s, int w) {
   f.normal_.setStyleHint(QFont::TypeWriter, QFont::PreferDefault);
   f.normal_.setFixedPitch(true);
   f.normal_.setKerning(false);
+  // Terminal text needs no shaping; skipping it makes painting much cheaper.
+  f.normal_.setStyleStrategy(QFont::PreferNoShaping);
   f.normal_.setItalic(description.italic != 0);
   if (!f.scalable_) {
     for (int p : PointSizesOf(f.family_)) {
@@ -102,8 +104,7 @@ ScreenFont ScreenFont::WithCell(app::CellSize cell) const {
 }
 
 void ScreenFont::Measure() {
-  bold_ = normal_;
-  bold_.setWeight(QFont::Bold);
+  normal_.setLetterSpacing(QFont::AbsoluteSpacing, 0);
   const QFontMetrics m(normal_);
   if (scalable_) {
     const int width = m.horizontalAdvance(QLatin1String(kCellSample));
@@ -113,8 +114,31 @@ void ScreenFont::Measure() {
     cell_.width = std::max(1, m.averageCharWidth());
     cell_.height = std::max(1, m.height() + m.leading());
   }
-  uniform_ = m.horizontalAdvance(QLatin1String(kCellSample)) == kCellSampleLength * cell_.width &&
-             m.horizontalAdvance(QLatin1Char('W')) == cell_.width && m.horizontalAdvance(QLatin1Char('i')) == cell_.width;
+  // Spacing makes every character advance exactly one cell, so that text
+  // drawn as strings stays on the grid.
+  auto fit = [this](QFont& font) {
+    const double advance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('M'));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, cell_.width - advance);
+  };
+  fit(normal_);
+  bold_ = normal_;
+  bold_.setWeight(QFont::Bold);
+  bold_.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+  fit(bold_);
+  auto table = [](const QFont& font, QRawFont& raw, std::array<quint32, 256>& glyphs) {
+    QFont plain = font;
+    plain.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+    raw = QRawFont::fromFont(plain);
+    glyphs.fill(0);
+    if (!raw.isValid()) return;
+    for (int c = 0x20; c < 0x100; ++c) {
+      if (c == 0x7F) continue;
+      const QList<quint32> g = raw.glyphIndexesForString(QString(QChar(static_cast<char16_t>(c))));
+      if (g.size() == 1) glyphs[static_cast<std::size_t>(c)] = g[0];
+    }
+  };
+  table(normal_, rawNormal_, normalGlyphs_);
+  table(bold_, rawBold_, boldGlyphs_);
 }
 
 int ScreenFont::PointSize() const {

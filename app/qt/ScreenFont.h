@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QFont>
+#include <QRawFont>
 #include <QString>
 
+#include <array>
 #include <vector>
 
 #include "app/ViewSizing.h"
@@ -39,9 +41,10 @@ class ScreenFont {
   const QString& Family() const { return family_; }
   // The font's height in points, rounded.
   int PointSize() const;
-  // Whether every character advances exactly one cell, so a run can be
-  // drawn as one string.
-  bool UniformAdvance() const { return uniform_; }
+  // The font's own glyphs of the Latin-1 characters (0: none; drawn the
+  // slow way), so that runs are drawn without text layout.
+  const QRawFont& Raw(bool bold) const { return bold ? rawBold_ : rawNormal_; }
+  quint32 GlyphIndex(unsigned char c, bool bold) const { return (bold ? boldGlyphs_ : normalGlyphs_)[c]; }
 
  private:
   void Measure();
@@ -50,8 +53,9 @@ class ScreenFont {
   QFont normal_, bold_;
   app::CellSize cell_{8, 16};
   bool scalable_ = true;
-  bool uniform_ = false;
   std::vector<app::CellSize> sizes_;
+  QRawFont rawNormal_, rawBold_;
+  std::array<quint32, 256> normalGlyphs_{}, boldGlyphs_{};
 };
 
 }  // namespace corvina::qt

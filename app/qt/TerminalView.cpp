@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -15,6 +16,8 @@
 #include "keyboard/KeyboardMap.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
+#include "ibm3270/Engine3270.h"
+#include "ibm5250/Engine5250.h"
 #include "vt/VtEngine.h"
 
 namespace corvina::qt {
@@ -271,6 +274,25 @@ QPoint CCorvinaView::CellAt(QPoint viewPoint) const {
 // ------------------------------------------------------------ keyboard
 
 bool CCorvinaView::event(QEvent* e) {
+  // "Display attribute characters": a field attribute's description as its tip.
+  if (e->type() == QEvent::ToolTip && session_) {
+    auto* help = static_cast<QHelpEvent*>(e);
+    std::string tip;
+    if (session_->Profile().displayOptions & kDisplayAttributeChars) {
+      const QPoint cell = CellAt(help->pos());
+      const int position = cell.y() * std::max(1, ScreenColumns()) + cell.x();
+      if (auto* e3270 = dynamic_cast<C3270Engine*>(session_->Engine())) {
+        if (e3270->Screen().Attribute(position) != 0) tip = e3270->Screen().DescribeAttribute(position);
+      } else if (auto* e5250 = dynamic_cast<C5250Engine*>(session_->Engine())) {
+        tip = e5250->DescribeAttribute(position);
+      }
+    }
+    if (tip.empty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), QString::fromLatin1(tip.c_str()), this, QRect(), 20000);
+    return true;
+  }
   // A key the session's map binds is the session's, never a Qt shortcut's.
   if (e->type() == QEvent::ShortcutOverride && session_) {
     auto* k = static_cast<QKeyEvent*>(e);

@@ -69,6 +69,8 @@ class CCorvinaView final : public QWidget {
   std::function<void()> selectionEnded;
   std::function<void(QPoint globalPos)> popupMenu;
 
+  // The view shows history lines rather than the live screen.
+  bool ScrolledBack() const { return canvas_.ViewOffset() != 0; }
   // Selection as the user drags (view pixels), exposed for tests.
   bool Selecting() const { return dragging_; }
 
