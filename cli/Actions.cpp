@@ -63,11 +63,16 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
       int id = KeyFunctionIdByName(session->Mode(), step.value);
       if (id < 0) id = KeyFunctionIdByAidName(session->Mode(), step.value);
       if (id < 0) id = IdByNamePart(session->Mode(), step.value);
-      if (id < 0) {
+      // A system command (HostPrintScreen, ...) is performed as its menu command.
+      const int command = id < 0 ? KeyFunctionIdByName(0, step.value) : -1;
+      if (id < 0 && command < 0) {
         *error = "Unknown key function \"" + step.value + "\" (corvina-cli --list-keys lists them)";
         return Result::kFailed;
       }
-      session->OnKeyFunction(id);
+      if (id >= 0)
+        session->OnKeyFunction(id);
+      else
+        session->Frame().SystemCommand(*session, command, 0);
     } else if (step.kind == CliStep::kPress) {
       const std::optional<KeyCode> key = ParseKeyText(step.value);
       if (!key || !session->OnKeyEvent(key->virtualKey, key->modifiers)) {

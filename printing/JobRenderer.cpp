@@ -119,6 +119,13 @@ int CJobRenderer::Run() {
   font_ = sink_.SelectFont(job_.font, (job_.options & kPrintFitColumns) ? area_.width / columns_ : 0);
   if (!(font_.lineHeight > 0) || !(font_.charWidth > 0)) font_ = {1, 1};
   headerLines_ = (job_.options & kPrintPageHeader) ? 2 : 0;
+  if ((job_.options & kPrintFitLines) && job_.linesPerPage > 0) {
+    const double needed = (job_.linesPerPage + headerLines_) * font_.lineHeight;
+    if (needed > area_.height) {
+      font_ = sink_.SelectFont(job_.font, font_.charWidth * area_.height / needed);
+      if (!(font_.lineHeight > 0) || !(font_.charWidth > 0)) font_ = {1, 1};
+    }
+  }
   const int fit = static_cast<int>(std::clamp(std::floor(area_.height / font_.lineHeight), 1.0, double(kMaxLines)));
   sheetLines_ = std::max(1, fit - headerLines_);
   linesPerPage_ = job_.linesPerPage < 1 ? sheetLines_ : std::min(job_.linesPerPage, kMaxLines);

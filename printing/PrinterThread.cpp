@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <ctime>
 #include <sstream>
 
@@ -9,6 +10,11 @@
 #include "printing/PrintTexts.h"
 
 namespace corvina::printing {
+
+std::string JobFailureText(const PrintJob& job) {
+  if (!job.errorText.empty()) return job.errorText;
+  return job.error ? std::strerror(job.error) : "";
+}
 
 CPrinterThread::CPrinterThread(Poster post, SinkFactory sinks) : post_(std::move(post)), sinks_(std::move(sinks)) {}
 

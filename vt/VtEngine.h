@@ -4,6 +4,8 @@
 // prints through the spool, and draws the screen as a render model.
 #pragma once
 
+#include <memory>
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -81,6 +83,18 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
 
   vt::CVtTerminal terminal_;
   vt::CVtPrintSpool spool_;
+  // Hands finished print jobs to the program's printer thread.
+  class CPrinterThreadSink final : public vt::VtPrintSink {
+   public:
+    explicit CPrinterThreadSink(CVtEngine& engine) : engine_(engine) {}
+    void SubmitJob(const vt::VtPrintJob& job) override;
+
+   private:
+    CVtEngine& engine_;
+  };
+  CPrinterThreadSink printerSink_{*this};
+  // Reports of the printer thread reach the session only while the engine runs.
+  std::shared_ptr<CHostSession*> alive_;
   RenderModel model_;
   ColourScheme scheme_;
   SequenceOverride override_;
