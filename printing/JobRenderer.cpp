@@ -193,7 +193,6 @@ void CJobRenderer::RenderFile(CSpoolReader& in) {
   maxPrint_ = columns_;
   maxLine_ = linesPerPage_;
   topMargin_ = 1;
-  bottomMargin_ = maxLine_;
   htabs_.clear();
   vtabs_.clear();
   sheetBase_ = 0;
@@ -551,10 +550,9 @@ void CJobRenderer::SetVerticalFormat(const std::vector<std::uint8_t>& p) {
   auto at = [&p](std::size_t i, int def) { return i < p.size() && p[i] ? int(p[i]) : def; };
   maxLine_ = at(0, linesPerPage_);
   topMargin_ = at(1, 1);
-  bottomMargin_ = at(2, maxLine_);
   // A printer takes a top margin that does not fit the page as no margin.
+  // (The bottom margin, p[2], is not used: the page ends at its last line.)
   if (topMargin_ > maxLine_) topMargin_ = 1;
-  if (bottomMargin_ < topMargin_ || bottomMargin_ > maxLine_) bottomMargin_ = maxLine_;
   vtabs_.clear();
   for (std::size_t i = 3; i < p.size(); ++i)
     if (p[i] >= topMargin_ && p[i] <= maxLine_) vtabs_.push_back(p[i]);

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <thread>
 
+#include <cups/cups.h>
+
 #include "../session/TestSupport.h"
 #include "printing/backends/Backends.h"
 #include "tests/printing/PrintSupport.h"
@@ -56,14 +58,26 @@ class CupsScheduler {
     cupsd_ = std::make_unique<corvina::test::ChildProcess>(std::vector<std::string>{
         "cupsd", "-f", "-c", dir_ + "/cupsd.conf", "-s", dir_ + "/cups-files.conf"});
     ::setenv("CUPS_SERVER", Socket().c_str(), 1);
-    ready_ = Wait([this] { return fs::exists(Socket()); }, 10) &&
-             std::system(("lpadmin -p capture -E -v capture:" + Device()).c_str()) == 0;
+    ready_ = Wait([this] { return fs::exists(Socket()); }, 10) && AddQueue();
   }
   ~CupsScheduler() {
     cupsd_.reset();
     fs::remove_all(dir_);
   }
   bool Ready() const { return ready_; }
+  // The queue "capture", enabled and accepting, as lpadmin -p capture -E -v
+  // would make it (lpadmin's package conflicts with LPRng's).
+  bool AddQueue() const {
+    ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/printers/capture");
+    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, ("capture:" + Device()).c_str());
+    ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
+    ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/");
+    const bool ok = response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+    ippDelete(response);
+    return ok;
+  }
   std::string Socket() const { return dir_ + "/cups.sock"; }
   std::string Device() const { return dir_ + "/out/device.prn"; }
   std::string Log() const { return Contents(dir_ + "/log/error_log"); }
@@ -75,7 +89,10 @@ class CupsScheduler {
 };
 
 TEST(Cups, PdfAndRawJobsReachTheDeviceFile) {
-  if (::geteuid() != 0 || std::system("command -v cupsd lpadmin >/dev/null") != 0)
+  // cupsd and lpadmin live in sbin, which a user's PATH may lack.
+  const char* path = std::getenv("PATH");
+  ::setenv("PATH", (std::string(path ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin").c_str(), 1);
+  if (::geteuid() != 0 || std::system("command -v cupsd >/dev/null") != 0)
     GTEST_SKIP() << "needs root and the CUPS scheduler";
   CupsScheduler cups;
   ASSERT_TRUE(cups.Ready()) << cups.Log();
