@@ -4,6 +4,7 @@
 namespace corvina::app::texts {
 
 inline constexpr char kCaption[] = "Corvina";
+inline constexpr char kCannotPrint[] = "Unable to print: %s";
 
 // Session start refused.
 inline constexpr char kAllSessionsInUse[] = "Can't start session %s - all sessions in use.";

@@ -1,5 +1,7 @@
 #include "app/SessionTable.h"
 
+#include <ctime>
+
 #include <algorithm>
 
 #include "app/AppTexts.h"
@@ -81,6 +83,7 @@ CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile
                          env_.settings, env_.codePageFolder, store_.DataFolder(), &store_, env_.printer};
   auto& entry = slots_[static_cast<std::size_t>(slot)];
   entry = std::make_unique<CHostSession>(slot, std::move(profile), env);
+  printFiles_[static_cast<std::size_t>(slot)] = {};
   CHostSession* session = entry.get();
   ++live_;
   if (observer_) observer_->SessionStarted(*session);
@@ -173,6 +176,10 @@ bool CSessionTable::SystemCommand(CHostSession& session, int id, int argument) {
       return true;
     case kf::sys::kMacroStartRecording:
       session.StartRecording();
+      return true;
+    case kf::sys::kHostPrint:
+    case kf::sys::kHostPrintScreen:
+      PrintScreen(session, printFiles_[static_cast<std::size_t>(session.Number())], std::time(nullptr));
       return true;
     default:
       return systemCommand && systemCommand(session, id, argument);

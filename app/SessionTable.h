@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ScreenPrint.h"
 #include "session/HostSession.h"
 
 namespace corvina {
@@ -118,6 +119,7 @@ class CSessionTable final : public SessionFrame {
   SessionTableObserver* observer_ = nullptr;
   bool allVisible_ = false;
   std::array<std::unique_ptr<CHostSession>, kMaxSlots + 1> slots_;  // [0] unused
+  std::array<ScreenPrintFiles, kMaxSlots + 1> printFiles_;
   int live_ = 0;
   int active_ = 0;
 };

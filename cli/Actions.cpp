@@ -167,11 +167,16 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
       session->TypeText(step.value);
     } else if (step.kind == CliStep::kKey) {
       const int id = KeyFunctionIdByTypedName(session->Mode(), step.value);
-      if (id < 0) {
+      // A system command (HostPrintScreen, ...) is performed as its menu command.
+      const int command = id < 0 ? KeyFunctionIdByName(0, step.value) : -1;
+      if (id < 0 && command < 0) {
         *error = "Unknown key function \"" + step.value + "\" (corvina-cli --list-keys lists them)";
         return Result::kFailed;
       }
-      session->OnKeyFunction(id);
+      if (id >= 0)
+        session->OnKeyFunction(id);
+      else
+        session->Frame().SystemCommand(*session, command, 0);
     } else if (step.kind == CliStep::kPress) {
       const std::optional<KeyCode> key = ParseKeyText(step.value);
       if (!key || !session->OnKeyEvent(key->virtualKey, key->modifiers)) {

@@ -65,7 +65,8 @@ the last step, printing the screen):
       --type TEXT         type the text
       --key NAME          press a key function by name (Enter, Tab, PF3,
                           Clear, EraseEOF, ...; on 5250 FieldExit, FieldPlus,
-                          RollUp, F3, ...; see --list-keys)
+                          RollUp, F3, ...; see --list-keys), or run a system
+                          command (HostPrintScreen; --list-keys SYSTEM)
       --press KEY         press a key as the session's keyboard map binds it,
                           written as in map files (Shift+F1, RightCtrl, Alt+A);
                           an unbound character key types its character

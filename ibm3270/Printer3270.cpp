@@ -17,6 +17,7 @@
 #include "printing/PrinterThread.h"
 #include "session/Canvas.h"
 #include "session/HostSession.h"
+#include "session/SessionPrintJob.h"
 
 namespace corvina {
 
@@ -323,20 +324,7 @@ void C3270PrinterEngine::SubmitJob() {
     WriteMessage(t::kPrintingFailed, jobNumber_, t::kFailureTexts[printing::kJobPrinterNotAvailable - 4]);
     return;
   }
-  const CCorvinaSessionProfile& profile = session_->Profile();
-  auto job = std::make_shared<PrintJob>();
-  job->printerName = profile.printerName;
-  job->files = {printing::PrintFile{jobFile_}};
-  job->documentName = session_->Title();
-  const PageLayout& page = profile.pageLayout;
-  const int margins[4] = {page.leftMargin, page.topMargin, page.rightMargin, page.bottomMargin};
-  std::copy(std::begin(margins), std::end(margins), job->margins);
-  job->font.face = profile.printerFont.faceName;
-  job->font.heightTenths = std::clamp<int>(profile.printerFontPointSize, 1, 200) * 10;
-  job->font.bold = profile.printerFont.weight >= 700;
-  job->options = printing::kPrintFitColumns | printing::kPrintDeleteFiles;
-  if (profile.printOptions & kPrintRaw) job->options |= printing::kPrintRaw;
-  if (profile.printOptions & kPrintNoInitialFormFeed) job->options |= printing::kPrintNoInitialFormFeed;
+  auto job = MakeSessionPrintJob(*session_, {printing::PrintFile{jobFile_}});
   job->columns = lastLineLength_;
   job->linesPerPage = 32767;
   if (luType_ == 1) {
@@ -344,8 +332,6 @@ void C3270PrinterEngine::SubmitJob() {
     job->codePageFile = session_->CodePage().FileName();
   }
   job->jobNumber = jobNumber_;
-  job->jobName = job->documentName;
-  job->created = static_cast<std::time_t>(session_->Clock().WallSeconds());
   job->notify = [self = std::weak_ptr<C3270PrinterEngine*>(self_)](const PrintJob& j, int state) {
     if (auto engine = self.lock()) (*engine)->JobStatus(j, state);
   };
@@ -362,8 +348,7 @@ void C3270PrinterEngine::JobStatus(const PrintJob& job, int state) {
     case printing::kJobCancelled: WriteMessage(t::kPrinting, job.jobNumber, t::kStateAborted); return;
     default: break;
   }
-  std::string reason = job.errorText;
-  if (reason.empty() && job.error) reason = std::strerror(job.error);
+  std::string reason = printing::JobFailureText(job);
   if (reason.empty() && state >= 4 && state <= 13 && t::kFailureTexts[state - 4]) reason = t::kFailureTexts[state - 4];
   if (reason.empty()) reason = t::kUnknownError;
   WriteMessage(t::kPrintingFailed, job.jobNumber, reason.c_str());

@@ -42,7 +42,6 @@ class C3270PrinterEngine final : public C3270Engine {
   const std::vector<std::string>& Log() const { return log_; }
   void WriteMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
   bool Receiving() const { return receiving_; }
-  int JobNumber() const { return jobNumber_; }
   // The 3270 buffer as print text (LU type 3), as it would be printed now.
   std::string BufferText(std::uint8_t wcc) const;
 

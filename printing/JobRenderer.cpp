@@ -119,6 +119,13 @@ int CJobRenderer::Run() {
   font_ = sink_.SelectFont(job_.font, (job_.options & kPrintFitColumns) ? area_.width / columns_ : 0);
   if (!(font_.lineHeight > 0) || !(font_.charWidth > 0)) font_ = {1, 1};
   headerLines_ = (job_.options & kPrintPageHeader) ? 2 : 0;
+  if ((job_.options & kPrintFitLines) && job_.linesPerPage > 0) {
+    const double needed = (job_.linesPerPage + headerLines_) * font_.lineHeight;
+    if (needed > area_.height) {
+      font_ = sink_.SelectFont(job_.font, font_.charWidth * area_.height / needed);
+      if (!(font_.lineHeight > 0) || !(font_.charWidth > 0)) font_ = {1, 1};
+    }
+  }
   const int fit = static_cast<int>(std::clamp(std::floor(area_.height / font_.lineHeight), 1.0, double(kMaxLines)));
   sheetLines_ = std::max(1, fit - headerLines_);
   linesPerPage_ = job_.linesPerPage < 1 ? sheetLines_ : std::min(job_.linesPerPage, kMaxLines);
@@ -186,7 +193,6 @@ void CJobRenderer::RenderFile(CSpoolReader& in) {
   maxPrint_ = columns_;
   maxLine_ = linesPerPage_;
   topMargin_ = 1;
-  bottomMargin_ = maxLine_;
   htabs_.clear();
   vtabs_.clear();
   sheetBase_ = 0;
@@ -544,10 +550,9 @@ void CJobRenderer::SetVerticalFormat(const std::vector<std::uint8_t>& p) {
   auto at = [&p](std::size_t i, int def) { return i < p.size() && p[i] ? int(p[i]) : def; };
   maxLine_ = at(0, linesPerPage_);
   topMargin_ = at(1, 1);
-  bottomMargin_ = at(2, maxLine_);
   // A printer takes a top margin that does not fit the page as no margin.
+  // (The bottom margin, p[2], is not used: the page ends at its last line.)
   if (topMargin_ > maxLine_) topMargin_ = 1;
-  if (bottomMargin_ < topMargin_ || bottomMargin_ > maxLine_) bottomMargin_ = maxLine_;
   vtabs_.clear();
   for (std::size_t i = 3; i < p.size(); ++i)
     if (p[i] >= topMargin_ && p[i] <= maxLine_) vtabs_.push_back(p[i]);

@@ -60,7 +60,6 @@ class CJobRenderer {
   int Run();
   int Error() const { return error_; }
   const std::string& ErrorText() const { return errorText_; }
-  int PagesPrinted() const { return sheets_; }
 
  private:
   int RunRaw();
@@ -105,7 +104,7 @@ class CJobRenderer {
   int left_ = 1;          // left margin column
   int maxPrint_ = 80;     // last printable column
   int maxLine_ = 0;       // last line of a logical page
-  int topMargin_ = 1, bottomMargin_ = 0;
+  int topMargin_ = 1;
   std::vector<int> htabs_, vtabs_;
   int sheetBase_ = 0;     // logical line drawn on the sheet's first line, less 1
   bool sheetOpen_ = false;

@@ -45,6 +45,9 @@ enum : unsigned {
   kPrintScs = 0x100,
   kPrintRaw = 0x200,
   kPrintNoInitialFormFeed = 0x400,
+  // With kPrintFitColumns: the font is also small enough for the lines per
+  // page to fit the sheet (one screen on one page).
+  kPrintFitLines = 0x800,
 };
 
 // One spool file of a job, or a part of one (VT jobs share a spool file).
@@ -94,5 +97,11 @@ struct PrintJob {
   // Called on the owner's event loop at each state change (after Submit).
   std::function<void(const PrintJob&, int state)> notify;
 };
+
+namespace printing {
+// Why a job failed: its own reason, else the system's text of its error;
+// empty when it has neither.
+std::string JobFailureText(const PrintJob& job);
+}  // namespace printing
 
 }  // namespace corvina

@@ -19,9 +19,6 @@ inline constexpr char kCannotWriteFile[] = "cannot write %s: %s";
 
 // Screen printing.
 inline constexpr char kUnableToOpenFile[] = "Unable to open file %s";
-inline constexpr char kInvalidMargin[] = "Invalid margin specification.";
-inline constexpr char kMarginsInches[] = "Margins (inches)";
-inline constexpr char kMarginsMillimeters[] = "Margins (millimeters)";
 inline constexpr char kMarginInches[] = "%d.%.3d";
 inline constexpr char kMarginMillimeters[] = "%d.%.2d";
 inline constexpr char kNumberedFile[] = "%s%s%s.%.3d%s";

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <ctime>
 #include <sstream>
 
@@ -10,23 +11,14 @@
 
 namespace corvina::printing {
 
+std::string JobFailureText(const PrintJob& job) {
+  if (!job.errorText.empty()) return job.errorText;
+  return job.error ? std::strerror(job.error) : "";
+}
+
 CPrinterThread::CPrinterThread(Poster post, SinkFactory sinks) : post_(std::move(post)), sinks_(std::move(sinks)) {}
 
 CPrinterThread::~CPrinterThread() { Stop(); }
-
-void CPrinterThread::Start() {
-  std::lock_guard lock(mutex_);
-  if (running_) return;
-  if (worker_.joinable()) worker_.join();  // a worker that was stopped before
-  running_ = true;
-  worker_ = std::thread([this] { Run(); });
-}
-
-void CPrinterThread::Wake() {
-  std::lock_guard lock(mutex_);
-  woken_ = true;
-  wake_.notify_one();
-}
 
 void CPrinterThread::Stop() {
   {
@@ -44,39 +36,24 @@ void CPrinterThread::Submit(std::shared_ptr<PrintJob> job) {
     job->state = kJobQueued;
     queue_.push_back(job);
     report = queue_.size() > 1;
-    if (!running_) {
-      if (worker_.joinable()) worker_.join();
+    if (!worker_.joinable()) {
       running_ = true;
       worker_ = std::thread([this] { Run(); });
     } else {
-      woken_ = true;
       wake_.notify_one();
     }
   }
   if (report) Report(job, kJobQueued);
 }
 
-int CPrinterThread::StateOf(const PrintJob& job) const {
-  std::lock_guard lock(mutex_);
-  for (const auto& queued : queue_)
-    if (queued.get() == &job) return job.state.load();
-  return 0;
-}
-
-std::size_t CPrinterThread::Queued() const {
-  std::lock_guard lock(mutex_);
-  return queue_.size();
-}
-
 void CPrinterThread::Run() {
   std::unique_lock lock(mutex_);
   while (running_) {
     if (queue_.empty()) {
-      wake_.wait(lock, [this] { return !running_ || woken_ || !queue_.empty(); });
-      woken_ = false;
+      wake_.wait(lock, [this] { return !running_ || !queue_.empty(); });
       continue;
     }
-    // The head stays queued while it prints, so that StateOf finds it.
+    // The head stays queued while it prints: Drain waits for it too.
     std::shared_ptr<PrintJob> job = queue_.front();
     lock.unlock();
     ProcessJob(job);

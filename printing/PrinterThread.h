@@ -32,15 +32,11 @@ class CPrinterThread {
   CPrinterThread(const CPrinterThread&) = delete;
   CPrinterThread& operator=(const CPrinterThread&) = delete;
 
-  void Start();
-  void Wake();
-  // Ends the worker after the current job; queued jobs stay unprinted.
+  // Ends the worker after the current job; queued jobs, and jobs submitted
+  // later, stay unprinted.
   void Stop();
-  // Any thread. The job is queued (state 1) and the worker started or woken.
+  // Any thread. The job is queued (state 1); the first starts the worker.
   void Submit(std::shared_ptr<PrintJob> job);
-  // Its state while still queued, else 0.
-  int StateOf(const PrintJob& job) const;
-  std::size_t Queued() const;
   // Blocks until every queued job has finished (for programs that end once
   // their work is printed; never on a user-interface thread).
   void Drain();
@@ -66,7 +62,6 @@ class CPrinterThread {
   std::deque<std::shared_ptr<PrintJob>> queue_;
   std::thread worker_;
   bool running_ = false;
-  bool woken_ = false;
 };
 
 // The printer thread that also renders SCS jobs through their code page.

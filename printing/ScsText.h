@@ -21,8 +21,6 @@ class CScsTextConverter {
   void Feed(std::span<const std::uint8_t> data, std::string& out);
   // Back to the start of a job: formats and tab stops cleared.
   void Reset();
-  int Line() const { return line_; }
-  int Column() const { return column_; }
 
  private:
   // Bytes the control at data[i] needs, 0 when they are not all there yet.

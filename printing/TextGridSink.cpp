@@ -19,7 +19,6 @@ CTextGridSink::CTextGridSink(int columns, int lines) : columns_(std::max(1, colu
 
 bool CTextGridSink::StartDocument(const DocumentSetup& setup, std::string&) {
   setup_ = setup;
-  ++documents_;
   return true;
 }
 

@@ -30,7 +30,6 @@ class CTextGridSink : public PageSink {
   const std::vector<std::vector<std::string>>& Pages() const { return pages_; }
   const std::string& RawData() const { return raw_; }
   const DocumentSetup& Setup() const { return setup_; }
-  int Documents() const { return documents_; }
 
  protected:
   // A finished sheet; kept in Pages() unless a subclass takes it.
@@ -45,7 +44,6 @@ class CTextGridSink : public PageSink {
   std::string error_;
   std::vector<std::vector<std::string>> pages_;
   std::string raw_;
-  int documents_ = 0;
 };
 
 // The text grid appended to a file (created 0600), a form feed before each

@@ -138,6 +138,8 @@ class CHostSession : public CMSslSocket {
   SessionFrame& Frame() { return env_.frame; }
   const std::string& DataFolder() const { return env_.dataFolder; }
   printing::CPrinterThread* Printer() const { return env_.printer; }
+  // False once the session is destroyed: for reports that arrive later.
+  std::shared_ptr<const bool> AliveToken() const { return alive_; }
 
   // Output, used by the Telnet layer and the engines.
   void QueueOutput(std::span<const std::uint8_t> bytes);

@@ -9,7 +9,9 @@
 #include "keyboard/KeyboardMap.h"
 #include "platform/Format.h"
 #include "session/Canvas.h"
+#include "printing/PrinterThread.h"
 #include "session/HostSession.h"
+#include "session/SessionPrintJob.h"
 #include "session/Oia.h"
 #include "vt/VtTexts.h"
 
@@ -61,6 +63,8 @@ void CVtEngine::Start(CHostSession& session) {
   viewOffset_ = 0;
   spool_.Configure(session.DataFolder() + platform::Format(vt::texts::kSpoolFileName, session.Number()),
                    [&session](const std::string& text) { session.ShowStatus(text); });
+  alive_ = std::make_shared<CHostSession*>(&session);
+  if (session.Printer()) spool_.SetSink(&printerSink_);
   model_.Resize(terminal_.Rows(), terminal_.Columns());
   running_ = true;
   session.SetCursorPosition(0, false);
@@ -87,7 +91,25 @@ void CVtEngine::Stop() {
   if (!running_) return;
   spool_.Silence();
   spool_.EndJob();
+  alive_.reset();
   running_ = false;
+}
+
+void CVtEngine::CPrinterThreadSink::SubmitJob(const vt::VtPrintJob& spooled) {
+  CHostSession& session = *engine_.session_;
+  // The spool file holds the session's earlier jobs too: it stays.
+  auto job = MakeSessionPrintJob(session, {printing::PrintFile{spooled.path, spooled.offset, spooled.length}});
+  job->options &= ~printing::kPrintDeleteFiles;
+  if (spooled.raw) job->options |= printing::kPrintRaw;
+  job->notify = [alive = std::weak_ptr<CHostSession*>(engine_.alive_)](const PrintJob& j, int state) {
+    if (state == printing::kJobQueued || state == printing::kJobPrinting || state == printing::kJobComplete) return;
+    if (auto s = alive.lock()) {
+      std::string reason = printing::JobFailureText(j);
+      if (reason.empty()) reason = platform::Format(vt::texts::kPrintFailedState, state);
+      (*s)->ShowStatus(platform::Format(vt::texts::kPrintFailed, reason.c_str()));
+    }
+  };
+  session.Printer()->Submit(std::move(job));
 }
 
 // ------------------------------------------------------------- host data

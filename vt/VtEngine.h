@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -77,6 +78,18 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
 
   vt::CVtTerminal terminal_;
   vt::CVtPrintSpool spool_;
+  // Hands finished print jobs to the program's printer thread.
+  class CPrinterThreadSink final : public vt::VtPrintSink {
+   public:
+    explicit CPrinterThreadSink(CVtEngine& engine) : engine_(engine) {}
+    void SubmitJob(const vt::VtPrintJob& job) override;
+
+   private:
+    CVtEngine& engine_;
+  };
+  CPrinterThreadSink printerSink_{*this};
+  // Reports of the printer thread reach the session only while the engine runs.
+  std::shared_ptr<CHostSession*> alive_;
   RenderModel model_;
   SequenceOverride override_;
   int viewOffset_ = 0;

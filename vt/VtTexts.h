@@ -10,9 +10,11 @@ inline constexpr char kCursorPositionReport[] = "\x1B[%d;%dR";
 inline constexpr char kTerminalParameters0[] = "\x1B[2;1;1;120;120;1;0x";
 inline constexpr char kTerminalParameters1[] = "\x1B[3;1;1;120;120;1;0x";
 
-// Printing until a print path takes the jobs.
+// Printing: jobs wait in the spool file until the printer thread takes them.
 inline constexpr char kSpoolFileName[] = "VtPrint%d.prn";
 inline constexpr char kSpoolFull[] = "Printer output beyond %zu bytes was discarded";
 inline constexpr char kSpoolWriteFailed[] = "Printer output cannot be written to %s: %s";
+inline constexpr char kPrintFailed[] = "Printing failed: %s";
+inline constexpr char kPrintFailedState[] = "job state %d";
 
 }  // namespace corvina::vt::texts

@@ -752,3 +752,52 @@ TEST(CliPrinter, AJobThatCannotBeSpooledIsAnsweredNegatively) {
   EXPECT_TRUE(Contains(r.out, "[1] ERROR: printer file")) << r.out;
   EXPECT_TRUE(Contains(r.out, "[1] Job flushed")) << r.out;
 }
+
+// ------------------------------------------------------------ screen printing
+
+TEST(CliPrinter, PrintScreenToPdfShowsTheScreenText) {
+  if (RunShell("command -v pdftotext pdftoppm").out.empty()) GTEST_SKIP() << "poppler-utils are not installed";
+  Sandbox box;
+  test::TestHost host("demo");
+  ASSERT_TRUE(host.Ready());
+  const std::string pdf = CORVINA_BINARY_DIR "/tests/cli/screen-print.pdf";
+  std::filesystem::remove(pdf);
+  auto r = RunCli(box, {"-q", "--print-to", "file:" + pdf, "--wait-text", "Password", "--key", "HostPrintScreen",
+                        "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(r.status, 0) << r.out;
+  RunShell("pdftoppm -png -r 60 '" + pdf + "' " CORVINA_BINARY_DIR "/tests/cli/screen-print");
+  auto words = [](const std::string& text) {
+    std::vector<std::string> w;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) w.push_back(word);
+    return w;
+  };
+  // The screen as corvina-cli prints it, after its own status lines.
+  const std::string screen = r.out.substr(r.out.find("CORVINA DEMO"));
+  EXPECT_EQ(words(RunShell("pdftotext -layout '" + pdf + "' -").out), words(screen));
+}
+
+TEST(CliPrinter, PrintScreenToNumberedFilesWithHeaderAndFooter) {
+  Sandbox box;
+  test::TestHost host("demo");
+  ASSERT_TRUE(host.Ready());
+  const std::string port = std::to_string(host.Port());
+  WriteFile(box.Data() + "demo.tsp", "[Session Profile]\nName=Demo\nHost=127.0.0.1," + port +
+                                         "\nTerminalType=3279,24,80,IBM-3278-2-E\nPrintOptions=520\n"
+                                         "PrinterFile=" + box.Data() + "../screen.txt\n"
+                                         "PrintScreenHeader=%SESSION $SESSION at %TIME\n"
+                                         "PrintScreenFooter=End of %SESSION\n");
+  WriteFile(box.Data() + "../screen.000.txt", "an earlier print");
+  auto r = RunCli(box, {"-q", "--wait-text", "Password", "--key", "HostPrintScreen", "--key", "HostPrintScreen", "Demo"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(ReadFile(box.Data() + "../screen.000.txt"), "an earlier print");
+  const std::string first = ReadFile(box.Data() + "../screen.001.txt");
+  EXPECT_EQ(first, ReadFile(box.Data() + "../screen.002.txt"));
+  // The first of each token is replaced; header and footer are as wide as the screen.
+  ASSERT_EQ(first.rfind("Demo $SESSION at ", 0), 0u) << first;
+  const std::size_t end = first.find("\r\n");
+  EXPECT_EQ(end, 80u);
+  EXPECT_EQ(first.substr(end, 4), "\r\n\r\n");
+  EXPECT_NE(first.find("\r\n  CORVINA DEMO"), std::string::npos) << first;
+  EXPECT_EQ(first.substr(first.size() - 86), "\r\n\r\nEnd of Demo" + std::string(69, ' ') + "\r\n");
+}

@@ -1,0 +1,29 @@
+// Print Screen: the screen with the profile's header and footer, written to
+// the print file (numbered or appended) when the profile prints to a file,
+// else handed to the printer thread as a text job.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace corvina {
+class CHostSession;
+}
+
+namespace corvina::app {
+
+// Per session: the print file's state.
+struct ScreenPrintFiles {
+  bool used = false;  // the configured file was written once: append
+  int counter = 0;    // the next number of a numbered print file
+};
+
+// Header, blank line, the rows, the operator information line when the
+// profile asks for it, blank line, footer; each line ends with CR LF. UTF-8
+// (line-drawing characters as their shapes) or Latin-1 for the printer.
+std::string ScreenPrintText(CHostSession& session, std::time_t now, bool utf8);
+
+// False when nothing could be printed; the user has been told why.
+bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now);
+
+}  // namespace corvina::app
