@@ -689,3 +689,18 @@ TEST(CliProgram, ALatin1ProfileIsFoundByItsUtf8NameAndTypesOneCharacter) {
   // AID, cursor, the user field and one EBCDIC e-acute.
   EXPECT_EQ(ClientRecords(host.Log()), std::vector<std::string>{"< 7D 4A D5 11 4A D4 51 FF EF"}) << host.Log();
 }
+
+TEST(CliOptions, TransfersAreStepsWithTheOptionsGivenBeforeThem) {
+  auto o = Parse({"--type", "x", "--send", "/tmp/\xC3\xA4.txt", "PROFILE EXEC A", "--ft-options", "tso,binary",
+                  "--receive", "DATA.SET", "out.bin", "host:23"});
+  ASSERT_TRUE(o);
+  ASSERT_EQ(o->steps.size(), 3u);
+  EXPECT_EQ(o->steps[1], (CliStep{CliStep::kSend, "/tmp/\xC3\xA4.txt", "PROFILE EXEC A", ""}))
+      << "the PC file stays as the file system names it";
+  EXPECT_EQ(o->steps[2], (CliStep{CliStep::kReceive, "out.bin", "DATA.SET", "tso,binary"}));
+  std::string error;
+  EXPECT_FALSE(Parse({"host:23", "--send", "only-one"}, &error));
+  EXPECT_NE(error.find("PCFILE HOSTFILE"), std::string::npos);
+  EXPECT_FALSE(Parse({"--ft-options", "buffer=70000", "host:23"}, &error));
+  EXPECT_NE(error.find("512"), std::string::npos);
+}
