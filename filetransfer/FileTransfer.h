@@ -48,7 +48,11 @@ class TransferObserver {
 };
 
 // Starting, cancelling and watching: what the dialog, the script command,
-// HLLAPI and corvina-cli call. A start returns one of the kStart* results;
+// HLLAPI and corvina-cli call. The script command fills a request from its
+// keywords (RequestFromProfile for the defaults), reports *codePageError,
+// and waits until FileTransferState is 0; HLLAPI Send/Receive File takes
+// RequestFromProfile, ParseHllapiTransferString and HllapiStartResult and
+// does not wait. A start returns one of the kStart* results;
 // when the request names a code page file that does not load, *codePageError
 // gets the reason and the built-in tables are used.
 int StartFileTransfer(CHostSession& session, const CTransferRequest& request, TransferObserver* observer = nullptr,

@@ -29,8 +29,9 @@ struct NullFrame : SessionFrame {
   void CloseSession(CHostSession&) override {}
 };
 
+// Kept until the very end, for the clean-up at exit.
 const std::string& Folder() {
-  static const std::string folder = [] {
+  static const std::string& folder = *new std::string([] {
     // In memory where there is such a folder: a received file is synced
     // before it takes its name, which costs a disk's latency.
     char shm[] = "/dev/shm/corvina-fuzz-ft-XXXXXX";
@@ -43,7 +44,7 @@ const std::string& Folder() {
     std::ofstream out(f + "/send.bin", std::ios::binary);
     for (int i = 0; i < 3000; ++i) out.put(static_cast<char>(i % 7 == 0 ? '\n' : i % 251));
     return f;
-  }();
+  }());
   return folder;
 }
 
