@@ -85,6 +85,7 @@ void CHostSession::ApplyProfile() {
     keepAliveMinutes_ = profile_->keepAliveInterval;
     nextKeepAlive_ = env_.clock.WallSeconds() + std::int64_t{keepAliveMinutes_} * 60;
   }
+  if (engine_) engine_->ProfileChanged();
 }
 
 bool CHostSession::OpenConnection() {

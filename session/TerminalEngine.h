@@ -58,6 +58,8 @@ class TerminalEngine {
   // the number of bytes produced.
   virtual int ExtractText(int position, int count, std::string& out,
                           std::vector<std::uint8_t>* attributes, unsigned flags) = 0;  // 15
+  // The running session's profile was edited (ApplyProfile).
+  virtual void ProfileChanged() {}
 
  protected:
   CHostSession* session_ = nullptr;

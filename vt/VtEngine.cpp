@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/ColorScheme.h"
 #include "config/SessionProfile.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
@@ -20,10 +21,6 @@ using vt::VtCell;
 
 namespace {
 
-constexpr std::uint32_t Rgb(int r, int g, int b) {
-  return static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b) << 16;
-}
-
 // Text for readers of the screen (HLLAPI, the clipboard, corvina-cli's
 // searches): the nearest Latin-1 character of each glyph.
 constexpr char kGlyphText[33] = " *#HFCL\xB0\xB1NV+++++-----++++|<>p#\xA3\xB7";
@@ -38,24 +35,13 @@ LineSize ModelLineSize(std::uint8_t size) {
   }
 }
 
-}  // namespace
-
-const CVtEngine::ColourScheme& CVtEngine::DefaultScheme() {
-  static const ColourScheme scheme = [] {
-    // Foregrounds of the 20 elements; every background is black.
-    constexpr std::uint32_t kForegrounds[kSchemeElements] = {
-        Rgb(0, 255, 0),     Rgb(0, 255, 0),   Rgb(0, 255, 0),   Rgb(255, 0, 0),     Rgb(0, 255, 0),
-        Rgb(0, 0, 255),     Rgb(255, 255, 0), Rgb(255, 0, 255), Rgb(0, 255, 255),   Rgb(128, 128, 128),
-        Rgb(255, 255, 255), Rgb(255, 255, 0), Rgb(255, 0, 0),   Rgb(0, 255, 0),     Rgb(0, 0, 255),
-        Rgb(255, 255, 0),   Rgb(255, 0, 255), Rgb(0, 255, 255), Rgb(128, 128, 128), Rgb(255, 255, 255)};
-    ColourScheme s{};
-    for (int i = 0; i < kSchemeElements; ++i) s[static_cast<std::size_t>(2 * i)] = kForegrounds[i];
-    return s;
-  }();
-  return scheme;
+int HistoryOf(const CCorvinaSessionProfile& profile) {
+  return std::clamp<int>(profile.scrollBackLines, 0, CVtScreen::kMaxHistory);
 }
 
-CVtEngine::CVtEngine() : terminal_(*this), scheme_(DefaultScheme()) {}
+}  // namespace
+
+CVtEngine::CVtEngine() : terminal_(*this) {}
 
 CVtEngine::~CVtEngine() = default;
 
@@ -68,7 +54,7 @@ void CVtEngine::Start(CHostSession& session) {
   config.kind = session.Mode();
   config.rows = session.Rows();
   config.columns = session.Columns();
-  config.history = std::clamp<int>(profile.scrollBackLines, 0, CVtScreen::kMaxHistory);
+  config.history = HistoryOf(profile);
   config.lineWrap = (profile.terminalOptions & kTermLineWrap) != 0;
   config.answerback = profile.luName;
   terminal_.Start(config);
@@ -85,6 +71,16 @@ void CVtEngine::Start(CHostSession& session) {
       return map.HasControlSequenceOverride(id) ? map.ControlSequence(id, false) : std::nullopt;
     };
   }
+}
+
+void CVtEngine::ProfileChanged() {
+  if (!running_) return;
+  const int history = HistoryOf(session_->Profile());
+  if (history == terminal_.Screen().HistoryCapacity()) return;
+  terminal_.SetHistory(history);
+  viewOffset_ = 0;
+  model_.MarkAllChanged();
+  session_->Frame().ScreenChanged(*session_);
 }
 
 void CVtEngine::Stop() {
@@ -342,9 +338,8 @@ RenderCell CVtEngine::CellOf(const VtCell& cell, std::uint8_t lineSize) const {
   // Bold shows as the bold element's colours when they differ from the
   // normal ones, else as the bold font.
   const int bold = f + 9;
-  if ((r & vt::kRendBold) && bold < kSchemeElements &&
-      (scheme_[static_cast<std::size_t>(2 * bold)] != scheme_[static_cast<std::size_t>(2 * f)] ||
-       scheme_[static_cast<std::size_t>(2 * bold + 1)] != scheme_[static_cast<std::size_t>(2 * f + 1)])) {
+  const CCorvinaColorScheme& scheme = session_->ColorScheme();
+  if ((r & vt::kRendBold) && bold < kSchemeElements && scheme.Colors(bold) != scheme.Colors(f)) {
     f = bold;
     flags &= static_cast<std::uint16_t>(~kCellBold);
   }

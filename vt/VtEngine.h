@@ -4,7 +4,6 @@
 // prints through the spool, and draws the screen as a render model.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -19,10 +18,8 @@ namespace corvina {
 
 class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
  public:
-  // The VT colour scheme: foreground and background (0x00BBGGRR) of its 20 elements.
+  // The elements of the VT colour scheme.
   static constexpr int kSchemeElements = 20;
-  using ColourScheme = std::array<std::uint32_t, 2 * kSchemeElements>;
-  static const ColourScheme& DefaultScheme();
 
   CVtEngine();
   ~CVtEngine() override;
@@ -35,11 +32,10 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
   void TypeCharacter(int code) override;
   void PasteText(std::string_view text) override;
   std::string CopyRectangle(const CellRect& rect) override;
+  void ProfileChanged() override;
   int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
                   unsigned flags) override;
 
-  // The colours the engine draws with (bold colour substitution needs them).
-  void SetColourScheme(const ColourScheme& scheme) { scheme_ = scheme; }
   // A keyboard map's sequence for a VT function (nullopt: the default one).
   // VT52 sequences cannot be replaced.
   using SequenceOverride = std::function<std::optional<std::string>(int id)>;
@@ -82,7 +78,6 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
   vt::CVtTerminal terminal_;
   vt::CVtPrintSpool spool_;
   RenderModel model_;
-  ColourScheme scheme_;
   SequenceOverride override_;
   int viewOffset_ = 0;
   bool running_ = false;

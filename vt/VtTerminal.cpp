@@ -75,6 +75,11 @@ void CVtTerminal::Start(const VtConfig& config) {
   Reset();
 }
 
+void CVtTerminal::SetHistory(int lines) {
+  config_.history = lines;
+  screen_.Resize(screen_.Rows(), screen_.Columns(), lines);
+}
+
 const std::string& CVtTerminal::UserKey(int index) const {
   static const std::string none;
   return index >= 0 && index < kUserKeyCount ? userKeys_[static_cast<std::size_t>(index)] : none;

@@ -63,6 +63,8 @@ class CVtTerminal final : private VtParserListener {
 
   const VtConfig& Config() const { return config_; }
   const CVtScreen& Screen() const { return screen_; }
+  // A new history capacity keeps the most recent lines that fit.
+  void SetHistory(int lines);
   int Rows() const { return screen_.Rows(); }
   int Columns() const { return screen_.Columns(); }
   int CursorRow() const { return row_; }

@@ -128,6 +128,23 @@ TEST(VtEngine, ScrollBackViewFollowsTheHistory) {
   EXPECT_EQ(small.engine->ViewOffset(), 2);
 }
 
+TEST(VtEngine, AnEditedScrollBackSizeRemakesTheHistoryKeepingTheNewestLines) {
+  VtSession vt(kKindVt220, 500);
+  for (int i = 0; i < 60; ++i) vt.Host("line " + std::to_string(i) + "\r\n");
+  vt.session->OnKeyFunction(k::kScrollPageUp);
+  vt.session->Profile().scrollBackLines = 8;
+  vt.session->ApplyProfile();
+  EXPECT_EQ(vt.engine->Terminal().Screen().HistoryCapacity(), 8);
+  EXPECT_EQ(vt.engine->Terminal().Screen().HistoryLines(), 8);
+  EXPECT_EQ(vt.engine->ViewOffset(), 0);
+  vt.session->OnKeyFunction(k::kScrollHome);
+  EXPECT_EQ(vt.engine->CopyRectangle(CellRect{0, 0, 10, 0}), "line 29") << "the oldest lines are the ones dropped";
+  vt.session->OnKeyFunction(k::kScrollEnd);
+  vt.Host("\x1B[2J\x1B[Hlive");
+  vt.session->ApplyProfile();  // unchanged: the screen is left alone
+  EXPECT_EQ(vt.engine->CopyRectangle(CellRect{0, 0, 10, 0}), "live");
+}
+
 TEST(VtEngine, RenderModelCarriesLooksLineSizesAndGlyphs) {
   VtSession vt;
   vt.Host("\x1B[1mB\x1B[31mR\x1B[0;5mK\x1B[44mb\x1B(0q\x1B(B\r\n\x1B#3Big\r\n\x1B#4Big");
