@@ -143,7 +143,7 @@ class CFileTransfer {
   screenimage::PutEncoder blockStart_;  // the encoder as the current block began
   std::vector<std::uint8_t> putBuffer_;  // the bytes of the current block
   std::size_t putConsumed_ = 0;
-  bool putEnded_ = false;
+  bool putSent_ = false;  // a block went to the host: "<" has one to send again
   // Structured-field state.
   int wsfKind_ = 0;  // 0 none, 1 data, 2 message
   std::uint8_t wsfPrevious_ = 0;

@@ -175,6 +175,8 @@ void CFileTransfer::GetBlock() {
 
 void CFileTransfer::PutBlock(bool again) {
   C3270PresentationSpace& ps = engine_.TransferScreen();
+  again = again && putSent_;  // nothing sent yet: the first block it is
+  putSent_ = true;
   if (!again) {
     if (cancelState_ != 0 || failed_) {
       Reply(false);
