@@ -87,16 +87,11 @@ bool CActionRunner::StartTransfer(CHostSession& s, const CliStep& step, std::str
   request.hostFile = step.hostFile;
   request.additionalOptions.clear();
   if (!filetransfer::ApplyTransferOptions(step.ftOptions, request, error)) return false;
-  transfer_ = std::make_unique<CTransferProgressLine>(
-      platform::Latin1ToUtf8((send ? "Sending " : "Receiving ") + step.value), quiet_);
-  std::string codePageError;
-  const int result = filetransfer::StartFileTransfer(s, request, transfer_.get(), &codePageError);
-  if (!codePageError.empty()) {
-    *error = codePageError;
-    filetransfer::CancelFileTransfer(s);
-    filetransfer::CancelFileTransfer(s);
+  // A code page that does not load stops the step before anything is typed.
+  if (CCorvinaCodePage probe; !request.codePageFile.empty() && !probe.Load(request.codePageFile, *error))
     return false;
-  }
+  transfer_ = std::make_unique<CTransferProgressLine>((send ? "Sending " : "Receiving ") + step.value, quiet_);
+  const int result = filetransfer::StartFileTransfer(s, request, transfer_.get());
   if (result != filetransfer::kStartSent) {
     static constexpr const char* kWhy[] = {"", "the PC file was kept", "the PC file was not found",
                                            "the PC file could not be opened", "the keyboard refused the command",

@@ -167,9 +167,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
         *error = "Option " + a + (a == "--send" ? " needs PCFILE HOSTFILE" : " needs HOSTFILE PCFILE");
         return std::nullopt;
       }
-      if (!ToLatin1(a, &first, error) || !ToLatin1(a, &second, error)) return std::nullopt;
       const bool send = a == "--send";
+      // The PC file is a path, used byte for byte; the host file is typed on the screen.
       CliStep step{send ? CliStep::kSend : CliStep::kReceive, send ? first : second, send ? second : first, ftOptions};
+      if (!ToLatin1(a, &step.hostFile, error)) return std::nullopt;
       if (step.value.empty() || step.hostFile.empty()) {
         *error = "Option " + a + " needs a PC file and a host file that are not empty";
         return std::nullopt;

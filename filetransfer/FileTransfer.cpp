@@ -50,6 +50,8 @@ int CFileTransfer::Start(const CTransferRequest& request, TransferObserver* obse
   encoder_.ascii = request_.Ascii();
   encoder_.crlf = request_.CrLf();
   encoder_.codePage = &codePage_;
+  blockStart_ = encoder_;
+  putSent_ = false;
 
   platform::UserInterface& ui = s.Ui();
   const std::string& pc = request_.pcFile;

@@ -48,7 +48,11 @@ class TransferObserver {
 };
 
 // Starting, cancelling and watching: what the dialog, the script command,
-// HLLAPI and corvina-cli call. A start returns one of the kStart* results;
+// HLLAPI and corvina-cli call. The script command fills a request from its
+// keywords (RequestFromProfile for the defaults), reports *codePageError,
+// and waits until FileTransferState is 0; HLLAPI Send/Receive File takes
+// RequestFromProfile, ParseHllapiTransferString and HllapiStartResult and
+// does not wait. A start returns one of the kStart* results;
 // when the request names a code page file that does not load, *codePageError
 // gets the reason and the built-in tables are used.
 int StartFileTransfer(CHostSession& session, const CTransferRequest& request, TransferObserver* observer = nullptr,
@@ -139,7 +143,7 @@ class CFileTransfer {
   screenimage::PutEncoder blockStart_;  // the encoder as the current block began
   std::vector<std::uint8_t> putBuffer_;  // the bytes of the current block
   std::size_t putConsumed_ = 0;
-  bool putEnded_ = false;
+  bool putSent_ = false;  // a block went to the host: "<" has one to send again
   // Structured-field state.
   int wsfKind_ = 0;  // 0 none, 1 data, 2 message
   std::uint8_t wsfPrevious_ = 0;

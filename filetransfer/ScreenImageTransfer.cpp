@@ -30,7 +30,7 @@ char CFileTransfer::TextAt(int position) const {
 // attribute; any other screen is the host's own.
 bool CFileTransfer::FrameOnScreen() const {
   const C3270PresentationSpace& ps = engine_.Screen();
-  if (ps.Size() < si::kFrameSize) return false;
+  if (ps.Size() != si::kFrameSize) return false;
   const std::uint8_t a = ps.Attribute(si::kMagicField);
   return a != 0 && (a & ds3270::kFaProtected) && (a & ds3270::kFaNumeric);
 }
@@ -175,6 +175,8 @@ void CFileTransfer::GetBlock() {
 
 void CFileTransfer::PutBlock(bool again) {
   C3270PresentationSpace& ps = engine_.TransferScreen();
+  again = again && putSent_;  // nothing sent yet: the first block it is
+  putSent_ = true;
   if (!again) {
     if (cancelState_ != 0 || failed_) {
       Reply(false);

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -27,16 +29,22 @@ struct NullFrame : SessionFrame {
   void CloseSession(CHostSession&) override {}
 };
 
+// Kept until the very end, for the clean-up at exit.
 const std::string& Folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/corvina-fuzz-ft-XXXXXX";
-    const char* made = ::mkdtemp(name);
+  static const std::string& folder = *new std::string([] {
+    // In memory where there is such a folder: a received file is synced
+    // before it takes its name, which costs a disk's latency.
+    char shm[] = "/dev/shm/corvina-fuzz-ft-XXXXXX";
+    char tmp[] = "/tmp/corvina-fuzz-ft-XXXXXX";
+    const char* made = ::mkdtemp(shm);
+    if (!made) made = ::mkdtemp(tmp);
     std::string f = made ? made : "/tmp";
+    if (made) std::atexit([] { std::filesystem::remove_all(Folder()); });
     // A PC file to send: every byte value, LFs and CR LFs among them.
     std::ofstream out(f + "/send.bin", std::ios::binary);
     for (int i = 0; i < 3000; ++i) out.put(static_cast<char>(i % 7 == 0 ? '\n' : i % 251));
     return f;
-  }();
+  }());
   return folder;
 }
 

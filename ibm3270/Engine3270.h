@@ -110,7 +110,6 @@ class C3270Engine : public TerminalEngine {
   // What a transfer writes into a frame, and how it answers.
   C3270PresentationSpace& TransferScreen() { return *ps_; }
   void SendInboundRecord(const std::vector<std::uint8_t>& data);
-  void AfterWrite();
 
  private:
   void ProcessCorvinaERecord(std::span<const std::uint8_t> data);
@@ -122,6 +121,7 @@ class C3270Engine : public TerminalEngine {
   // caller's to send (a program check, or a printer, which answers itself).
   // A Write handed to a transfer leaves the screen's follow-up to it.
   bool Write(std::span<const std::uint8_t> record, bool handOff = false);
+  void AfterWrite();
   void HandOffWrite();
   int ProgramTab(int position, bool dataWrittenLast);
   void EraseAllUnprotected();

@@ -298,14 +298,25 @@ class Parser:
         self._verb = 0
 
     def feed(self, chunk):
-        for b in chunk:
+        chunk = bytes(chunk)
+        i, n = 0, len(chunk)
+        while i < n:
             state = self._state
             if state == _DATA:
-                if b == IAC:
-                    self._state = _IAC
+                # A run of data up to the next IAC goes in at once.
+                j = chunk.find(IAC, i)
+                if j < 0:
+                    j = n
+                if j > i:
+                    yield from self._add_run(chunk[i:j])
+                    i = j
                 else:
-                    yield from self._add_data(b, (b,))
-            elif state == _IAC:
+                    self._state = _IAC
+                    i += 1
+                continue
+            b = chunk[i]
+            i += 1
+            if state == _IAC:
                 self._state = _DATA
                 if b == IAC:
                     yield from self._add_data(IAC, (IAC, IAC))
@@ -381,6 +392,17 @@ class Parser:
         self._state = _DATA
         self._unit.clear()
         return events
+
+    def _add_run(self, run):
+        while run:
+            room = self.limit - len(self._data_raw)
+            self._data += run[:room]
+            self._data_raw += run[:room]
+            run = run[room:]
+            if len(self._data_raw) >= self.limit:
+                yield Violation(f"record longer than {self.limit} bytes; cut here",
+                                bytes(self._data_raw))
+                self._clear_data()
 
     def _add_data(self, value, raw):
         self._data.append(value)

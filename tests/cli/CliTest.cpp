@@ -800,4 +800,18 @@ TEST(CliPrinter, PrintScreenToNumberedFilesWithHeaderAndFooter) {
   EXPECT_EQ(first.substr(end, 4), "\r\n\r\n");
   EXPECT_NE(first.find("\r\n  CORVINA DEMO"), std::string::npos) << first;
   EXPECT_EQ(first.substr(first.size() - 86), "\r\n\r\nEnd of Demo" + std::string(69, ' ') + "\r\n");
+
+TEST(CliOptions, TransfersAreStepsWithTheOptionsGivenBeforeThem) {
+  auto o = Parse({"--type", "x", "--send", "/tmp/\xC3\xA4.txt", "PROFILE EXEC A", "--ft-options", "tso,binary",
+                  "--receive", "DATA.SET", "out.bin", "host:23"});
+  ASSERT_TRUE(o);
+  ASSERT_EQ(o->steps.size(), 3u);
+  EXPECT_EQ(o->steps[1], (CliStep{CliStep::kSend, "/tmp/\xC3\xA4.txt", "PROFILE EXEC A", ""}))
+      << "the PC file stays as the file system names it";
+  EXPECT_EQ(o->steps[2], (CliStep{CliStep::kReceive, "out.bin", "DATA.SET", "tso,binary"}));
+  std::string error;
+  EXPECT_FALSE(Parse({"host:23", "--send", "only-one"}, &error));
+  EXPECT_NE(error.find("PCFILE HOSTFILE"), std::string::npos);
+  EXPECT_FALSE(Parse({"--ft-options", "buffer=70000", "host:23"}, &error));
+  EXPECT_NE(error.find("512"), std::string::npos);
 }

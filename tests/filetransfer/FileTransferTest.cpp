@@ -469,6 +469,42 @@ TEST_F(TransferSession, CancelAsksTheHostFirstAndASecondCancelEndsIt) {
   EXPECT_TRUE(Replies().empty());
 }
 
+TEST(TransferHandOff, TheHostHasItsResponseBeforeTheTransferAnswers) {
+  SessionOptions o;
+  o.extended = true;
+  o.engines = [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
+    if (mode == kKind3278 || mode == kKind3279) return std::make_unique<C3270TransferEngine>();
+    return nullptr;
+  };
+  Session3270 s(o);
+  ASSERT_TRUE(s.Ready());
+  s.Host(Concat(Header(0x03), {}));  // BIND: the LU-LU session
+  const std::string file = (fs::temp_directory_path() / ("corvina-ft-handoff-" + std::to_string(::getpid()))).string();
+  CTransferRequest r = Request(Direction::kGet, HostSystem::kVmCms, kOptionScreenImage);
+  r.pcFile = file;
+  ASSERT_EQ(StartFileTransfer(s.S(), r), kStartSent);
+  s.TakeSent();
+  static const CCorvinaCodePage cp;
+  HostRecord frame = HostRecord::EraseWrite(kWccRestore).Sba(0);
+  for (char c : std::string("Caaa")) frame.Byte(cp.ToEbcdic(static_cast<std::uint8_t>(c)));
+  frame.Sba(1919).Sf(kAutoskip);
+  s.Host(Concat(Header(0x00, 0x02, 7), frame));  // ALWAYS-RESPONSE
+  const Bytes sent = s.TakeSent();
+  ASSERT_GE(sent.size(), 10u);
+  EXPECT_EQ(sent[0], 0x02) << "first the response";
+  EXPECT_EQ(sent[3], 0x00);
+  EXPECT_EQ(sent[4], 0x07);
+  const std::size_t eor = Hex(sent).find("FF EF");
+  ASSERT_NE(eor, std::string::npos);
+  const Bytes second(sent.begin() + static_cast<long>(eor / 3) + 2, sent.end());
+  ASSERT_GE(second.size(), 6u);
+  EXPECT_EQ(second[0], 0x00);
+  EXPECT_EQ(second[5], 0x7D) << "then the transfer's Enter";
+  CancelFileTransfer(s.S());
+  CancelFileTransfer(s.S());
+  EXPECT_FALSE(fs::exists(file));
+}
+
 TEST_F(TransferSession, StartIsRefusedWhileATransferRunsOrTheFileCannotBeOpened) {
   CTransferRequest r = Request(Direction::kPut, HostSystem::kVmCms, 0);
   r.pcFile = Path("missing");
