@@ -298,7 +298,7 @@ bool CLpdServer::Listen(std::string& error) {
     log_({}, error);
     return false;
   }
-  if (::listen(listenFd_, 64) != 0) {
+  if (::listen(listenFd_, SOMAXCONN) != 0) {
     std::snprintf(text, sizeof text, texts::kListenError, std::strerror(errno));
     error = text;
     log_({}, error);
@@ -323,17 +323,21 @@ bool CLpdServer::Listen(std::string& error) {
 
 void CLpdServer::Accept() {
   while (true) {
+    if (static_cast<int>(connections_.size()) >= options_.maxConnections) {
+      // Further clients wait in the listen backlog until a connection ends.
+      if (!acceptPaused_) {
+        char text[120];
+        std::snprintf(text, sizeof text, texts::kTooManyConnections, static_cast<int>(connections_.size()));
+        log_({}, text);
+      }
+      acceptPaused_ = true;
+      loop_.UpdateWatch(listenWatch_, 0);
+      return;
+    }
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
     const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
-    if (static_cast<int>(connections_.size()) >= options_.maxConnections) {
-      char text[120];
-      std::snprintf(text, sizeof text, texts::kTooManyConnections, static_cast<int>(connections_.size()));
-      log_({}, text);
-      ::close(fd);
-      continue;
-    }
     auto c = std::make_unique<Connection>();
     c->fd = fd;
     char address[INET_ADDRSTRLEN] = "";
@@ -407,6 +411,10 @@ void CLpdServer::Close(int fd, bool byPeer) {
   log_(prefix, texts::kDisconnected);
   ::close(fd);
   c->protocol.reset();
+  if (acceptPaused_) {
+    acceptPaused_ = false;
+    loop_.UpdateWatch(listenWatch_, platform::kIoRead);
+  }
 }
 
 }  // namespace corvina::lpd

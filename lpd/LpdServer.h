@@ -100,6 +100,7 @@ class CLpdServer {
   int port_ = 0;
   platform::WatchId listenWatch_ = 0;
   platform::TimerId sweepTimer_ = 0;
+  bool acceptPaused_ = false;
   std::map<int, std::unique_ptr<Connection>> connections_;
 };
 

@@ -25,7 +25,7 @@ inline constexpr char kBadCount[] = "Queue %s: Refused byte count %s";
 inline constexpr char kBadQueueName[] = "Refused queue name %s";
 inline constexpr char kLineTooLong[] = "Refused a command line longer than %d bytes";
 inline constexpr char kTimedOut[] = "Closed a stalled connection";
-inline constexpr char kTooManyConnections[] = "Refused a connection: %d connections are open";
+inline constexpr char kTooManyConnections[] = "%d connections are open: further clients wait";
 inline constexpr char kStrayFile[] = "Queue %s: Removed %s left without a job";
 
 // Replies.
