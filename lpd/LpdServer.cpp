@@ -264,6 +264,7 @@ void CLpdConnection::PeerClosed() {
 
 struct CLpdServer::Connection {
   int fd = -1;
+  TraceSource source;
   platform::WatchId watch = 0;
   std::string peer;
   int peerPort = 0;
@@ -344,6 +345,10 @@ void CLpdServer::Accept() {
     ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
     c->peer = address;
     c->peerPort = ntohs(peer.sin_port);
+    c->source.socket = fd;
+    c->source.host = c->peer;
+    c->source.peerIPv4 = peer.sin_addr.s_addr;
+    c->source.peerPort = static_cast<std::uint16_t>(c->peerPort);
     c->lastActivity = std::chrono::steady_clock::now();
     const bool trusted = (ntohl(peer.sin_addr.s_addr) >> 24) == 127 ||
                          std::find(options_.trustedHosts.begin(), options_.trustedHosts.end(), c->peer) !=
@@ -364,6 +369,7 @@ void CLpdServer::Flush(Connection& c) {
   while (!c.out.empty()) {
     const ssize_t sent = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
     if (sent <= 0) break;
+    Trace(c, c.out.data(), static_cast<std::size_t>(sent), kTraceSent);
     c.out.erase(0, static_cast<std::size_t>(sent));
   }
   loop_.UpdateWatch(c.watch, c.out.empty() ? platform::kIoRead : platform::kIoRead | platform::kIoWrite);
@@ -393,9 +399,18 @@ void CLpdServer::OnIo(Connection& c, unsigned events) {
     return;
   }
   c.lastActivity = std::chrono::steady_clock::now();
+  Trace(c, buffer, static_cast<std::size_t>(got), kTraceReceived);
   if (!c.protocol->Feed(buffer, static_cast<std::size_t>(got))) {
     Flush(c);
     if (c.out.empty()) Close(fd, false);
+  }
+}
+
+void CLpdServer::Trace(const Connection& c, const char* bytes, std::size_t size, char kind) {
+  if (!trace_) return;
+  for (std::size_t at = 0; at < size; at += CSessionTrace::kMaxRecordData) {
+    const std::size_t part = std::min(size - at, CSessionTrace::kMaxRecordData);
+    trace_->Entry(c.source, {reinterpret_cast<const std::uint8_t*>(bytes) + at, part}, kind);
   }
 }
 

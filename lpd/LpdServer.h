@@ -13,6 +13,7 @@
 
 #include "lpd/PrintQueues.h"
 #include "platform/EventLoop.h"
+#include "session/SessionTrace.h"
 
 namespace corvina::lpd {
 
@@ -84,6 +85,8 @@ class CLpdServer {
   bool Listen(std::string& error);
   int Port() const { return port_; }
   std::size_t Connections() const { return connections_.size(); }
+  // Bytes received and sent go to the trace while one is set (null: none).
+  void SetTrace(SessionTraceSink* trace) { trace_ = trace; }
 
  private:
   struct Connection;
@@ -91,6 +94,7 @@ class CLpdServer {
   void OnIo(Connection& connection, unsigned events);
   void Close(int fd, bool byPeer);
   void Flush(Connection& connection);
+  void Trace(const Connection& connection, const char* bytes, std::size_t size, char kind);
 
   platform::EventLoop& loop_;
   CPrintQueues& queues_;
@@ -101,6 +105,7 @@ class CLpdServer {
   platform::WatchId listenWatch_ = 0;
   platform::TimerId sweepTimer_ = 0;
   bool acceptPaused_ = false;
+  SessionTraceSink* trace_ = nullptr;
   std::map<int, std::unique_ptr<Connection>> connections_;
 };
 
