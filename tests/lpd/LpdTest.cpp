@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "lpd/LpdControl.h"
 #include "lpd/LpdFormat.h"
 #include "lpd/LpdServer.h"
 #include "platform/PollLoop.h"
@@ -314,4 +315,87 @@ TEST_F(LpdTest, RecoveryLoadsCompleteJobsHeldAndCleansTheRest) {
   EXPECT_EQ(Query(port_, "\x04lp\n"),
             "Rank   Owner      Job  Files                                 Total Size\n"
             "1st    amy        1                                          5 bytes\n");
+}
+
+// LPRng's own clients against the server, with a client configuration of
+// the test's own that sends straight to the server's port.
+TEST_F(LpdTest, LprngClientsSubmitListAndRemove) {
+  if (::access("/usr/bin/lpr", X_OK) != 0 || ::access("/etc/printcap", R_OK) != 0)
+    GTEST_SKIP() << "LPRng is not installed (scripts/setup)";
+  StartServer(0, /*hold=*/true);
+  const std::string conf = (root_ / "client.conf").string();
+  std::ofstream(conf) << "force_localhost@\nprintcap_path=" << (root_ / "printcap").string() << "\n";
+  std::ofstream(root_ / "printcap") << "";
+  std::ofstream(root_ / "doc.txt") << "printed by lprng\n";
+  const std::string printer = "lp@127.0.0.1%" + std::to_string(port_);
+  auto run = [&](const std::string& command) {
+    const std::string line = "LPD_CONF=" + conf + " USER=carol LOGNAME=carol timeout 20 " + command + " 2>&1";
+    std::string out;
+    if (FILE* p = ::popen(line.c_str(), "r")) {
+      char b[512];
+      while (std::fgets(b, sizeof b, p)) out += b;
+      ::pclose(p);
+    }
+    return out;
+  };
+  run("lpr -P " + printer + " -J report " + (root_ / "doc.txt").string());
+  ASSERT_TRUE(WaitFor([&] { return queues_->JobList().size() == 1; }));
+  const CPrintJob* job = OnLoop([&] { return queues_->JobList().front(); });
+  EXPECT_EQ(OnLoop([&] { return job->control.files.size(); }), 1u);
+  EXPECT_EQ(OnLoop([&] { return job->control.files[0].sourceName; }), (root_ / "doc.txt").string());
+  EXPECT_EQ(OnLoop([&] { return job->control.jobName; }), "report");
+  const std::string owner = OnLoop([&] { return job->control.owner; });
+  const int number = OnLoop([&] { return job->number; });
+  const std::string listing = run("lpq -P " + printer);
+  EXPECT_NE(listing.find("1st    " + owner), std::string::npos) << listing;
+  // The held job prints; a second one is removed with lprm.
+  ASSERT_TRUE(OnLoop([&] { return queues_->Reprint("lp", number); }));
+  ASSERT_TRUE(WaitFor([&] { return queues_->JobList().empty(); }));
+  std::ifstream out(root_ / "out.txt");
+  std::stringstream text;
+  text << out.rdbuf();
+  EXPECT_NE(text.str().find("printed by lprng"), std::string::npos);
+  run("lpr -P " + printer + " " + (root_ / "doc.txt").string());
+  ASSERT_TRUE(WaitFor([&] { return queues_->JobList().size() == 1; }));
+  const int second = OnLoop([&] { return queues_->JobList().front()->number; });
+  EXPECT_NE(run("lprm -P " + printer + " " + std::to_string(second)).find("dequeued"), std::string::npos);
+  EXPECT_TRUE(WaitFor([&] { return queues_->JobList().empty(); }));
+  EXPECT_TRUE(Spool().empty());
+}
+
+// The control socket: define, pause and resume, list and remove, and the
+// refusals, with the socket file private to the server's user.
+TEST_F(LpdTest, ControlInterface) {
+  StartServer();
+  const std::string path = (root_ / "run" / "control").string();
+  fs::create_directories(root_ / "run");
+  std::string traced;
+  auto control = OnLoop([&] {
+    auto c = std::make_unique<CLpdControl>(loop_, *queues_, [&](const std::string& p) { traced = p; return std::string(); });
+    std::string error;
+    EXPECT_TRUE(c->Listen(path, error)) << error;
+    return std::shared_ptr<CLpdControl>(std::move(c));
+  });
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_all);
+  std::string reply;
+  auto ask = [&](const std::string& request) {
+    EXPECT_TRUE(ControlRequest(path, request, reply)) << request;
+    return reply;
+  };
+  EXPECT_EQ(ask("define\tbad name\t\t"), "error: A queue name cannot contain white space. Please choose another name.\n");
+  EXPECT_EQ(ask("define\tq2\tfile:" + (root_ / "q2.txt").string() + "\t0x10"), "ok\n");
+  EXPECT_EQ(ask("define\tq2\t\t0x999"), "error: options must be a number of the option bits (0 to 0x1FF)\n");
+  ASSERT_TRUE(SendJob(port_, "q2", 5, "h", "paused job\n", "dave"));
+  ASSERT_TRUE(WaitFor([&] { return queues_->JobList().size() == 1; }));
+  EXPECT_NE(ask("list").find("q2\tdave\t5\treport.txt\t11\t"), std::string::npos) << reply;
+  EXPECT_NE(reply.find("\tPaused\n"), std::string::npos);
+  EXPECT_EQ(ask("remove\tq2\t6"), "ok\nJob number 6 not found\n");
+  EXPECT_EQ(ask("pause\tnone"), "error: no queue none\n");
+  EXPECT_EQ(ask("resume\tq2"), "ok\n");
+  EXPECT_TRUE(WaitFor([&] { return queues_->JobList().empty(); }));
+  EXPECT_EQ(ask("trace\t/tmp/x.trc"), "ok\n");
+  EXPECT_EQ(traced, "/tmp/x.trc");
+  EXPECT_EQ(ask("nonsense"), "error: unknown request\n");
+  OnLoop([&] { control.reset(); return 0; });
+  EXPECT_FALSE(fs::exists(path));
 }
