@@ -399,3 +399,25 @@ TEST_F(LpdTest, ControlInterface) {
   OnLoop([&] { control.reset(); return 0; });
   EXPECT_FALSE(fs::exists(path));
 }
+
+// CUPS's lpd back end, run standalone: its N line comes after the print line.
+TEST_F(LpdTest, CupsBackendSubmits) {
+  const char* backend = "/usr/local/lib/corvina-test/cups-lpd";
+  if (::access(backend, X_OK) != 0) GTEST_SKIP() << "the CUPS lpd back end is not unpacked (scripts/setup)";
+  StartServer();
+  std::ofstream(root_ / "c.txt") << "sent by cups\n";
+  const std::string line = "DEVICE_URI='lpd://127.0.0.1:" + std::to_string(port_) + "/lp?contimeout=5' timeout 30 " +
+                           backend + " 42 erin 'cups job' 2 '' " + (root_ / "c.txt").string() + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(line.c_str()), 0);
+  ASSERT_TRUE(WaitFor([&] { return log_.find("complete (deleted)") != std::string::npos; }));
+  EXPECT_NE(log_.find("Receive control file cfA"), std::string::npos);
+  std::ifstream out(root_ / "out.txt");
+  std::stringstream text;
+  text << out.rdbuf();
+  // Two copies: the l line is sent twice in a row.
+  const std::string printed = text.str();
+  const size_t first = printed.find("sent by cups");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(printed.find("sent by cups", first + 1), std::string::npos);
+  EXPECT_TRUE(WaitFor([&] { return Spool().empty(); }));
+}
