@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -159,6 +160,14 @@ std::string CLpdControl::Execute(const std::string& request) {
     queues_.Remove(f[1], "root", true, f[2], [&](const std::string& text) { reply += text; });
     if (reply.empty()) return "error: nothing to remove\n";
     return "ok\n" + reply;
+  }
+  if (verb == "print" && f.size() == 3) {
+    if (!queue()) return noQueue();
+    char* end = nullptr;
+    const long number = std::strtol(f[2].c_str(), &end, 10);
+    if (*end || number < 1 || number > 999 || !queues_.Reprint(f[1], static_cast<int>(number)))
+      return "error: no job " + f[2] + " to print in " + f[1] + "\n";
+    return "ok\n";
   }
   if (verb == "define" && f.size() == 4) {
     QueueSettings settings;

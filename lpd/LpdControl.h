@@ -16,7 +16,8 @@
 namespace corvina::lpd {
 
 // Requests are words separated by tabs: "list", "pause\tQ", "resume\tQ",
-// "remove\tQ\tJOB", "define\tQ\tPRINTER\tOPTIONS" (empty fields keep the
+// "remove\tQ\tJOB", "print\tQ\tJOB" (a held, paused or failed job
+// prints again), "define\tQ\tPRINTER\tOPTIONS" (empty fields keep the
 // queue's value), "trace\tFILE" (empty FILE: stop). The reply's first line
 // is "ok" or "error: TEXT"; the rest is the answer.
 class CLpdControl {

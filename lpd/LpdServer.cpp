@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -158,8 +159,7 @@ void CLpdConnection::Subcommand() {
     case 2:
     case 3: {
       const bool control = code_ == 2;
-      long long shown = 0;
-      std::sscanf(count.c_str(), "%lld", &shown);
+      const long long shown = std::strtoll(count.c_str(), nullptr, 10);  // clamped, only shown
       LogF(control ? texts::kReceiveControl : texts::kReceiveData, queue_.c_str(), name.substr(0, 200).c_str(), shown);
       if (control && !controlName_.empty()) {
         HandOverJob();

@@ -57,14 +57,9 @@ inline constexpr char kUnknownError[] = "unknown error";
 inline constexpr char kSpoolFolderBusy[] = "Cannot change spool folder. Job number %d is still printing.";
 inline constexpr char kSpoolFolderError[] = "Unable to create spool folder '%s': %s";
 inline constexpr char kNameWhiteSpace[] = "A queue name cannot contain white space. Please choose another name.";
-inline constexpr char kNameExists[] = "Queue \"%s\" already exists. Please choose another name.";
 inline constexpr char kDefaultLogFile[] = "Lpd %s.log";
 
 // Socket trace.
-inline constexpr char kProduct[] = "Corvina Lpd";
-inline constexpr char kRelease[] = "%s release %.2f";
-inline constexpr char kBuilt[] = " built %s %s.";
-inline constexpr char kTraceStarted[] = "Trace started %s local.";
 inline constexpr char kTraceOpenFailed[] = "Unable to open trace file";
 
 }  // namespace corvina::lpd::texts

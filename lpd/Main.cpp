@@ -40,6 +40,7 @@ constexpr char kUsage[] =
     "  --list                          the job list\n"
     "  --pause QUEUE, --resume QUEUE   pause or resume printing\n"
     "  --remove QUEUE JOB              remove a job (a number, a user or -)\n"
+    "  --print QUEUE JOB               print a held, paused or failed job (again)\n"
     "  --define QUEUE [--printer DEST] [--options BITS]\n"
     "                                  create or change a queue (DEST: a CUPS destination\n"
     "                                  or file:PATH; BITS: 1 SCS, 2 no banner, 8 hold after\n"
@@ -123,6 +124,7 @@ int main(int argc, char** argv) {
     } else if (a == "--list") { request = "list";
     } else if (a == "--pause" || a == "--resume") { need(i, 1); request = a.substr(2) + "\t" + argv[++i];
     } else if (a == "--remove") { need(i, 2); request = std::string("remove\t") + argv[i + 1] + "\t" + argv[i + 2]; i += 2;
+    } else if (a == "--print") { need(i, 2); request = std::string("print\t") + argv[i + 1] + "\t" + argv[i + 2]; i += 2;
     } else if (a == "--define") { need(i, 1); request = std::string("define\t") + argv[++i];
     } else if (a == "--printer") { need(i, 1); printerName = argv[++i]; definePrinter = true;
     } else if (a == "--options") { need(i, 1); options = argv[++i]; defineOptions = true;

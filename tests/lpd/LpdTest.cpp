@@ -391,6 +391,7 @@ TEST_F(LpdTest, ControlInterface) {
   EXPECT_NE(reply.find("\tPaused\n"), std::string::npos);
   EXPECT_EQ(ask("remove\tq2\t6"), "ok\nJob number 6 not found\n");
   EXPECT_EQ(ask("pause\tnone"), "error: no queue none\n");
+  EXPECT_EQ(ask("print\tq2\t77"), "error: no job 77 to print in q2\n");
   EXPECT_EQ(ask("resume\tq2"), "ok\n");
   EXPECT_TRUE(WaitFor([&] { return queues_->JobList().empty(); }));
   EXPECT_EQ(ask("trace\t/tmp/x.trc"), "ok\n");
