@@ -48,3 +48,46 @@ inline constexpr char kNetUtilitiesMissing[] =
 inline constexpr char kNetUtilitiesNoEntry[] = "the library has no entry point %s";
 
 }  // namespace corvina::app::texts
+
+namespace corvina::app::texts {
+
+// Clipboard commands.
+inline constexpr char kClipboardOpen[] = "Unable to open the Clipboard";
+inline constexpr char kClipboardEmpty[] = "Unable to empty the Clipboard";
+inline constexpr char kClipboardMemory[] = "Unable to get Clipboard memory";
+inline constexpr char kClipboardLock[] = "Unable to lock Clipboard memory";
+inline constexpr char kClipboardSet[] = "Unable to set Clipboard data";
+inline constexpr char kClipboardSaveAsSuffix[] = " Clipboard data.txt";
+inline constexpr char kClipboardFilter[] = "Text files (*.txt)|*.txt|All Files (*.*)|*.*||";
+inline constexpr char kCantWriteFile[] = "Can't write to file %s.";
+inline constexpr char kFileExistsAppend[] = "File %s already exists.\nDo you want to append to it?";
+// The file and the system's reason.
+inline constexpr char kClipboardSaveFailed[] = "Can't write to file %s: %s";
+
+}  // namespace corvina::app::texts
+
+namespace corvina::app::texts {
+
+// The frame and the terminal view.
+inline constexpr char kFrameTitle[] = "%s - %s";  // session title, caption
+inline constexpr char kSessionMenuItem[] = "&%d %s";
+inline constexpr char kSessionMenuItemHigh[] = "%d %s";  // session numbers above 9
+inline constexpr char kSessionInactive[] = "Session %d (inactive)";
+inline constexpr char kFullScreenTitle[] = "Full Screen Mode - %s";
+inline constexpr char kFullScreenText[] =
+    "To return to normal window mode, activate the pop-up menu by pressing the Alt+SpaceBar key, then select "
+    "\"View, Full Screen\" again.\r\n\r\nFull screen mode removes the window frame, toolbar and status bar, adds the "
+    "Operator Information Area (OIA) and maximizes the terminal window.\r\n\r\nYou may continue to use your session "
+    "settings for the toolbar, status bar and OIA by selecting that option below.";
+inline constexpr char kFullScreenReminder[] = "Show this reminder next time";
+// Status-bar placeholders before a session shows its own.
+inline constexpr char kPaneLockPlaceholder[] = "SCROLLBACK";
+inline constexpr char kPaneResponsePlaceholder[] = "00:00.000";
+inline constexpr char kPaneCursorPlaceholder[] = "000,00";
+inline constexpr char kPaneModePlaceholder[] = "IBM-3278-2-E";
+// Terminal mode pane.
+inline constexpr char kModeAnsi[] = "ANSI";
+inline constexpr char kModeNvt[] = "NVT";
+inline constexpr char kModeSscpLu[] = "SSCP-LU";
+
+}  // namespace corvina::app::texts

@@ -67,6 +67,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   const std::string& DataFolder() const { return store_->DataFolder(); }
   const std::string& CommandLine() const { return commandLine_; }
   int InstanceCount() const { return instances_; }
+  // The application profile (settings) the program runs with.
+  const platform::IniFile& AppProfile() const { return appProfile_; }
 
   // Told of the session table's events.
   void SetObserver(SessionTableObserver* observer) { client_ = observer; }

@@ -564,10 +564,12 @@ void C3270Engine::EraseSelection() {
 std::string C3270Engine::CopyRectangle(const CellRect& rect) {
   std::string out;
   if (!ps_ || rect.Empty()) return out;
+  // Field attribute positions copy as tabs when the profile asks.
+  const unsigned flags = (session_->Profile().editOptions & kEditFieldAttributeAsTab) ? kExtractAttributeAsTab : 0u;
   const int columns = std::max(1, ps_->Columns()), rows = ps_->Size() / columns;
   const int left = std::max(0, rect.left), right = std::min(rect.right, columns - 1);
   for (int row = std::max(0, rect.top); row <= std::min(rect.bottom, rows - 1) && left <= right; ++row) {
-    ExtractText(row * columns + left, right - left + 1, out, nullptr, 0);
+    ExtractText(row * columns + left, right - left + 1, out, nullptr, flags);
     out += "\r\n";
   }
   return out;

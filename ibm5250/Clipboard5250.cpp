@@ -73,10 +73,12 @@ void C5250Engine::EraseSelection() {
 std::string C5250Engine::CopyRectangle(const CellRect& rect) {
   std::string out;
   if (!ps_ || rect.Empty()) return out;
+  // Field attribute positions copy as tabs when the profile asks.
+  const unsigned flags = (session_->Profile().editOptions & kEditFieldAttributeAsTab) ? kExtractAttributeAsTab : 0u;
   const int columns = ps_->Columns();
   const int left = std::max(0, rect.left), right = std::min(rect.right, columns - 1);
   for (int row = std::max(0, rect.top); row <= std::min(rect.bottom, ps_->Rows() - 1) && left <= right; ++row) {
-    ExtractText(row * columns + left, right - left + 1, out, nullptr, 0);
+    ExtractText(row * columns + left, right - left + 1, out, nullptr, flags);
     out += "\r\n";
   }
   return out;

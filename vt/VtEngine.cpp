@@ -267,6 +267,7 @@ void CVtEngine::PasteText(std::string_view text) {
   ReturnToLive();
   Send(text);
   Echo(text);
+  session_->SetPasteOffset(session_->PasteOffset() + text.size());  // all of it went
 }
 
 // ------------------------------------------------------------ the screen

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/PollLoop.h"
+#include "tests/platform/EventLoopConformance.h"
 
 using namespace corvina::platform;
 using namespace std::chrono_literals;
@@ -79,4 +80,18 @@ TEST(PollLoop, QuitFromAnotherThreadEndsRun) {
   });
   loop.Run();
   t.join();
+}
+
+namespace {
+struct PollDriver {
+  using Loop = PollLoop;
+  static void RunFor(PollLoop& loop, std::chrono::milliseconds d) { loop.RunFor(d); }
+  static bool RunUntil(PollLoop& loop, const std::function<bool()>& done, std::chrono::milliseconds t) {
+    return loop.RunUntil(done, t);
+  }
+};
+}  // namespace
+
+namespace corvina::platform::conformance {
+INSTANTIATE_TYPED_TEST_SUITE_P(Poll, EventLoopConformance, ::testing::Types<PollDriver>);
 }

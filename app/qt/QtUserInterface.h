@@ -1,0 +1,42 @@
+// The core's message boxes, beeps and status text as Qt dialogs. A box runs
+// a nested Qt loop, so the event loop is held meanwhile: no socket, timer or
+// posted task of the core runs under the frame of the callback that asked,
+// and nothing it closed is deleted before that callback has returned.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/UserInterface.h"
+
+class QWidget;
+
+namespace corvina::qt {
+
+class QtEventLoop;
+
+class QtUserInterface final : public platform::UserInterface {
+ public:
+  explicit QtUserInterface(QtEventLoop& loop) : loop_(loop) {}
+  // The window the boxes belong to (window-modal on it); null: none yet.
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  QtEventLoop& Loop() { return loop_; }
+  // Where status texts go (the frame's status bar).
+  std::function<void(const std::string& latin1)> showStatus;
+
+  void Beep(platform::BeepKind kind) override;
+  int BeepCount() const { return beeps_; }
+  void SetStatusText(const std::string& text) override;
+  bool OpenUrl(const std::string& url) override;
+
+ protected:
+  platform::Answer ShowMessageBox(const std::string& text, const std::string& caption, platform::Buttons buttons,
+                                  platform::Answer defaultButton, platform::Icon icon) override;
+
+ private:
+  QtEventLoop& loop_;
+  QWidget* parent_ = nullptr;
+  int beeps_ = 0;
+};
+
+}  // namespace corvina::qt

@@ -1,0 +1,51 @@
+// Turning Qt's loop from tests, and where screenshots go.
+#pragma once
+
+#include <QEventLoop>
+#include <QImage>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace corvina::qt::test {
+
+inline void SpinFor(std::chrono::milliseconds d) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(d.count()), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+inline bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return done();
+    SpinFor(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// Saves the image as build/<preset>/screenshots/<name>.png; returns the path.
+std::string SaveScreenshot(const QImage& image, const std::string& name);
+
+}  // namespace corvina::qt::test
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace corvina::qt::test {
+
+// Presses the button of the next message box once it is open, keeping its
+// text.
+inline void AnswerNextBox(QMessageBox::StandardButton button, QString* text = nullptr, int ms = 50) {
+  QTimer::singleShot(ms, [button, text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (text) *text = box->text();
+    if (QAbstractButton* b = box->button(button)) b->click();
+  });
+}
+
+}  // namespace corvina::qt::test
