@@ -105,6 +105,7 @@ std::optional<Refusal> CConnectDialogModel::Validate() {
   } else if (TerminalCodeOfShortName(terminalType) == 0) {
     refusal = Refusal{texts::kSelectTerminalType, "type"};
   }
+  lastRefusal_ = refusal;
   if (refusal) {
     Show(*refusal);
     return refusal;

@@ -47,6 +47,8 @@ class CConnectDialogModel {
 
   // Checks the texts and copies them into the working profile.
   std::optional<Refusal> Validate();
+  // The refusal of the last check, for the window to focus its control.
+  const std::optional<Refusal>& LastRefusal() const { return lastRefusal_; }
   // A name chosen from the list or typed: false (the old name shown again)
   // when the texts are refused.
   bool ChooseName(const std::string& chosen);
@@ -65,6 +67,7 @@ class CConnectDialogModel {
 
   DialogServices& services_;
   CCorvinaSessionProfile working_;
+  std::optional<Refusal> lastRefusal_;
 };
 
 class CSessionSetupModel {

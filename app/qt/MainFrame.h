@@ -10,6 +10,7 @@
 #include <QRect>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/Clipboard.h"
@@ -29,6 +30,8 @@ class CCorvinaApp;
 namespace corvina::qt {
 
 class CCorvinaView;
+class CDialogCommands;
+class CKeypadToolbar;
 class QtUserInterface;
 
 class CMainFrame final : public QMainWindow, private app::SessionTableObserver, public app::ClipboardPort {
@@ -42,6 +45,7 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   // did nothing.
   bool RunCommand(int id, CHostSession* session = nullptr);
   CCorvinaView* ActiveView() const;
+  CKeypadToolbar* KeypadToolbar() const { return keypad_; }
   CCorvinaView* ViewOf(const CHostSession& session) const;
   QAction* Action(int id) const;
   bool FullScreenMode() const { return fullScreen_; }
@@ -110,6 +114,8 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   bool placed_ = false;  // a stored placement decides the first size
   bool closing_ = false;
   std::string snapshotFile_;
+  std::unique_ptr<CDialogCommands> dialogs_;
+  CKeypadToolbar* keypad_ = nullptr;
 };
 
 }  // namespace corvina::qt
