@@ -94,6 +94,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   BuildMenus();
   BuildToolBar();
   keypad_ = new CKeypadToolbar(app_, this);
+  addToolBarBreak();
   addToolBar(Qt::TopToolBarArea, keypad_);
   app_.openConnectDialog = [this] { QTimer::singleShot(0, this, [this] { dialogs_->Connect(); }); };
   BuildStatusBar();

@@ -126,7 +126,6 @@ CFieldPage::CFieldPage(const dialogs::Page& page, QWidget* parent) : QWidget(par
       form->addRow(L1(field.label), control);
     }
     controls_[field.id] = control;
-    order_.push_back(field.id);
   }
   outer->addStretch(1);
 }

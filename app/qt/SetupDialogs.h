@@ -53,7 +53,6 @@ class CFieldPage final : public QWidget {
 
  private:
   std::map<std::string, QWidget*> controls_;
-  std::vector<std::string> order_;
 };
 
 class CConnectDialog final : public QDialog {
