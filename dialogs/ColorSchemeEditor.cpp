@@ -32,17 +32,9 @@ bool ApplyPreferences(CCorvinaPersistentData& store, unsigned preferences) {
   return store.SaveAll();
 }
 
-namespace {
-
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
-
-void Warn(CCorvinaPersistentData& store, const std::string& text) {
-  store.Ui().MessageBox(text, texts::kProduct, Buttons::Ok, Answer::Ok, Icon::Warning);
-}
-
-}  // namespace
 
 CColorSchemeEditor::CColorSchemeEditor(DialogServices& services, unsigned terminalKind, const std::string& schemeName)
     : services_(services), family_(FamilyType(terminalKind)), working_({}, family_) {
@@ -127,11 +119,11 @@ bool CColorSchemeEditor::SaveAs() {
 
 bool CColorSchemeEditor::Delete() {
   if (selected_.empty()) {
-    Warn(services_.store, store_texts::kSelectColorScheme);
+    ShowWarning(services_.store, store_texts::kSelectColorScheme);
     return false;
   }
   if (NameKey(selected_) == NameKey(DefaultObjectNameForKind(family_))) {
-    Warn(services_.store, store_texts::kCantDeleteDefaultScheme);
+    ShowWarning(services_.store, store_texts::kCantDeleteDefaultScheme);
     return false;
   }
   if (!services_.store.Delete(ObjectKind::kColorScheme, selected_, true)) return false;

@@ -19,10 +19,6 @@ using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
 
-void Warn(CCorvinaPersistentData& store, const std::string& text) {
-  store.Ui().MessageBox(text, texts::kProduct, Buttons::Ok, Answer::Ok, Icon::Warning);
-}
-
 bool AskYesNo(CCorvinaPersistentData& store, const std::string& text) {
   return store.Ui().MessageBox(text, texts::kProduct, Buttons::YesNo, Answer::Yes, Icon::Question) == Answer::Yes;
 }
@@ -35,6 +31,10 @@ std::vector<std::string> ProfileNames(const CCorvinaPersistentData& store) {
 
 }  // namespace
 
+void ShowWarning(CCorvinaPersistentData& store, const std::string& text) {
+  store.Ui().MessageBox(text, texts::kProduct, Buttons::Ok, Answer::Ok, Icon::Warning);
+}
+
 std::optional<std::string> AskNewObjectName(DialogServices& services, ObjectKind kind, const std::string& initial) {
   std::string text = initial;
   for (;;) {
@@ -44,7 +44,7 @@ std::optional<std::string> AskNewObjectName(DialogServices& services, ObjectKind
     if (!typed) return std::nullopt;
     const std::string problem = services.store.NewNameProblem(kind, *typed);
     if (problem.empty()) return typed;
-    Warn(services.store, problem);
+    ShowWarning(services.store, problem);
     text = *typed;
   }
 }
@@ -93,7 +93,7 @@ void CConnectDialogModel::SetShowAtStartup(bool show) {
   p = show ? (p | app::kPrefConnectDialogAtStartup) : (p & ~app::kPrefConnectDialogAtStartup);
 }
 
-void CConnectDialogModel::Show(const Refusal& refusal) const { Warn(services_.store, refusal.message); }
+void CConnectDialogModel::Show(const Refusal& refusal) const { ShowWarning(services_.store, refusal.message); }
 
 std::optional<Refusal> CConnectDialogModel::Validate() {
   std::optional<Refusal> refusal;
@@ -224,7 +224,7 @@ void CSessionSetupModel::Become(std::shared_ptr<CCorvinaSessionProfile> profile)
   Reload();
 }
 
-void CSessionSetupModel::Show(const Refusal& refusal) const { Warn(services_.store, refusal.message); }
+void CSessionSetupModel::Show(const Refusal& refusal) const { ShowWarning(services_.store, refusal.message); }
 
 std::optional<Refusal> CSessionSetupModel::StoreShown(const FieldValues& shown) {
   auto refusal = page_.Store(shown, working_);
@@ -319,12 +319,12 @@ bool CSessionSetupModel::DeleteFamilyObject(ObjectKind kind, const std::string& 
   CCorvinaPersistentData& store = services_.store;
   CCorvinaNamedObject* object = objectName.empty() ? nullptr : store.Find(kind, objectName);
   if (!object) {
-    Warn(store, noneRefusal);
+    ShowWarning(store, noneRefusal);
     return false;
   }
   const std::string defaultName(DefaultObjectNameForKind(object->TypeCode()));
   if (NameKey(objectName) == NameKey(defaultName)) {
-    Warn(store, defaultRefusal);
+    ShowWarning(store, defaultRefusal);
     return false;
   }
   auto field = [kind](CCorvinaSessionProfile& p) -> std::string& {
@@ -371,7 +371,7 @@ bool CSessionSetupModel::FinishKeypadCustomize(const std::string& toolbarName,
   CCorvinaPersistentData& store = services_.store;
   auto* bar = dynamic_cast<CCorvinaToolbar*>(store.Find(ObjectKind::kToolbar, toolbarName));
   if (!bar) {
-    Warn(store, texts::kSelectKeypadToolbar);
+    ShowWarning(store, texts::kSelectKeypadToolbar);
     return false;
   }
   std::string text = bar->name;
@@ -386,7 +386,7 @@ bool CSessionSetupModel::FinishKeypadCustomize(const std::string& toolbarName,
       return store.SaveModified(ObjectKind::kToolbar);
     }
     if (std::string problem = store.NewNameProblem(ObjectKind::kToolbar, *typed); !problem.empty()) {
-      Warn(store, problem);
+      ShowWarning(store, problem);
       text = *typed;
       continue;
     }

@@ -27,6 +27,9 @@ struct DialogServices {
   std::vector<std::string> printers;
 };
 
+// A refusal's message box.
+void ShowWarning(CCorvinaPersistentData& store, const std::string& text);
+
 // Save As of any kind: asks until the name is free (each refusal shown);
 // nullopt when the user cancels.
 std::optional<std::string> AskNewObjectName(DialogServices& services, ObjectKind kind, const std::string& initial);
