@@ -19,6 +19,7 @@
 #include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"
+#include "platform/UserFolders.h"
 #include "platform/UserInterface.h"
 
 namespace corvina {
@@ -511,6 +512,13 @@ void CCorvinaPersistentData::LoadObjectFiles(ObjectKind kind) {
   const KindHandler& handler = handlers_[Index(kind)];
   if (!handler.load) return;
   for (const std::string& file : FilesWithExtension(dataFolder_, ObjectExtension(kind))) {
+    // Profiles connect and start scripts, maps and macros send keys: nothing
+    // another user could have written is taken.
+    if (std::string cause; !platform::CheckTrustedFile(dataFolder_ + file, &cause)) {
+      ui_.MessageBox(Format(store_texts::kUntrustedFile, (dataFolder_ + file).c_str(), cause.c_str()),
+                     store_texts::kCaption, Buttons::Ok, Answer::Ok, Icon::Warning);
+      continue;
+    }
     std::shared_ptr<CCorvinaNamedObject> object = handler.load(file);
     if (!object || object->name.empty() || object->Kind() != kind) continue;
     object->fileName = file;

@@ -13,6 +13,9 @@ inline constexpr char kCantDeleteActive[] = "Can't delete an active session!";
 // Followed by the cause text.
 inline constexpr char kUnableToDelete[] = "Unable to delete file %s: ";
 
+// An object file others could have written (path, cause): it is not loaded.
+inline constexpr char kUntrustedFile[] = "The file %s is not loaded: %s.";
+
 // Followed by the cause text.
 inline constexpr char kFileOpenFailure[] = "%s file open failure: ";
 inline constexpr char kArchiveException[] = "CArchiveException thrown loading %s: ";

@@ -15,6 +15,7 @@ namespace {
 
 // Causes, completing "... cannot be used (%s)" and the like.
 constexpr char kNotAFolder[] = "it is not a folder";
+constexpr char kNotAFile[] = "it is not a regular file";
 constexpr char kSymbolicLink[] = "it is a symbolic link";
 constexpr char kOtherOwner[] = "another user owns it";
 constexpr char kOpenToOthers[] = "other users may use it, mode %04o";
@@ -71,6 +72,26 @@ bool CheckTrustedFolder(const std::string& folder, std::string* cause) {
   }
   if (!S_ISDIR(st.st_mode)) {
     *cause = kNotAFolder;
+  } else if (st.st_uid != ::getuid() && st.st_uid != 0) {
+    *cause = kOtherOwner;
+  } else if ((st.st_mode & S_IWOTH) != 0) {
+    *cause = Format(kWritableByOthers, Permissions(st));
+  } else {
+    return true;
+  }
+  return false;
+}
+
+bool CheckTrustedFile(const std::string& path, std::string* cause) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    *cause = std::strerror(errno);
+    return false;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    *cause = kSymbolicLink;
+  } else if (!S_ISREG(st.st_mode)) {
+    *cause = kNotAFile;
   } else if (st.st_uid != ::getuid() && st.st_uid != 0) {
     *cause = kOtherOwner;
   } else if ((st.st_mode & S_IWOTH) != 0) {

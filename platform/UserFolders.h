@@ -21,4 +21,9 @@ bool PreparePrivateFolder(const std::string& folder, std::string* cause);
 // False, with the cause, otherwise or when it cannot be looked at.
 bool CheckTrustedFolder(const std::string& folder, std::string* cause);
 
+// A file of a trusted folder that this user may act on (a profile that
+// connects or starts a script): a regular file, not a symbolic link, owned
+// by this user or root and not writable by other users.
+bool CheckTrustedFile(const std::string& path, std::string* cause);
+
 }  // namespace corvina::platform

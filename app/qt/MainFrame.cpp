@@ -29,6 +29,7 @@
 #include "app/Application.h"
 #include "app/Preferences.h"
 #include "app/qt/QtEventLoop.h"
+#include "app/qt/SetupDialogs.h"
 #include "app/qt/QtUserInterface.h"
 #include "app/qt/TerminalView.h"
 #include "app/qt/ToolWindow.h"
@@ -95,8 +96,13 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   empty_->setPalette(pal);
   stack_->addWidget(empty_);
   setCentralWidget(stack_);
+  dialogs_ = std::make_unique<CDialogCommands>(app_, this);
   BuildMenus();
   BuildToolBar();
+  keypad_ = new CKeypadToolbar(app_, this);
+  addToolBarBreak();
+  addToolBar(Qt::TopToolBarArea, keypad_);
+  app_.openConnectDialog = [this] { QTimer::singleShot(0, this, [this] { dialogs_->Connect(); }); };
   BuildStatusBar();
   app_.SetObserver(this);
   app_.Sessions().systemCommand = [this](CHostSession& s, int id, int) { return RunCommand(id, &s); };
@@ -114,6 +120,7 @@ CMainFrame::~CMainFrame() {
   app_.SetObserver(nullptr);
   app_.Sessions().systemCommand = nullptr;
   app_.runSystemCommand = nullptr;
+  app_.openConnectDialog = nullptr;
   ui_.SetParent(nullptr);
   ui_.showStatus = nullptr;
   for (auto& [session, view] : views_) view->Detach();
@@ -136,6 +143,7 @@ QAction* CMainFrame::Action(int id) const {
 
 void CMainFrame::BuildMenus() {
   QMenu* host = menuBar()->addMenu(tr("&Host"));
+  AddCommand(host, sys::kHostConnect, tr("C&onnect..."));
   AddCommand(host, sys::kHostClose, tr("&Close"));
   host->addSeparator();
   AddCommand(host, sys::kHostExit, tr("E&xit"));
@@ -196,6 +204,7 @@ void CMainFrame::BuildMenus() {
   AddCommand(view, sys::kViewStandardToolbar, tr("Standard &Toolbar"), true);
   AddCommand(view, sys::kViewStatusBar, tr("&Status Bar"), true);
   AddCommand(view, sys::kViewOperatorInformationArea, tr("&Operator Information Area"), true);
+  AddCommand(view, sys::kViewResponseTime, tr("&Response Time..."));
   view->addSeparator();
   AddCommand(view, sys::kViewFullScreen, QString::fromLatin1("&Full Screen"), true);
   AddCommand(view, sys::kViewResponseTime, tr("&Response Time..."));
@@ -204,6 +213,10 @@ void CMainFrame::BuildMenus() {
   AddCommand(view, sys::kViewPreviousSession, tr("&Previous Session"));
 
   QMenu* setup = menuBar()->addMenu(tr("&Setup"));
+  AddCommand(setup, sys::kSetupSessions, tr("S&essions..."));
+  // Preferences has no function number of its own.
+  connect(setup->addAction(tr("&Preferences...")), &QAction::triggered, this, [this] { dialogs_->Preferences(); });
+  setup->addSeparator();
   AddCommand(setup, sys::kSetupFont, tr("&Font..."));
   AddCommand(setup, sys::kSetupFontLarger, tr("Next &Larger Font"));
   AddCommand(setup, sys::kSetupFontSmaller, tr("Next &Smaller Font"));
@@ -352,6 +365,7 @@ void CMainFrame::ActiveSessionChanged(CHostSession* s) {
     view->setFocus();
     setWindowTitle(QString::fromLatin1(Format(app::texts::kFrameTitle, s->Title().c_str(), app::texts::kCaption).c_str()));
     ApplySettings();
+    keypad_->ShowFor(s);
     QTimer::singleShot(0, this, [this, view] {
       if (view != ActiveView()) return;
       // Without a stored placement the first screen sets the window's size.
@@ -360,6 +374,7 @@ void CMainFrame::ActiveSessionChanged(CHostSession* s) {
       FitToScreen();
     });
   } else {
+    keypad_->ShowFor(nullptr);
     stack_->setCurrentWidget(empty_);
     setWindowTitle(QString::fromLatin1(app::texts::kCaption));
   }
@@ -522,6 +537,17 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       return true;
     case sys::kViewFullScreen:
       ToggleFullScreen();
+      return true;
+    case sys::kHostConnect:
+      dialogs_->Connect();
+      return true;
+    case sys::kSetupSessions:
+      dialogs_->SetupSessions();
+      keypad_->ShowFor(table.Active());
+      ApplySettings();
+      return true;
+    case sys::kViewResponseTime:
+      dialogs_->ResponseTime();
       return true;
     case sys::kViewStandardToolbar:
       toolBar_->setVisible(!toolBar_->isVisible());

@@ -31,6 +31,8 @@ namespace corvina::qt {
 
 class CCorvinaView;
 class QtToolHost;
+class CDialogCommands;
+class CKeypadToolbar;
 class QtUserInterface;
 
 class CMainFrame final : public QMainWindow, private app::SessionTableObserver, public app::ClipboardPort {
@@ -44,6 +46,7 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   // did nothing.
   bool RunCommand(int id, CHostSession* session = nullptr);
   CCorvinaView* ActiveView() const;
+  CKeypadToolbar* KeypadToolbar() const { return keypad_; }
   CCorvinaView* ViewOf(const CHostSession& session) const;
   QAction* Action(int id) const;
   bool FullScreenMode() const { return fullScreen_; }
@@ -119,6 +122,8 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   std::unique_ptr<QtToolHost> toolHost_;
   QMenu* macroReplay_ = nullptr;
   std::map<int, bool> marked_;  // session buttons with output not yet seen
+  std::unique_ptr<CDialogCommands> dialogs_;
+  CKeypadToolbar* keypad_ = nullptr;
 };
 
 }  // namespace corvina::qt

@@ -1,0 +1,183 @@
+// The desktop's configuration dialogs, thin windows over the toolkit-free
+// models of dialogs/: Connect, Session Setup with its seven pages,
+// Preferences, the response-time window and the name dialog; and the keypad
+// toolbar whose buttons press key functions.
+#pragma once
+
+#include <QDialog>
+#include <QToolBar>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "dialogs/ColorSchemeEditor.h"
+#include "dialogs/SetupDialogs.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QVBoxLayout;
+
+namespace corvina {
+class CHostSession;
+namespace app {
+class CCorvinaApp;
+}
+}  // namespace corvina
+
+namespace corvina::qt {
+
+// The services the models need, answered by windows on `parent`.
+dialogs::DialogServices MakeDialogServices(app::CCorvinaApp& application, QWidget* parent);
+
+// One page's controls, built from its field list.
+class CFieldPage final : public QWidget {
+  Q_OBJECT
+ public:
+  CFieldPage(const dialogs::Page& page, QWidget* parent);
+  void Load(const dialogs::FieldValues& values);
+  dialogs::FieldValues Values() const;
+  void Focus(const std::string& id);
+  QWidget* Control(const std::string& id) const;
+ signals:
+  void changed();
+
+ private:
+  std::map<std::string, QWidget*> controls_;
+};
+
+class CConnectDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  CConnectDialog(app::CCorvinaApp& application, int& lastSetupPage, QWidget* parent);
+  // The profile to start after the dialog closed with OK.
+  std::string Name() const { return model_.name; }
+  QComboBox* NameBox() const { return name_; }
+  QLineEdit* HostBox() const { return host_; }
+  QLineEdit* PortBox() const { return port_; }
+  QComboBox* TypeBox() const { return type_; }
+  QPushButton* ConnectButton() const { return connect_; }
+  QPushButton* AdvancedButton() const { return advanced_; }
+
+ private:
+  void Fill();
+  void TakeTexts();
+  void Focus(const std::string& field);
+
+  app::CCorvinaApp& app_;
+  dialogs::DialogServices services_;
+  dialogs::CConnectDialogModel model_;
+  QComboBox* name_;
+  QLineEdit* host_;
+  QLineEdit* port_;
+  QComboBox* type_;
+  QCheckBox* atStartup_;
+  QPushButton* connect_;
+  QPushButton* advanced_;
+  int& lastPage_;
+  std::string shownName_;
+};
+
+class CSessionSetupDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  CSessionSetupDialog(app::CCorvinaApp& application, const std::string& profileName, int page, QWidget* parent);
+  ~CSessionSetupDialog() override;
+  dialogs::CSessionSetupModel& Model() { return *model_; }
+  // The page last shown, for the next opening.
+  int ShownIndex() const { return model_->ShownIndex(); }
+  const std::string& Name() const { return model_->Name(); }
+  CFieldPage* Page() const { return page_; }
+  QListWidget* Items() const { return items_; }
+  // Switches pages as the list does.
+  void ShowPage(int index);
+  QPushButton* Button(const QString& text) const;
+
+ private:
+  void BuildPage();
+  void BuildColors(QVBoxLayout* box);
+  void AfterModel();
+  bool Refused(const std::optional<dialogs::Refusal>& refusal);
+  void Changed();
+
+  app::CCorvinaApp& app_;
+  dialogs::DialogServices services_;
+  std::unique_ptr<dialogs::CSessionSetupModel> model_;
+  std::unique_ptr<dialogs::CColorSchemeEditor> colors_;
+  QComboBox* name_;
+  QListWidget* items_;
+  QGroupBox* frame_;
+  QVBoxLayout* frameLayout_;
+  QWidget* pageHolder_ = nullptr;
+  CFieldPage* page_ = nullptr;
+  QPushButton* apply_;
+  QPushButton* delete_;
+  bool filling_ = false;
+};
+
+class CPreferencesDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  CPreferencesDialog(app::CCorvinaApp& application, QWidget* parent);
+
+ private:
+  std::vector<QCheckBox*> boxes_;
+};
+
+class CResponseTimeWindow final : public QDialog {
+  Q_OBJECT
+ public:
+  CResponseTimeWindow(app::CCorvinaApp& application, QWidget* parent);
+  void Refresh();
+
+ private:
+  app::CCorvinaApp& app_;
+  QLabel* last_;
+  QLabel* average_;
+  QLabel* longest_;
+  QLabel* count_;
+  std::vector<QProgressBar*> bars_;
+};
+
+// The keypad toolbar of the shown session's profile.
+class CKeypadToolbar final : public QToolBar {
+  Q_OBJECT
+ public:
+  CKeypadToolbar(app::CCorvinaApp& application, QWidget* parent);
+  // Rebuilds for the session (hidden without one, or when its profile hides it).
+  void ShowFor(CHostSession* session);
+  QAction* ButtonFor(int id) const;
+
+ private:
+  app::CCorvinaApp& app_;
+  CHostSession* session_ = nullptr;
+  std::string shownName_;
+};
+
+// The frame's dialog commands; the last page shown in Session Setup is kept here.
+class CDialogCommands {
+ public:
+  CDialogCommands(app::CCorvinaApp& application, QWidget* frame) : app_(application), frame_(frame) {}
+  // Connect: starts the chosen profile in any free slot.
+  void Connect();
+  void SetupSessions();
+  void Preferences();
+  void ResponseTime();
+
+ private:
+  app::CCorvinaApp& app_;
+  QWidget* frame_;
+  int lastPage_ = 0;
+  CResponseTimeWindow* response_ = nullptr;
+};
+
+}  // namespace corvina::qt
