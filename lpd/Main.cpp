@@ -236,7 +236,6 @@ int main(int argc, char** argv) {
   ::sigprocmask(SIG_BLOCK, &stop, nullptr);
   const int signals = ::signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
   loop.WatchFd(signals, platform::kIoRead, [&](unsigned) { loop.Quit(); });
-  printer.Start();
   loop.Run();
   printer.Stop();
   return 0;

@@ -800,6 +800,7 @@ TEST(CliPrinter, PrintScreenToNumberedFilesWithHeaderAndFooter) {
   EXPECT_EQ(first.substr(end, 4), "\r\n\r\n");
   EXPECT_NE(first.find("\r\n  CORVINA DEMO"), std::string::npos) << first;
   EXPECT_EQ(first.substr(first.size() - 86), "\r\n\r\nEnd of Demo" + std::string(69, ' ') + "\r\n");
+}
 
 TEST(CliOptions, TransfersAreStepsWithTheOptionsGivenBeforeThem) {
   auto o = Parse({"--type", "x", "--send", "/tmp/\xC3\xA4.txt", "PROFILE EXEC A", "--ft-options", "tso,binary",

@@ -119,7 +119,6 @@ class LpdTest : public ::testing::Test {
     printer_ = std::make_unique<printing::CPrinterThread>(
         [this](std::function<void()> task) { loop_.Post(std::move(task)); },
         [](const PrintJob& job, std::string& error) { return printing::TextFileSinkFor(job, error); });
-    printer_->Start();
     queues_ = std::make_unique<CPrintQueues>(ini_, (root_ / "data").string() + "/",
                                              [this](const std::string& l) { log_ += l + "\n"; }, printer_.get());
     queues_->Start();
