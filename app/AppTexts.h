@@ -67,8 +67,14 @@ inline constexpr char kClipboardSaveAsSuffix[] = " Clipboard data.txt";
 inline constexpr char kClipboardFilter[] = "Text files (*.txt)|*.txt|All Files (*.*)|*.*||";
 inline constexpr char kCantWriteFile[] = "Can't write to file %s.";
 inline constexpr char kFileExistsAppend[] = "File %s already exists.\nDo you want to append to it?";
-// The file and the system's reason.
-inline constexpr char kClipboardSaveFailed[] = "Can't write to file %s: %s";
+inline constexpr char kClipboardTitle[] = "Select Clipboard File Name - ";  // and the caption
+// The file and the system's reason: opened, but the write failed.
+inline constexpr char kWriteFailed[] = "Can't write to file %s: %s";
+
+// Save and Save As of the screen image.
+inline constexpr char kSaveScreenTitle[] = "Select Log File Name - ";  // and the caption
+inline constexpr char kLogFilter[] = "Log files (*.%s)|*.%s|All Files (*.*)|*.*||";
+inline constexpr char kSaveScreenDefaultName[] = "Session%d.%s";  // session number, log extension
 
 }  // namespace corvina::app::texts
 

@@ -123,6 +123,7 @@ bool CCorvinaApp::Initialise(AppOptions options) {
   scripts_ = std::make_unique<script::CScriptManager>(static_cast<script::ScriptHost&>(*this));
   scripts_->scriptEnded = [this](const std::string& file, int result) { ScriptEnded(file, result); };
   table_->runScript = [this](CHostSession* session, const std::string& file) { return RunScript(session, file); };
+  table_->scriptOf = [this](const CHostSession& session) { return scripts_->ScriptOf(session); };
   commandLine_ = StripEnclosingQuotes(options_.commandLine);
   return true;
 }

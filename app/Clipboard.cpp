@@ -1,12 +1,5 @@
 #include "app/Clipboard.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "app/AppTexts.h"
 #include "config/SessionProfile.h"
 #include "platform/Format.h"
@@ -150,78 +143,47 @@ bool PasteContinue(CHostSession& session, ClipboardPort& clipboard) {
   return PasteFrom(session, text, session.PasteOffset());
 }
 
-bool WriteClipboardFile(const std::string& path, std::string_view utf8, bool append, std::string* error) {
-  // No links followed, and a FIFO cannot block the open.
-  const int fd = ::open(path.c_str(),
-                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0), 0644);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    *error = "not a regular file";
-    return false;
-  }
-  if (!append && ::ftruncate(fd, 0) != 0) {
-    *error = std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
-  std::string text(utf8);
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = std::strerror(errno);
-      ::close(fd);
-      return false;
+std::string ClipboardFileText(std::string_view text) {
+  const std::u32string decoded = platform::DecodeTextFile(text);
+  std::u32string out;
+  out.reserve(decoded.size());
+  for (std::size_t i = 0; i < decoded.size(); ++i) {
+    const char32_t c = decoded[i];
+    if (c == U'\r' || c == U'\n') {
+      out += U"\r\n";
+      if (c == U'\r' && i + 1 < decoded.size() && decoded[i + 1] == U'\n') ++i;
+    } else if (c != 0) {
+      out += c;
     }
-    done += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  return true;
+  return platform::ToUtf8(out);
 }
 
-bool SaveClipboard(CHostSession& session, ClipboardPort& clipboard, bool saveAs, const ChooseFile& choose) {
-  platform::UserInterface& ui = session.Ui();
+bool SaveClipboard(CHostSession& session, ClipboardPort& clipboard, bool saveAs, SessionFile* scriptClipboard,
+                   const ChooseFile& choose) {
   const std::optional<std::string> raw = clipboard.Text();
   if (!raw || raw->empty()) return false;
-  std::string name = session.Profile().clipboardFile;
-  if (name.empty()) name = session.Profile().name;
-  if (saveAs || name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
-    name += saveAs ? texts::kClipboardSaveAsSuffix : ".txt";
-  const std::optional<std::string> chosen = choose(name);
-  if (!chosen || chosen->empty()) return false;
-  const std::string& path = *chosen;
-  bool append = false;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) {
-      ui.MessageBox(Format(texts::kCantWriteFile, path.c_str()), texts::kCaption, platform::Buttons::Ok,
-                    platform::Answer::Ok, platform::Icon::Error);
-      return false;
-    }
-    const platform::Answer a = ui.MessageBox(Format(texts::kFileExistsAppend, path.c_str()), texts::kCaption,
-                                             platform::Buttons::YesNoCancel, platform::Answer::Yes,
-                                             platform::Icon::Question);
-    if (a == platform::Answer::Cancel) return false;
-    append = a == platform::Answer::Yes;
+  std::optional<SessionFile> chosen;
+  SessionFile* target = !saveAs && scriptClipboard && !scriptClipboard->file.empty() ? scriptClipboard : nullptr;
+  if (!target) {
+    std::string name = session.Profile().clipboardFile;
+    if (name.empty()) name = session.Profile().name;
+    if (saveAs || name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
+      name += saveAs ? texts::kClipboardSaveAsSuffix : ".txt";
+    chosen = AskSaveFile(session.Ui(), choose,
+                         FileChoice{std::string(texts::kClipboardTitle) + texts::kCaption, texts::kClipboardFilter,
+                                    session.DataFolder(), name, "txt"});
+    if (!chosen) return false;
+    target = &*chosen;
   }
-  std::string error;
-  const std::string text = ToClipboardText(FromClipboardText(*raw));
-  if (!WriteClipboardFile(path, text, append, &error)) {
-    ui.MessageBox(Format(texts::kClipboardSaveFailed, path.c_str(), error.c_str()), texts::kCaption,
-                  platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
-    return false;
-  }
-  return true;
+  return WriteSessionFile(session.Ui(), *target, session.DataFolder(), ClipboardFileText(*raw), "\r\n");
+}
+
+bool PrintClipboard(CHostSession& session, ClipboardPort& clipboard, ScreenPrintFiles& files,
+                    SessionFile* scriptPrinter) {
+  const std::optional<std::string> raw = clipboard.Text();
+  if (!raw || raw->empty()) return false;
+  return PrintText(session, files, scriptPrinter, ClipboardFileText(*raw), FromClipboardText(*raw) + "\r\n", false);
 }
 
 }  // namespace corvina::app

@@ -6,10 +6,11 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "app/SaveFiles.h"
 
 namespace corvina {
 class CHostSession;
@@ -51,14 +52,17 @@ bool Cut(CHostSession& session, ClipboardPort& clipboard, bool append);
 bool Paste(CHostSession& session, ClipboardPort& clipboard);
 bool PasteContinue(CHostSession& session, ClipboardPort& clipboard);
 
-// Save Clipboard (As): `choose` offers a file name (the default given) and
-// returns the one chosen, nullopt for Cancel. Only regular files are
-// written (no links followed, no FIFOs or devices); an existing one is
-// appended to or replaced as the user answers.
-using ChooseFile = std::function<std::optional<std::string>(const std::string& defaultName)>;
-bool SaveClipboard(CHostSession& session, ClipboardPort& clipboard, bool saveAs, const ChooseFile& choose);
-// Writes the clipboard text to a file as Save Clipboard does after the
-// questions; false with *error set when it cannot.
-bool WriteClipboardFile(const std::string& path, std::string_view utf8, bool append, std::string* error);
+// Save Clipboard (As), when the clipboard holds text: Save goes to the
+// running script's Clipboard file without asking when it set one; otherwise
+// the user chooses (the profile's clipboard file name, else the session's,
+// offered first). The file gets the text, after CR LF when appended to.
+bool SaveClipboard(CHostSession& session, ClipboardPort& clipboard, bool saveAs, SessionFile* scriptClipboard,
+                   const ChooseFile& choose);
+// The clipboard's text as files hold it: UTF-8 with CR LF line ends.
+std::string ClipboardFileText(std::string_view text);
+// Print Clipboard: the text to the print file or the printer, as Print
+// Screen sends the screen.
+bool PrintClipboard(CHostSession& session, ClipboardPort& clipboard, ScreenPrintFiles& files,
+                    SessionFile* scriptPrinter);
 
 }  // namespace corvina::app

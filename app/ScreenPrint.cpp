@@ -11,6 +11,7 @@
 #include "printing/PrintFiles.h"
 #include "printing/PrintTexts.h"
 #include "printing/PrinterThread.h"
+#include "script/Script.h"
 #include "session/HostSession.h"
 #include "session/SessionPrintJob.h"
 #include "session/TextCanvas.h"
@@ -57,18 +58,23 @@ std::string ScreenPrintText(CHostSession& session, std::time_t now, bool utf8) {
   return out;
 }
 
-bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now) {
+bool PrintText(CHostSession& session, ScreenPrintFiles& files, script::ScriptFileOverride* scriptPrinter,
+               const std::string& utf8, const std::string& latin1, bool onePage) {
   const CCorvinaSessionProfile& profile = session.Profile();
-  if ((profile.printOptions & kPrintToFile) && !profile.printerFile.empty()) {
-    const std::string name = profile.printerFile[0] == '/' ? profile.printerFile : session.DataFolder() + profile.printerFile;
+  const bool toFile = (profile.printOptions & kPrintToFile) && !profile.printerFile.empty();
+  if (scriptPrinter || toFile) {
+    const std::string& file = scriptPrinter ? scriptPrinter->file : profile.printerFile;
+    const std::string name = file[0] == '/' ? file : session.DataFolder() + file;
+    // A script's file is appended to as its flag says; the profile's is numbered when it asks.
+    const bool numbered = !scriptPrinter && (profile.printOptions & kPrintNewFileEachTime) != 0;
+    bool& used = scriptPrinter ? scriptPrinter->append : files.used;
     std::string path;
-    const int fd = printing::OpenPrintOutputFile(name, (profile.printOptions & kPrintNewFileEachTime) != 0, files.used,
-                                                 files.counter, &path);
+    const int fd = printing::OpenPrintOutputFile(name, numbered, used, files.counter, &path);
     if (fd < 0) {
       Tell(session, platform::Format(printing::texts::kUnableToOpenFile, name.c_str()));
       return false;
     }
-    const bool written = WriteAll(fd, ScreenPrintText(session, now, true));
+    const bool written = WriteAll(fd, utf8);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) Tell(session, platform::Format(printing::texts::kUnableToOpenFile, path.c_str()));
     return written && closed;
@@ -80,18 +86,20 @@ bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now
     Tell(session, platform::Format(texts::kCannotPrint, printer ? error.c_str() : printing::texts::kNoDestination));
     return false;
   }
-  const bool written = WriteAll(fd, ScreenPrintText(session, now, false));
+  const bool written = WriteAll(fd, latin1);
   if (::close(fd) != 0 || !written) {
     Tell(session, platform::Format(texts::kCannotPrint, std::strerror(errno)));
     ::unlink(spool.c_str());
     return false;
   }
   auto job = MakeSessionPrintJob(session, {printing::PrintFile{spool}});
-  // One page per screen: the font shrinks until every line fits.
-  job->columns = session.Columns();
-  job->linesPerPage = session.Rows() + 5 + ((profile.printOptions & kPrintOia) ? 1 : 0);
   job->options &= ~printing::kPrintRaw;
-  job->options |= printing::kPrintNoInitialFormFeed | printing::kPrintFitLines;
+  if (onePage) {
+    // One page per screen: the font shrinks until every line fits.
+    job->columns = session.Columns();
+    job->linesPerPage = session.Rows() + 5 + ((profile.printOptions & kPrintOia) ? 1 : 0);
+    job->options |= printing::kPrintNoInitialFormFeed | printing::kPrintFitLines;
+  }
   job->notify = [ui = &session.Ui(), alive = session.AliveToken()](const PrintJob& j, int state) {
     if (state == printing::kJobQueued || state == printing::kJobPrinting || state == printing::kJobComplete) return;
     if (!*alive) return;
@@ -101,6 +109,15 @@ bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now
   };
   printer->Submit(std::move(job));
   return true;
+}
+
+bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, script::ScriptFileOverride* scriptPrinter,
+                 std::time_t now) {
+  const bool toFile = scriptPrinter || ((session.Profile().printOptions & kPrintToFile) &&
+                                         !session.Profile().printerFile.empty());
+  // Only the form that is sent is made.
+  return PrintText(session, files, scriptPrinter, toFile ? ScreenPrintText(session, now, true) : std::string(),
+                   toFile ? std::string() : ScreenPrintText(session, now, false), true);
 }
 
 }  // namespace corvina::app

@@ -8,7 +8,10 @@
 
 namespace corvina {
 class CHostSession;
+namespace script {
+struct ScriptFileOverride;
 }
+}  // namespace corvina
 
 namespace corvina::app {
 
@@ -23,7 +26,16 @@ struct ScreenPrintFiles {
 // (line-drawing characters as their shapes) or Latin-1 for the printer.
 std::string ScreenPrintText(CHostSession& session, std::time_t now, bool utf8);
 
-// False when nothing could be printed; the user has been told why.
-bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now);
+// Text to the print file (UTF-8) when a script set one or the profile
+// prints to a file, else to the printer thread (Latin-1); `onePage` fits
+// the text on one page as a screen is. False when nothing could be
+// printed; the user has been told why.
+bool PrintText(CHostSession& session, ScreenPrintFiles& files, script::ScriptFileOverride* scriptPrinter,
+               const std::string& utf8, const std::string& latin1, bool onePage);
+
+// The screen through PrintText; a running script's Printer file (or null)
+// takes the place of the profile's.
+bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, script::ScriptFileOverride* scriptPrinter,
+                 std::time_t now);
 
 }  // namespace corvina::app

@@ -83,8 +83,8 @@ CHostSession* CSessionTable::StartSession(std::shared_ptr<CCorvinaSessionProfile
                          env_.settings, env_.codePageFolder, store_.DataFolder(), &store_, env_.printer};
   auto& entry = slots_[static_cast<std::size_t>(slot)];
   entry = std::make_unique<CHostSession>(slot, std::move(profile), env);
-  printFiles_[static_cast<std::size_t>(slot)] = {};
   CHostSession* session = entry.get();
+  files_[static_cast<std::size_t>(slot)] = SessionFiles{SessionFile{session->Profile().logFile, false}, {}};
   ++live_;
   if (observer_) observer_->SessionStarted(*session);
   // A new session's window is the one shown.
@@ -154,6 +154,14 @@ void CSessionTable::ActivateStep(int direction) {
   }
 }
 
+SessionFiles& CSessionTable::FilesOf(const CHostSession& session) {
+  return files_[static_cast<std::size_t>(session.Number())];
+}
+
+ScriptFiles CSessionTable::ScriptFilesOf(const CHostSession& session) const {
+  return app::FilesOf(scriptOf ? scriptOf(session) : nullptr);
+}
+
 bool CSessionTable::IsVisible(const CHostSession& session) const {
   return allVisible_ || session.Number() == active_;
 }
@@ -179,7 +187,12 @@ bool CSessionTable::SystemCommand(CHostSession& session, int id, int argument) {
       return true;
     case kf::sys::kHostPrint:
     case kf::sys::kHostPrintScreen:
-      PrintScreen(session, printFiles_[static_cast<std::size_t>(session.Number())], std::time(nullptr));
+      PrintScreen(session, FilesOf(session).print, ScriptFilesOf(session).printer, std::time(nullptr));
+      return true;
+    case kf::sys::kHostSave:
+    case kf::sys::kHostSaveAs:
+      SaveScreen(session, FilesOf(session), ScriptFilesOf(session).log, id == kf::sys::kHostSaveAs, chooseFile,
+                 store_.logExtension);
       return true;
     default:
       return systemCommand && systemCommand(session, id, argument);

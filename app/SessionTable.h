@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ScreenPrint.h"
+#include "app/SaveFiles.h"
 #include "session/HostSession.h"
 
 namespace corvina {
@@ -69,6 +69,15 @@ class CSessionTable final : public SessionFrame {
   // The system commands the table does not perform itself (it switches
   // sessions and starts recordings): the front end's menu commands.
   std::function<bool(CHostSession& session, int id, int argument)> systemCommand;
+  // The session's running script, whose filespec files take the place of
+  // the session's; unset: none.
+  std::function<script::CCorvinaScript*(const CHostSession& session)> scriptOf;
+  // The front end's file chooser for Save As; unset: none can be asked.
+  ChooseFile chooseFile;
+
+  // The files the session saves and prints to (valid while it lives).
+  SessionFiles& FilesOf(const CHostSession& session);
+  ScriptFiles ScriptFilesOf(const CHostSession& session) const;
 
   // The usable slots: the store's MaximumSessions, limited to 1..10.
   int SlotCount() const;
@@ -119,7 +128,7 @@ class CSessionTable final : public SessionFrame {
   SessionTableObserver* observer_ = nullptr;
   bool allVisible_ = false;
   std::array<std::unique_ptr<CHostSession>, kMaxSlots + 1> slots_;  // [0] unused
-  std::array<ScreenPrintFiles, kMaxSlots + 1> printFiles_;
+  std::array<SessionFiles, kMaxSlots + 1> files_;
   int live_ = 0;
   int active_ = 0;
 };

@@ -151,7 +151,8 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
       if (nowMs - stepStartMs_ < timeoutMs_) return Result::kWaiting;
       static constexpr const char* kWhat[] = {"to type",           "to press a key", "for the keyboard to unlock",
                                               "for the text",      "to press a key", "to play the macro",
-                                              "to start the transfer", "to start the transfer"};
+                                              "to start the transfer", "to start the transfer",
+                                              "to save the screen"};
       *error = platform::Format("Timed out waiting %s", macroStarted_ ? "for the macro to end" : kWhat[step.kind]) +
                (step.kind == CliStep::kWaitText ? " \"" + step.value + "\"" : std::string());
       return Result::kFailed;
@@ -188,6 +189,11 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
       if (!StartTransfer(*session, step, error)) return Result::kFailed;
       stepStartMs_ = nowMs;
       continue;
+    } else if (step.kind == CliStep::kSaveScreen) {
+      if (!saveScreenAs || !saveScreenAs(*session, step.value)) {
+        *error = "The screen was not saved to " + step.value;
+        return Result::kFailed;
+      }
     } else if (step.kind == CliStep::kMacro) {
       if (!session->PlayMacro(step.value)) {
         *error = "The macro \"" + step.value + "\" could not be played";

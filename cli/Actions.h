@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,10 +15,11 @@ class CHostSession;
 namespace corvina::cli {
 
 struct CliStep {
-  enum Kind { kType, kKey, kWaitUnlock, kWaitText, kPress, kMacro, kSend, kReceive };
+  enum Kind { kType, kKey, kWaitUnlock, kWaitText, kPress, kMacro, kSend, kReceive, kSaveScreen };
   Kind kind;
   // The text typed or waited for, the key function's name, the key text
-  // pressed or the macro's name; for a transfer the PC file.
+  // pressed or the macro's name; for a transfer the PC file; the file a
+  // screen is saved to.
   std::string value;
   std::string hostFile = {};   // a transfer's host file
   std::string ftOptions = {};  // a transfer's --ft-options, as given
@@ -42,6 +44,9 @@ class CActionRunner {
   // `session` is null until the session exists.
   Result Poll(CHostSession* session, std::int64_t nowMs, std::string* error);
   bool Empty() const { return steps_.empty(); }
+  // Save As of the screen to the file (--save-screen); false when nothing
+  // was written (the user was told).
+  std::function<bool(CHostSession& session, const std::string& file)> saveScreenAs;
 
  private:
   static bool Ready(CHostSession& s);

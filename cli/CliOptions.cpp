@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
 
 #include "filetransfer/TransferRequest.h"
@@ -74,6 +75,10 @@ the last step, printing the screen):
       --wait-unlock       wait until the host has answered and the keyboard is
                           unlocked (--type and --key wait for this too)
       --wait-text TEXT    wait until the text is on the screen
+      --save-screen FILE  save the screen image to FILE, each row ending in
+                          CR LF (an existing FILE is appended to; with
+                          --answer no it is replaced); the key HostSave
+                          appends to it later
       --timeout SECONDS   the longest wait of one step (default 30); a step
                           that times out ends the run with status 1. Scripts
                           wait as long at most for host text, an unlocked
@@ -182,6 +187,16 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
       filetransfer::CTransferRequest probe;
       if (!filetransfer::ApplyTransferOptions(value, probe, error)) return std::nullopt;
       ftOptions = value;
+    } else if (a == "--save-screen") {
+      if (!need("a file name")) return std::nullopt;
+      if (value.empty()) {
+        *error = "Option " + a + " needs a file name that is not empty";
+        return std::nullopt;
+      }
+      // Used byte for byte, from the folder the program was started in.
+      std::error_code ec;
+      const std::filesystem::path path = std::filesystem::absolute(value, ec);
+      o.steps.push_back({CliStep::kSaveScreen, ec ? value : path.string()});
     } else if (a == "--wait-unlock") {
       o.steps.push_back({CliStep::kWaitUnlock, {}});
     } else if (a == "--timeout") {

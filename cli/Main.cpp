@@ -416,6 +416,12 @@ int main(int argc, char** argv) {
   // Keyboard steps are polled until the last has run; a step that fails
   // ends the run.
   cli::CActionRunner steps(o.steps, static_cast<std::int64_t>(o.stepTimeoutSeconds * 1000), o.quiet);
+  steps.saveScreenAs = [&application](CHostSession& s, const std::string& file) {
+    app::CSessionTable& table = application.Sessions();
+    return app::SaveScreen(s, table.FilesOf(s), nullptr, true,
+                           [&file](const app::FileChoice&) -> std::optional<std::string> { return file; },
+                           application.Store().logExtension);
+  };
   bool stepFailed = false, stepsOver = false;
   if (!steps.Empty())
     loop.AddTimer(std::chrono::milliseconds(20), true, [&] {

@@ -102,6 +102,8 @@ enum : std::uint32_t {
 // Print options bits.
 enum : std::uint32_t {
   kPrintOia = 0x1,
+  kPrintLandscape = 0x2,      // set in the page setup
+  kPrintMetricMargins = 0x4,  // margins in hundredths of a millimetre, not thousandths of an inch
   kPrintToFile = 0x8,
   kPrintCenter = 0x10,
   kPrintAbortDialog = 0x20,

@@ -44,4 +44,18 @@ inline constexpr char kResponseNone[] = "--:--.-";
 
 inline constexpr char kPreferencesTitle[] = "Preferences - %s";
 
+// The page setup of the Printer page.
+inline constexpr char kPageSetupTitle[] = "Page Setup - %s";  // the profile's name
+inline constexpr char kMarginsInches[] = "Margins (inches)";
+inline constexpr char kMarginsMillimeters[] = "Margins (millimeters)";
+inline constexpr char kInvalidMargin[] = "Invalid margin specification.";
+inline constexpr const char* kMarginLabels[] = {"&Left:", "&Top:", "&Right:", "&Bottom:"};
+inline constexpr char kOrientation[] = "Orientation";
+inline constexpr char kPortrait[] = "&Portrait";
+inline constexpr char kLandscape[] = "L&andscape";
+inline constexpr char kUnits[] = "Units";
+inline constexpr char kInches[] = "&Inches";
+inline constexpr char kMillimeters[] = "&Millimeters";
+inline constexpr char kPageSetupButton[] = "Page Setup...";
+
 }  // namespace corvina::dialogs::texts

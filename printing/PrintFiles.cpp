@@ -58,7 +58,8 @@ int CreateNumberedFile(const std::string& file, int& counter, std::string* path)
 
 int OpenPrintOutputFile(const std::string& file, bool numbered, bool& used, int& counter, std::string* path) {
   if (numbered) return CreateNumberedFile(file, counter, path);
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (used ? O_APPEND : O_TRUNC), 0600);
+  // A FIFO in place of the file cannot block the open; it is refused below.
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (used ? O_APPEND : O_TRUNC), 0600);
   if (fd < 0) return -1;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -30,7 +30,8 @@ class CScriptManager;
 // Command results.
 enum : int { kEndCancelled = 0, kEndComplete = 1, kContinue = 2, kWait = 3, kDestroy = 4 };
 
-// Where filespec sends the screen image, printed files and saved clipboard.
+// Where filespec sends the screen image, printed files and saved clipboard;
+// with `append` clear the first write replaces the file.
 struct ScriptFileOverride {
   std::string file;
   bool append = false;
@@ -62,6 +63,10 @@ class CCorvinaScript {
   const ScriptFileOverride& LogFile() const { return log_; }
   const ScriptFileOverride& PrinterFile() const { return printer_; }
   const ScriptFileOverride& ClipboardFile() const { return clipboard_; }
+  // The files' append flags are set once they have been written.
+  ScriptFileOverride& LogFile() { return log_; }
+  ScriptFileOverride& PrinterFile() { return printer_; }
+  ScriptFileOverride& ClipboardFile() { return clipboard_; }
   // The scan texts while waitfor waits.
   bool Scanning() const { return scan_.has_value(); }
   const std::string& StatusText() const { return status_; }

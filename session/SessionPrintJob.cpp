@@ -24,6 +24,8 @@ std::shared_ptr<PrintJob> MakeSessionPrintJob(const CHostSession& session, std::
   job->font.heightTenths = std::clamp<int>(profile.printerFontPointSize, 1, 200) * 10;
   job->font.bold = profile.printerFont.weight >= 700;
   job->options = printing::kPrintFitColumns | printing::kPrintDeleteFiles;
+  if (profile.printOptions & kPrintLandscape) job->options |= printing::kPrintLandscape;
+  if (profile.printOptions & kPrintMetricMargins) job->options |= printing::kPrintMetricMargins;
   if (profile.printOptions & kPrintRaw) job->options |= printing::kPrintRaw;
   if (profile.printOptions & kPrintNoInitialFormFeed) job->options |= printing::kPrintNoInitialFormFeed;
   job->created = static_cast<std::time_t>(session.Clock().WallSeconds());

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
@@ -81,6 +82,22 @@ std::string OiaColumns(const std::string& oia, std::size_t from, std::size_t cou
   return s;
 }
 
+// "Log files (*.log)|*.log|All Files (*.*)|*.*||" as Qt's filters; "*.*"
+// takes every file, as it does where the form comes from.
+QStringList NameFilters(const std::string& filter) {
+  QStringList parts = FromLatin1(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].isEmpty()) break;
+    QString description = parts[i];
+    if (const qsizetype open = description.indexOf(QLatin1Char('(')); open > 0) description.truncate(open);
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QStringLiteral("*.*"), QStringLiteral("*"));
+    out << description.trimmed() + QStringLiteral(" (") + patterns + QLatin1Char(')');
+  }
+  return out;
+}
+
 constexpr char kPlacementSection[] = "Settings";
 constexpr char kPlacementKey[] = "WindowPlacement";
 
@@ -106,6 +123,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   BuildStatusBar();
   app_.SetObserver(this);
   app_.Sessions().systemCommand = [this](CHostSession& s, int id, int) { return RunCommand(id, &s); };
+  app_.Sessions().chooseFile = [this](const app::FileChoice& choice) { return ChooseFile(choice); };
   app_.runSystemCommand = [this](int id) { RunCommand(id); };
   ui_.SetParent(this);
   ui_.showStatus = [this](const std::string& text) { statusBar()->showMessage(FromLatin1(text)); };
@@ -119,6 +137,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
 CMainFrame::~CMainFrame() {
   app_.SetObserver(nullptr);
   app_.Sessions().systemCommand = nullptr;
+  app_.Sessions().chooseFile = nullptr;
   app_.runSystemCommand = nullptr;
   app_.openConnectDialog = nullptr;
   ui_.SetParent(nullptr);
@@ -146,6 +165,10 @@ void CMainFrame::BuildMenus() {
   AddCommand(host, sys::kHostConnect, tr("C&onnect..."));
   AddCommand(host, sys::kHostClose, tr("&Close"));
   host->addSeparator();
+  AddCommand(host, sys::kHostSave, tr("&Save"));
+  AddCommand(host, sys::kHostSaveAs, tr("Save &As..."));
+  AddCommand(host, sys::kHostPrintScreen, tr("&Print Screen"));
+  host->addSeparator();
   AddCommand(host, sys::kHostExit, tr("E&xit"));
 
   editMenu_ = menuBar()->addMenu(tr("&Edit"));
@@ -164,9 +187,10 @@ void CMainFrame::BuildMenus() {
   QAction* saveAs = editMenu_->addAction(tr("Save Clipboard &As..."));
   connect(saveAs, &QAction::triggered, this, [this] {
     if (CHostSession* s = app_.Sessions().Active())
-      app::SaveClipboard(*s, *this, true, [this](const std::string& name) { return ChooseFile(name); });
+      app::SaveClipboard(*s, *this, true, nullptr, app_.Sessions().chooseFile);
   });
   actions_[-sys::kEditSaveClipboard] = saveAs;
+  AddCommand(editMenu_, sys::kEditPrintClipboard, tr("P&rint Clipboard"));
   editMenu_->addSeparator();
   // Paste modes and copy options of the visible session's profile.
   auto* modes = new QActionGroup(this);
@@ -444,7 +468,8 @@ void CMainFrame::UpdateCommands() {
   CHostSession* s = app_.Sessions().Active();
   const bool live = s && s->Engine();
   for (int id : {sys::kHostClose, sys::kEditCopy, sys::kEditCopyAppend, sys::kEditPaste, sys::kEditPasteContinue,
-                 sys::kEditSelectAll, sys::kEditDeselect, sys::kEditSaveClipboard, sys::kSetupFont,
+                 sys::kEditSelectAll, sys::kEditDeselect, sys::kEditSaveClipboard, sys::kEditPrintClipboard,
+                 sys::kHostSave, sys::kHostSaveAs, sys::kHostPrintScreen, sys::kSetupFont,
                  sys::kSetupFontLarger, sys::kSetupFontSmaller, sys::kViewOperatorInformationArea})
     if (QAction* a = Action(id)) a->setEnabled(s != nullptr);
   for (int id : {sys::kEditCut, sys::kEditCutAppend})
@@ -588,8 +613,15 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       if (CCorvinaView* v = ViewOf(*s)) v->update();
       return true;
     case sys::kEditSaveClipboard:
-      app::SaveClipboard(*s, *this, false, [this](const std::string& name) { return ChooseFile(name); });
+      app::SaveClipboard(*s, *this, false, table.ScriptFilesOf(*s).clipboard, table.chooseFile);
       return true;
+    case sys::kEditPrintClipboard:
+      app::PrintClipboard(*s, *this, table.FilesOf(*s).print, table.ScriptFilesOf(*s).printer);
+      return true;
+    case sys::kHostSave:
+    case sys::kHostSaveAs:
+    case sys::kHostPrintScreen:
+      return table.SystemCommand(*s, id, 0);
     case sys::kViewOperatorInformationArea:
       s->Profile().displayOptions ^= kDisplayOiaInWindow;
       s->Profile().modified = true;
@@ -642,15 +674,29 @@ void CMainFrame::SetEditOption(std::uint32_t mask, std::uint32_t value) {
 
 // ------------------------------------------------------------- clipboard
 
-std::optional<std::string> CMainFrame::ChooseFile(const std::string& defaultName) {
-  if (chooseFileForTests) return chooseFileForTests(defaultName);
-  QString f;
+std::optional<std::string> CMainFrame::ChooseFile(const app::FileChoice& choice) {
+  if (chooseFileForTests) return chooseFileForTests(choice);
+  QFileDialog dialog(this, FromLatin1(choice.title));
+  dialog.setObjectName(QStringLiteral("SaveFileDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The append question follows; the dialog's own overwrite question would be a second one.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setNameFilters(NameFilters(choice.filter));
+  dialog.setDefaultSuffix(FromLatin1(choice.defaultExtension));
+  const bool absolute = !choice.defaultName.empty() && choice.defaultName[0] == '/';
+  if (!absolute && !choice.folder.empty()) dialog.setDirectory(QString::fromStdString(choice.folder));
+  dialog.selectFile(FromLatin1(choice.defaultName));
+  dialog.setWindowModality(Qt::WindowModal);
+  int result = 0;
   {
     LoopHold hold(ui_.Loop());
-    f = QFileDialog::getSaveFileName(this, QString(), FromLatin1(defaultName), tr("Text files (*.txt);;All Files (*)"));
+    result = dialog.exec();
   }
-  if (f.isEmpty()) return std::nullopt;
-  return f.toStdString();
+  const QStringList files = dialog.selectedFiles();
+  if (result != QDialog::Accepted || files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  const QByteArray path = QFile::encodeName(files.front());
+  return std::string(path.constData(), static_cast<std::size_t>(path.size()));
 }
 
 std::optional<std::string> CMainFrame::Text() {

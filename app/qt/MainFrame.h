@@ -59,7 +59,7 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   void SetSnapshotFile(const std::string& path) { snapshotFile_ = path; }
   void WriteSnapshot();
   // Answers file choosers without a dialog (tests).
-  std::function<std::optional<std::string>(const std::string&)> chooseFileForTests;
+  app::ChooseFile chooseFileForTests;
 
   // ClipboardPort.
   std::optional<std::string> Text() override;
@@ -91,7 +91,8 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   void SetEditOption(std::uint32_t mask, std::uint32_t value);
   void CloseSession(CHostSession& session);
   void SavePlacement();
-  std::optional<std::string> ChooseFile(const std::string& defaultName);
+  // Save As: a window-modal file dialog (the core's loop held meanwhile).
+  std::optional<std::string> ChooseFile(const app::FileChoice& choice);
   void ClockTick();
   void BuildMacroMenu();
   void StopRecording(CHostSession& session);

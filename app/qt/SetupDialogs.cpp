@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -262,6 +263,81 @@ void CConnectDialog::Focus(const std::string& field) {
   if (field == "type") type_->setFocus();
 }
 
+// ---------------------------------------------------------------- page setup
+
+CPageSetupDialog::CPageSetupDialog(CCorvinaPersistentData& store, CCorvinaSessionProfile& profile, QWidget* parent)
+    : QDialog(parent), store_(store), profile_(profile), model_(profile) {
+  setObjectName(QStringLiteral("PageSetupDialog"));
+  setWindowTitle(L1(Format(texts::kPageSetupTitle, profile.name.c_str())));
+  marginsBox_ = new QGroupBox(this);
+  auto* grid = new QGridLayout(marginsBox_);
+  for (int i = 0; i < 4; ++i) {
+    auto* edit = new QLineEdit(marginsBox_);
+    edit->setObjectName(QString::fromLatin1(dialogs::CPageSetupModel::kMarginIds[i]));
+    auto* label = new QLabel(QString::fromLatin1(texts::kMarginLabels[i]), marginsBox_);
+    label->setBuddy(edit);
+    // Left and right side by side, top and bottom below.
+    const int row = i % 2 == 0 ? 0 : 1, column = i < 2 ? 0 : 2;
+    grid->addWidget(label, row, column);
+    grid->addWidget(edit, row, column + 1);
+    margins_[static_cast<std::size_t>(i)] = edit;
+  }
+  auto* orientation = new QGroupBox(QString::fromLatin1(texts::kOrientation), this);
+  auto* orientationLayout = new QVBoxLayout(orientation);
+  auto* portrait = new QRadioButton(QString::fromLatin1(texts::kPortrait), orientation);
+  landscape_ = new QRadioButton(QString::fromLatin1(texts::kLandscape), orientation);
+  orientationLayout->addWidget(portrait);
+  orientationLayout->addWidget(landscape_);
+  auto* units = new QGroupBox(QString::fromLatin1(texts::kUnits), this);
+  auto* unitsLayout = new QVBoxLayout(units);
+  auto* inches = new QRadioButton(QString::fromLatin1(texts::kInches), units);
+  millimeters_ = new QRadioButton(QString::fromLatin1(texts::kMillimeters), units);
+  unitsLayout->addWidget(inches);
+  unitsLayout->addWidget(millimeters_);
+  auto* sides = new QHBoxLayout;
+  sides->addWidget(orientation);
+  sides->addWidget(units);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(marginsBox_);
+  layout->addLayout(sides);
+  layout->addWidget(buttons);
+  (model_.landscape ? landscape_ : portrait)->setChecked(true);
+  (model_.Metric() ? millimeters_ : inches)->setChecked(true);
+  connect(millimeters_, &QRadioButton::toggled, this, [this](bool metric) {
+    TakeTexts();
+    model_.SetMetric(metric);
+    Show();
+  });
+  connect(buttons, &QDialogButtonBox::accepted, this, &CPageSetupDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  Show();
+}
+
+void CPageSetupDialog::TakeTexts() {
+  for (std::size_t i = 0; i < margins_.size(); ++i) model_.margins[i] = ToL1(margins_[i]->text().trimmed());
+  model_.landscape = landscape_->isChecked();
+}
+
+void CPageSetupDialog::Show() {
+  marginsBox_->setTitle(L1(model_.MarginsTitle()));
+  for (std::size_t i = 0; i < margins_.size(); ++i) margins_[i]->setText(L1(model_.margins[i]));
+}
+
+void CPageSetupDialog::accept() {
+  TakeTexts();
+  if (const auto refusal = model_.Store(profile_)) {
+    dialogs::ShowWarning(store_, refusal->message);
+    for (std::size_t i = 0; i < margins_.size(); ++i) {
+      if (refusal->field != dialogs::CPageSetupModel::kMarginIds[i]) continue;
+      margins_[i]->setFocus();
+      margins_[i]->selectAll();
+    }
+    return;
+  }
+  QDialog::accept();
+}
+
 // ---------------------------------------------------------------- session setup
 
 CSessionSetupDialog::CSessionSetupDialog(app::CCorvinaApp& application, const std::string& profileName, int page,
@@ -390,6 +466,21 @@ void CSessionSetupDialog::BuildPage() {
     case dialogs::PageId::kColors:
       BuildColors(box);
       break;
+    case dialogs::PageId::kPrinter: {
+      QPushButton* setup = AddButton(row, QString::fromLatin1(texts::kPageSetupButton));
+      connect(setup, &QPushButton::clicked, this, [this] {
+        CCorvinaSessionProfile& working = model_->Working();
+        const std::uint32_t options = working.printOptions;
+        const PageLayout page = working.pageLayout;
+        CPageSetupDialog dialog(app_.Store(), working, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        const PageLayout& now = working.pageLayout;
+        if (working.printOptions != options || now.leftMargin != page.leftMargin || now.topMargin != page.topMargin ||
+            now.rightMargin != page.rightMargin || now.bottomMargin != page.bottomMargin)
+          Changed();
+      });
+      break;
+    }
     case dialogs::PageId::kKeyboard: {
       QPushButton* del = AddButton(row, tr("Delete"));
       connect(del, &QPushButton::clicked, this, [this] {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QToolBar>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "dialogs/ColorSchemeEditor.h"
+#include "dialogs/PageSetup.h"
 #include "dialogs/SetupDialogs.h"
 
 class QCheckBox;
@@ -122,6 +124,31 @@ class CSessionSetupDialog final : public QDialog {
   QPushButton* apply_;
   QPushButton* delete_;
   bool filling_ = false;
+};
+
+// The Printer page's "Page Setup...": margins in the profile's unit and the
+// orientation; OK stores them into the profile (its working copy).
+class CPageSetupDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  CPageSetupDialog(CCorvinaPersistentData& store, CCorvinaSessionProfile& profile, QWidget* parent);
+  QLineEdit* Margin(int index) const { return margins_[static_cast<std::size_t>(index)]; }
+  QGroupBox* MarginsBox() const { return marginsBox_; }
+  QRadioButton* MetricButton() const { return millimeters_; }
+  QRadioButton* LandscapeButton() const { return landscape_; }
+  void accept() override;
+
+ private:
+  void TakeTexts();
+  void Show();
+
+  CCorvinaPersistentData& store_;
+  CCorvinaSessionProfile& profile_;
+  dialogs::CPageSetupModel model_;
+  QGroupBox* marginsBox_;
+  std::array<QLineEdit*, 4> margins_{};
+  QRadioButton* landscape_;
+  QRadioButton* millimeters_;
 };
 
 class CPreferencesDialog final : public QDialog {
