@@ -183,7 +183,9 @@ bool PrintClipboard(CHostSession& session, ClipboardPort& clipboard, ScreenPrint
                     SessionFile* scriptPrinter) {
   const std::optional<std::string> raw = clipboard.Text();
   if (!raw || raw->empty()) return false;
-  return PrintText(session, files, scriptPrinter, ClipboardFileText(*raw), FromClipboardText(*raw) + "\r\n", false);
+  // Each print ends its last line, so that prints appended to one file stay apart.
+  return PrintText(session, files, scriptPrinter, ClipboardFileText(*raw) + "\r\n", FromClipboardText(*raw) + "\r\n",
+                   false);
 }
 
 }  // namespace corvina::app

@@ -4,15 +4,22 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
 #include "../session/TestSupport.h"
+#include "app/Clipboard.h"
 #include "app/Engines.h"
+#include "keyboard/KeyFunctions.h"
 #include "platform/IniFile.h"
+#include "printing/PrintJob.h"
 #include "session/LineModeEngine.h"
+#include "session/SessionPrintJob.h"
 
 namespace corvina::app {
 namespace {
@@ -453,6 +460,197 @@ TEST(CommandLine, HostWords) {
   EXPECT_EQ(StripEnclosingQuotes("\"My Host\""), "My Host");
   EXPECT_EQ(StripEnclosingQuotes("\"\"a\"\""), "\"a\"");
   EXPECT_EQ(StripEnclosingQuotes("\"open"), "\"open");
+}
+
+
+// ------------------------------------------------------------ saved files
+
+// A VT100 session showing two lines of host text.
+class SavedFiles : public Application {
+ protected:
+  CHostSession& Start(const std::string& more = "") {
+    WriteFile(data_ + "a.tsp", ProfileText("Alpha", server_.Port(), 0, more));
+    EXPECT_TRUE(Initialise());
+    CHostSession* s = app_->StartFromCommandLine("Alpha");
+    EXPECT_NE(s, nullptr);
+    EXPECT_TRUE(loop_.RunUntil([&] { return server_.Accepted() == 1 && s->Engine(); }, std::chrono::seconds(5)));
+    server_.Send("Hello\r\nW\xF6rld");  // Latin-1 from the host, UTF-8 in the file
+    EXPECT_TRUE(loop_.RunUntil([&] { return s->ScreenRows()[1].rfind("W\xF6rld", 0) == 0; }, std::chrono::seconds(5)));
+    return *s;
+  }
+  bool Command(CHostSession& s, int id) { return app_->Sessions().SystemCommand(s, id, 0); }
+  // The screen as Save writes it, byte for byte.
+  static std::string Screen() {
+    std::string out = "Hello" + std::string(75, ' ') + "\r\nW\xC3\xB6rld" + std::string(75, ' ') + "\r\n";
+    for (int row = 2; row < 24; ++row) out += std::string(80, ' ') + "\r\n";
+    return out;
+  }
+  test::LoopbackServer server_{loop_};
+};
+
+TEST_F(SavedFiles, SaveReplacesTheLogFileFirstAndAppendsAfter) {
+  WriteFile(data_ + "alpha.log", "an older run\r\n");
+  CHostSession& s = Start("LogFile=alpha.log\n");  // in the data folder
+  ASSERT_TRUE(Command(s, kf::sys::kHostSave));
+  EXPECT_EQ(ReadFile(data_ + "alpha.log"), Screen());
+  Command(s, kf::sys::kHostSave);
+  EXPECT_EQ(ReadFile(data_ + "alpha.log"), Screen() + Screen());
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+}
+
+TEST_F(SavedFiles, SaveAsOffersTheSessionNameAndAsksBeforeAppending) {
+  CHostSession& s = Start();
+  std::vector<FileChoice> offered;
+  std::string chosen = root_ + "/saved.log";
+  app_->Sessions().chooseFile = [&](const FileChoice& c) -> std::optional<std::string> {
+    offered.push_back(c);
+    return chosen;
+  };
+  // No log file yet: Save asks.
+  Command(s, kf::sys::kHostSave);
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0].title, "Select Log File Name - Corvina");
+  EXPECT_EQ(offered[0].filter, "Log files (*.log)|*.log|All Files (*.*)|*.*||");
+  EXPECT_EQ(offered[0].defaultName, "Session1.log");
+  EXPECT_EQ(offered[0].folder, data_);
+  EXPECT_EQ(ReadFile(chosen), Screen());
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+  // Now the session's file: appended to without asking.
+  Command(s, kf::sys::kHostSave);
+  EXPECT_EQ(offered.size(), 1u);
+  EXPECT_EQ(ReadFile(chosen), Screen() + Screen());
+  // Save As on it: No replaces, Cancel leaves it, Yes appends.
+  ui_.queued = {Answer::No};
+  Command(s, kf::sys::kHostSaveAs);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "File " + chosen + " already exists.\nDo you want to append to it?");
+  EXPECT_EQ(ui_.boxes[0].buttons, platform::Buttons::YesNoCancel);
+  EXPECT_EQ(ReadFile(chosen), Screen());
+  ui_.queued = {Answer::Cancel};
+  Command(s, kf::sys::kHostSaveAs);
+  EXPECT_EQ(ReadFile(chosen), Screen());
+  ui_.queued = {Answer::Yes};
+  Command(s, kf::sys::kHostSaveAs);
+  EXPECT_EQ(ReadFile(chosen), Screen() + Screen());
+  // A folder, a link and a file without write permission are refused before anything is written.
+  ui_.boxes.clear();
+  std::filesystem::create_directories(root_ + "/folder");
+  std::filesystem::create_symlink(chosen, root_ + "/link.log");
+  WriteFile(root_ + "/locked.log", "locked");
+  ::chmod((root_ + "/locked.log").c_str(), 0400);
+  for (const char* name : {"/folder", "/link.log", "/locked.log"}) {
+    chosen = root_ + name;
+    Command(s, kf::sys::kHostSaveAs);
+  }
+  ASSERT_EQ(ui_.boxes.size(), 3u) << Boxes();
+  EXPECT_EQ(ui_.boxes[0].text, "Can't write to file " + root_ + "/folder.");
+  EXPECT_EQ(ui_.boxes[1].text, "Can't write to file " + root_ + "/link.log.");
+  if (::geteuid() != 0) {
+    EXPECT_EQ(ui_.boxes[2].text, "Can't write to file " + root_ + "/locked.log.");
+  }
+  EXPECT_EQ(ReadFile(root_ + "/saved.log"), Screen() + Screen());
+  // A file that cannot be made.
+  ui_.boxes.clear();
+  chosen = root_ + "/no/such/folder.log";
+  Command(s, kf::sys::kHostSaveAs);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "Unable to open file " + chosen);
+}
+
+TEST_F(SavedFiles, AScriptsFilespecFilesTakeThePlaceOfTheSessions) {
+  WriteFile(data_ + "printed.txt", "before\r\n");
+  CHostSession& s = Start("LogFile=alpha.log\nPrintOptions=8\nPrinterFile=profile-print.txt\n");
+  WriteFile(root_ + "/files.txt",
+            "filespec Log,script.log\nkey HostSave\nkey HostSave\nfilespec Printer,printed.txt,Append\n"
+            "key HostPrintScreen\n");
+  ASSERT_TRUE(app_->Scripts().Start(&s, root_ + "/files.txt")) << Boxes();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !app_->ScriptsRunning(); }, std::chrono::seconds(5)));
+  EXPECT_EQ(ReadFile(data_ + "script.log"), Screen() + Screen());
+  const std::string printed = ReadFile(data_ + "printed.txt");
+  EXPECT_EQ(printed.rfind("before\r\n", 0), 0u) << printed;
+  EXPECT_NE(printed.find("\r\n\r\nHello"), std::string::npos) << printed;
+  EXPECT_FALSE(std::filesystem::exists(data_ + "alpha.log"));
+  EXPECT_FALSE(std::filesystem::exists(data_ + "profile-print.txt"));
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+  // Once the script has ended the session's own files are used again.
+  Command(s, kf::sys::kHostSave);
+  EXPECT_EQ(ReadFile(data_ + "alpha.log"), Screen());
+}
+
+class FakeClipboard final : public ClipboardPort {
+ public:
+  std::optional<std::string> Text() override { return text; }
+  bool SetText(const std::string& utf8) override {
+    text = utf8;
+    return true;
+  }
+  std::optional<std::string> text;
+};
+
+TEST_F(SavedFiles, TheClipboardIsSavedAndPrintedWithCrLfAndAllItsCharacters) {
+  CHostSession& s = Start("PrintOptions=8\nPrinterFile=clip-print.txt\n");
+  FakeClipboard clipboard;
+  clipboard.text = "line one\nline \xE2\x82\xAC";  // the euro sign is no Latin-1 character
+  SessionFile script{root_ + "/clip.txt", false};
+  int asked = 0;
+  const ChooseFile choose = [&](const FileChoice& c) -> std::optional<std::string> {
+    ++asked;
+    EXPECT_EQ(c.defaultName, "Alpha Clipboard data.txt");
+    EXPECT_EQ(c.filter, "Text files (*.txt)|*.txt|All Files (*.*)|*.*||");
+    return root_ + "/chosen.txt";
+  };
+  // A script's file is written without asking; the second save is appended after CR LF.
+  ASSERT_TRUE(SaveClipboard(s, clipboard, false, &script, choose));
+  SaveClipboard(s, clipboard, false, &script, choose);
+  EXPECT_EQ(ReadFile(root_ + "/clip.txt"), "line one\r\nline \xE2\x82\xAC\r\nline one\r\nline \xE2\x82\xAC");
+  EXPECT_EQ(asked, 0);
+  ASSERT_TRUE(SaveClipboard(s, clipboard, true, &script, choose));  // Save As always asks
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(ReadFile(root_ + "/chosen.txt"), "line one\r\nline \xE2\x82\xAC");
+  // Print Clipboard goes where Print Screen does: here the print file.
+  ASSERT_TRUE(PrintClipboard(s, clipboard, app_->Sessions().FilesOf(s).print, nullptr));
+  EXPECT_EQ(ReadFile(data_ + "clip-print.txt"), "line one\r\nline \xE2\x82\xAC\r\n");
+  clipboard.text = "";
+  EXPECT_FALSE(SaveClipboard(s, clipboard, true, &script, choose));
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+  // The profile's orientation and margin unit reach its print jobs.
+  s.Profile().printOptions |= kPrintLandscape | kPrintMetricMargins;
+  const auto job = MakeSessionPrintJob(s, {});
+  EXPECT_EQ(job->options & (printing::kPrintLandscape | printing::kPrintMetricMargins),
+            printing::kPrintLandscape | printing::kPrintMetricMargins);
+}
+
+TEST(UserFiles, OnlyRegularFilesAreWrittenAndAFailedWriteLeavesNoPart) {
+  const std::string dir = test::MakeTempDir();
+  const std::string fifo = dir + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(WriteUserFile(fifo, "x", false).ok);  // refused at once, no reader awaited
+  ::symlink((dir + "/target").c_str(), (dir + "/link").c_str());
+  const FileWriteResult link = WriteUserFile(dir + "/link", "x", false);
+  EXPECT_FALSE(link.ok);
+  EXPECT_FALSE(link.opened);
+  EXPECT_FALSE(std::filesystem::exists(dir + "/target"));
+  const std::string file = dir + "/file";
+  ASSERT_TRUE(WriteUserFile(file, "first\r\n", false).ok);
+  EXPECT_EQ(::access(file.c_str(), F_OK), 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // A write cut short by the file size limit: the file is as it was.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{10, 10};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const FileWriteResult r = WriteUserFile(file, std::string(100, 'x'), true);
+    ::_exit(!r.ok && r.opened ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadFile(file), "first\r\n");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

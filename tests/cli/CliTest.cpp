@@ -802,6 +802,33 @@ TEST(CliPrinter, PrintScreenToNumberedFilesWithHeaderAndFooter) {
   EXPECT_EQ(first.substr(first.size() - 86), "\r\n\r\nEnd of Demo" + std::string(69, ' ') + "\r\n");
 }
 
+TEST(CliPrinter, SaveScreenWritesTheRowsAndHostSaveAppendsToTheSameFile) {
+  Sandbox box;
+  test::TestHost host("demo");
+  ASSERT_TRUE(host.Ready());
+  const std::string file = box.Data() + "../saved.log";
+  WriteFile(file, "kept\r\n");
+  // The file exists: the question is answered No, so the first save replaces it.
+  auto r = RunCli(box, {"-q", "--answer", "no", "--wait-text", "Password", "--save-screen", file, "--key", "HostSave",
+                        "127.0.0.1:" + std::to_string(host.Port())});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "already exists.\nDo you want to append to it? -> No")) << r.out;
+  const std::string saved = ReadFile(file);
+  ASSERT_EQ(saved.size() % 2, 0u);
+  const std::string one = saved.substr(0, saved.size() / 2);
+  EXPECT_EQ(one, saved.substr(saved.size() / 2));
+  // 24 rows, each 80 columns and CR LF, nothing else.
+  std::size_t rows = 0;
+  for (std::size_t at = 0; at < one.size(); ++rows) {
+    const std::size_t end = one.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(end - at, 80u) << "row " << rows;
+    at = end + 2;
+  }
+  EXPECT_EQ(rows, 24u);
+  EXPECT_NE(one.find("CORVINA DEMO"), std::string::npos) << one;
+}
+
 TEST(CliOptions, TransfersAreStepsWithTheOptionsGivenBeforeThem) {
   auto o = Parse({"--type", "x", "--send", "/tmp/\xC3\xA4.txt", "PROFILE EXEC A", "--ft-options", "tso,binary",
                   "--receive", "DATA.SET", "out.bin", "host:23"});

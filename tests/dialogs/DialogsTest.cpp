@@ -9,6 +9,7 @@
 
 #include "config/PersistentData.h"
 #include "dialogs/ColorSchemeEditor.h"
+#include "dialogs/PageSetup.h"
 #include "dialogs/ResponseTimeView.h"
 #include "dialogs/SetupDialogs.h"
 #include "keyboard/KeyboardMap.h"
@@ -397,6 +398,49 @@ TEST(ResponseTimeWindow, CountsAndTimesOfTheDistribution) {
   EXPECT_EQ(view.bars[0].count, 1);
   EXPECT_EQ(view.bars[10].label, "10 s or more");
   EXPECT_DOUBLE_EQ(view.bars[10].share, 0.5);
+}
+
+
+TEST(PageSetup, MarginsAreShownAndTakenInTheProfilesUnit) {
+  CCorvinaSessionProfile p;
+  p.name = "Host";
+  p.pageLayout.leftMargin = 1500;
+  p.pageLayout.topMargin = 250;
+  CPageSetupModel inches(p);
+  EXPECT_EQ(inches.MarginsTitle(), "Margins (inches)");
+  EXPECT_EQ(inches.margins[0], "1.500");
+  EXPECT_EQ(inches.margins[1], "0.250");
+  EXPECT_EQ(inches.margins[2], "0.000");
+  // In millimetres 1.5 is 150; the other unit converts what is valid and keeps the rest as typed.
+  inches.margins[3] = "1.2.3";
+  inches.SetMetric(true);
+  EXPECT_EQ(inches.MarginsTitle(), "Margins (millimeters)");
+  EXPECT_EQ(inches.margins[0], "38.10");
+  EXPECT_EQ(inches.margins[3], "1.2.3");
+  inches.margins[0] = "1.5";
+  inches.landscape = true;
+  const std::optional<Refusal> refused = inches.Store(p);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->message, "Invalid margin specification.");
+  EXPECT_EQ(refused->field, "bottom");
+  EXPECT_EQ(p.pageLayout.leftMargin, 1500);  // nothing stored
+  EXPECT_FALSE(p.modified);
+  for (const char* bad : {"", "1,5", "-1", " 1", "123456"}) {
+    inches.margins[3] = bad;
+    EXPECT_TRUE(inches.Store(p)) << bad;
+  }
+  inches.margins[3] = ".5";
+  ASSERT_FALSE(inches.Store(p));
+  EXPECT_EQ(p.pageLayout.leftMargin, 150);
+  EXPECT_EQ(p.pageLayout.bottomMargin, 50);
+  EXPECT_EQ(p.printOptions & (kPrintLandscape | kPrintMetricMargins), kPrintLandscape | kPrintMetricMargins);
+  EXPECT_TRUE(p.modified);
+  CPageSetupModel again(p);
+  EXPECT_EQ(again.margins[0], "1.50");
+  EXPECT_TRUE(again.landscape);
+  // Back to inches: 1.50 mm is 0.059 inch.
+  again.SetMetric(false);
+  EXPECT_EQ(again.margins[0], "0.059");
 }
 
 }  // namespace

@@ -119,18 +119,18 @@ TEST_F(ClipboardInAView, SaveClipboardWritesOnlyRegularFiles) {
   QGuiApplication::clipboard()->setText(QStringLiteral("line one\nline two"));
   const std::string dir = d.Root();
   std::string chosen;
-  d.Frame().chooseFileForTests = [&](const std::string& name) -> std::optional<std::string> {
-    EXPECT_EQ(name, "Test.txt");
+  d.Frame().chooseFileForTests = [&](const app::FileChoice& c) -> std::optional<std::string> {
+    EXPECT_EQ(c.defaultName, "Test.txt");
     return chosen;
   };
   chosen = dir + "/saved.txt";
   d.Frame().RunCommand(sys::kEditSaveClipboard);
-  EXPECT_EQ(corvina::test::ReadFile(chosen), "line one\nline two\n");
+  EXPECT_EQ(corvina::test::ReadFile(chosen), "line one\r\nline two");
   QString question;
   AnswerNextBox(QMessageBox::Yes, &question);  // append
   d.Frame().RunCommand(sys::kEditSaveClipboard);
   EXPECT_EQ(question, QString::fromStdString("File " + chosen + " already exists.\nDo you want to append to it?"));
-  EXPECT_EQ(corvina::test::ReadFile(chosen), "line one\nline two\nline one\nline two\n");
+  EXPECT_EQ(corvina::test::ReadFile(chosen), "line one\r\nline two\r\nline one\r\nline two");
   // A FIFO (which would block) and a link are refused.
   chosen = dir + "/fifo.txt";
   ASSERT_EQ(::mkfifo(chosen.c_str(), 0600), 0);
@@ -144,8 +144,7 @@ TEST_F(ClipboardInAView, SaveClipboardWritesOnlyRegularFiles) {
   d.Frame().RunCommand(sys::kEditSaveClipboard);
   EXPECT_EQ(refused, QString::fromStdString("Can't write to file " + chosen + "."));
   EXPECT_TRUE(corvina::test::ReadFile(dir + "/target.txt").empty());
-  std::string error;
-  EXPECT_FALSE(app::WriteClipboardFile(chosen, "x", false, &error));  // not even without the questions
+  EXPECT_FALSE(app::WriteUserFile(chosen, "x", false).ok);  // not even without the questions
 }
 
 }  // namespace
