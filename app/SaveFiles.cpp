@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/AppTexts.h"
+#include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/UserInterface.h"
 #include "printing/PrintTexts.h"
@@ -18,11 +19,32 @@ namespace corvina::app {
 
 using platform::Format;
 
-FileWriteResult WriteUserFile(const std::string& path, std::string_view bytes, bool append) {
+FileWriteResult WriteOpenFile(int fd, std::string_view bytes, bool truncate) {
   FileWriteResult r;
+  r.opened = true;
+  struct stat st {};
+  const off_t start = truncate || ::fstat(fd, &st) != 0 ? 0 : st.st_size;
+  int err = truncate && ::ftruncate(fd, 0) != 0 ? errno : 0;
+  if (err == 0) err = platform::WriteAll(fd, bytes);
+  if (err != 0) {
+    r.cause = std::strerror(err);
+    if (::ftruncate(fd, start) != 0) r.cause += " (and the file could not be cut back)";
+    ::close(fd);
+    return r;
+  }
+  if (::close(fd) != 0) {
+    r.cause = std::strerror(errno);
+    return r;
+  }
+  r.ok = true;
+  return r;
+}
+
+FileWriteResult WriteUserFile(const std::string& path, std::string_view bytes, bool append) {
   // No links followed, and a FIFO cannot block the open.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0),
                         0600);
+  FileWriteResult r;
   if (fd < 0) {
     r.cause = std::strerror(errno);
     return r;
@@ -33,28 +55,7 @@ FileWriteResult WriteUserFile(const std::string& path, std::string_view bytes, b
     r.cause = "not a regular file";
     return r;
   }
-  r.opened = true;
-  const off_t start = append ? st.st_size : 0;
-  auto fail = [&](int err) {
-    r.cause = std::strerror(err);
-    if (::ftruncate(fd, start) != 0) r.cause += " (and the file could not be cut back)";
-    ::close(fd);
-    return r;
-  };
-  if (!append && ::ftruncate(fd, 0) != 0) return fail(errno);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail(n < 0 ? errno : ENOSPC);
-    done += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0) {
-    r.cause = std::strerror(errno);
-    return r;
-  }
-  r.ok = true;
-  return r;
+  return WriteOpenFile(fd, bytes, !append);
 }
 
 bool WriteSessionFile(platform::UserInterface& ui, SessionFile& file, const std::string& dataFolder,

@@ -49,6 +49,9 @@ struct FileWriteResult {
   std::string cause;    // the system's reason when !ok
 };
 FileWriteResult WriteUserFile(const std::string& path, std::string_view bytes, bool append);
+// The same on a descriptor already open for writing (emptied first with
+// `truncate`); it is closed.
+FileWriteResult WriteOpenFile(int fd, std::string_view bytes, bool truncate);
 
 // Writes the bytes to the file as its flag says (`appendPrefix` first when
 // appending to an existing file) and sets the flag. A relative name is in

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "app/AppTexts.h"
+#include "app/SaveFiles.h"
+#include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
 #include "printing/PrintFiles.h"
@@ -19,17 +21,6 @@
 namespace corvina::app {
 
 namespace {
-
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 void Tell(CHostSession& session, const std::string& text) {
   session.Ui().MessageBox(text, texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
@@ -74,10 +65,10 @@ bool PrintText(CHostSession& session, ScreenPrintFiles& files, script::ScriptFil
       Tell(session, platform::Format(printing::texts::kUnableToOpenFile, name.c_str()));
       return false;
     }
-    const bool written = WriteAll(fd, utf8);
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) Tell(session, platform::Format(printing::texts::kUnableToOpenFile, path.c_str()));
-    return written && closed;
+    // A print that cannot be written whole leaves the file as it was.
+    const FileWriteResult r = WriteOpenFile(fd, utf8, false);
+    if (!r.ok) Tell(session, platform::Format(texts::kWriteFailed, path.c_str(), r.cause.c_str()));
+    return r.ok;
   }
   printing::CPrinterThread* printer = session.Printer();
   std::string error, spool;
@@ -86,7 +77,7 @@ bool PrintText(CHostSession& session, ScreenPrintFiles& files, script::ScriptFil
     Tell(session, platform::Format(texts::kCannotPrint, printer ? error.c_str() : printing::texts::kNoDestination));
     return false;
   }
-  const bool written = WriteAll(fd, latin1);
+  const bool written = platform::WriteAll(fd, latin1) == 0;
   if (::close(fd) != 0 || !written) {
     Tell(session, platform::Format(texts::kCannotPrint, std::strerror(errno)));
     ::unlink(spool.c_str());
