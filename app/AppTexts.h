@@ -75,6 +75,10 @@ inline constexpr char kWriteFailed[] = "Can't write to file %s: %s";
 inline constexpr char kSaveScreenTitle[] = "Select Log File Name - ";  // and the caption
 inline constexpr char kLogFilter[] = "Log files (*.%s)|*.%s|All Files (*.*)|*.*||";
 inline constexpr char kSaveScreenDefaultName[] = "Session%d.%s";  // session number, log extension
+// Save As (or Save without a file) where no file chooser can be shown.
+inline constexpr char kNoFileChooser[] =
+    "Nothing was saved: no file can be chosen here. Set the session's log file, or give one (corvina-cli "
+    "--save-screen FILE).";
 
 }  // namespace corvina::app::texts
 

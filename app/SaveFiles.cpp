@@ -78,7 +78,11 @@ bool WriteSessionFile(platform::UserInterface& ui, SessionFile& file, const std:
 }
 
 std::optional<SessionFile> AskSaveFile(platform::UserInterface& ui, const ChooseFile& choose, const FileChoice& choice) {
-  if (!choose) return std::nullopt;
+  if (!choose) {
+    ui.MessageBox(texts::kNoFileChooser, texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok,
+                  platform::Icon::Warning);
+    return std::nullopt;
+  }
   const std::optional<std::string> chosen = choose(choice);
   if (!chosen || chosen->empty()) return std::nullopt;
   SessionFile file{*chosen, false};

@@ -63,7 +63,8 @@ bool WriteSessionFile(platform::UserInterface& ui, SessionFile& file, const std:
 // Save As: offers the choice; an existing file that is not a regular
 // writable one is refused ("Can't write to file %s."), another asks whether
 // to append (Yes), replace (No) or stop (Cancel). The file chosen with its
-// flag; nullopt when nothing is to be written.
+// flag; nullopt when nothing is to be written (without a chooser the user
+// is told that none can be asked).
 std::optional<SessionFile> AskSaveFile(platform::UserInterface& ui, const ChooseFile& choose, const FileChoice& choice);
 
 // The screen as Save writes it: each row (UTF-8) followed by CR LF.

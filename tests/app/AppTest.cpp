@@ -500,6 +500,11 @@ TEST_F(SavedFiles, SaveReplacesTheLogFileFirstAndAppendsAfter) {
 
 TEST_F(SavedFiles, SaveAsOffersTheSessionNameAndAsksBeforeAppending) {
   CHostSession& s = Start();
+  // A program that cannot ask says so.
+  Command(s, kf::sys::kHostSave);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text.rfind("Nothing was saved: no file can be chosen here.", 0), 0u);
+  ui_.boxes.clear();
   std::vector<FileChoice> offered;
   std::string chosen = root_ + "/saved.log";
   app_->Sessions().chooseFile = [&](const FileChoice& c) -> std::optional<std::string> {
