@@ -290,6 +290,7 @@ void CCorvinaApp::SessionClosing(CHostSession& s) {
   if (dde_) dde_->SessionClosing(s);
   if (hllapi_) hllapi_->UnregisterSession(s);
   if (scripts_) scripts_->SessionClosing(s);
+  ForgetScriptTransfer(s);
   if (client_) client_->SessionClosing(s);
 }
 
