@@ -91,8 +91,9 @@ bool CCorvinaApp::StartFileTransfer(CHostSession& session, const script::ScriptT
 bool CCorvinaApp::FileTransferActive(CHostSession& session, std::string* failure) {
   const auto it = scriptTransfers_.find(&session);
   if (it == scriptTransfers_.end()) return false;
-  if (!it->second->ended) return true;
-  *failure = filetransfer::OutcomeFailure(it->second->outcome);
+  if (!it->second->ended && filetransfer::FileTransferRunning(session)) return true;
+  // A transfer that went without telling how (its engine replaced) failed.
+  *failure = filetransfer::OutcomeFailure(it->second->ended ? it->second->outcome : filetransfer::TransferOutcome{});
   scriptTransfers_.erase(it);
   return false;
 }
