@@ -164,7 +164,7 @@ CKeyboardSetupDialog::CKeyboardSetupDialog(dialogs::DialogServices& services, co
   setObjectName(QStringLiteral("KeyboardSetupDialog"));
   setWindowTitle(L1(model_.Title()));
   auto* left = new QVBoxLayout;
-  auto* groupLabel = new QLabel(tr("Function &Group"), this);
+  auto* groupLabel = new QLabel(tr("&Function Group"), this);
   groups_ = new QListWidget(this);
   groups_->setObjectName(QStringLiteral("groups"));
   for (const char* g : kt::kFunctionGroups) groups_->addItem(QString::fromLatin1(g));

@@ -117,7 +117,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   connect(clock, &QTimer::timeout, this, [this] { ClockTick(); });
   clock->start(1000);
   resize(800, 560);
-  UpdateCommands();
+  BuildMacroMenu();
 }
 
 CMainFrame::~CMainFrame() {
@@ -241,7 +241,6 @@ void CMainFrame::BuildMenus() {
     macroMenus_[m]->setObjectName(QString::fromLatin1(keyboard_texts::kMacroSubmenus[m]).remove(QLatin1Char('&')));
   }
   connect(macros, &QMenu::aboutToShow, this, [this] { BuildMacroMenu(); });
-  BuildMacroMenu();
 
   // The network utilities, when their library is loaded; greyed otherwise.
   QMenu* internet = menuBar()->addMenu(tr("&Internet"));
@@ -324,7 +323,6 @@ void CMainFrame::BuildStatusBar() {
   clockPane_ = pane("00:00");
   recPane_ = pane(keyboard_texts::kRecordingIndicator);
   recPane_->setObjectName(QStringLiteral("RecordingPane"));
-  statusBar()->insertPermanentWidget(0, recPane_);
   recPane_->hide();
   for (QLabel* l : {lockPane_, responsePane_, cursorPane_, modePane_}) l->clear();
 }
