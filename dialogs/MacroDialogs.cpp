@@ -166,7 +166,8 @@ CTypeKeyModel::KeyResult CTypeKeyModel::KeyDown(KeyCode key, bool autoRepeat) {
 void CTypeKeyModel::MouseClick(std::uint16_t button, std::uint8_t modifiers, bool doubleClick) {
   if (button != kVkMouseLeft && button != kVkMouseRight) return;
   std::uint8_t m = modifiers & (kModAlt | kModCtrl | kModShift);
-  if (doubleClick) m |= kModExtended;
+  // Only the left button has a double-click key.
+  if (doubleClick && button == kVkMouseLeft) m |= kModExtended;
   captured_ = KeyCode{button, m};
   mouse_ = true;
 }

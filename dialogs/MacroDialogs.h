@@ -80,7 +80,7 @@ class CTypeKeyModel {
   // A key-down in the capture box (modifiers as Part of the key code,
   // the key's own bit included for Shift, Ctrl and Alt).
   KeyResult KeyDown(KeyCode key, bool autoRepeat);
-  // A click over the prompt: button 1 or 2, bit 8 for a double click.
+  // A click over the prompt: button 1 or 2; a left double click has bit 8.
   void MouseClick(std::uint16_t button, std::uint8_t modifiers, bool doubleClick);
   void Retry();
   bool Captured() const { return captured_.has_value(); }

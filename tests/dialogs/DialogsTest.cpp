@@ -567,6 +567,9 @@ TEST(TypeKeyDialog, CapturesKeysAndClicksAndRefusesReservedOnes) {
   capture.Retry();
   EXPECT_FALSE(capture.Captured());
   EXPECT_FALSE(capture.MouseCaptured());
+  capture.MouseClick(2, 0, true);
+  EXPECT_EQ(capture.CaptureText(), "MouseRightClick");
+  capture.Retry();
   capture.MouseClick(4, 0, false);  // only the left and right buttons are offered
   EXPECT_FALSE(capture.Captured());
 }
