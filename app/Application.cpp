@@ -310,6 +310,10 @@ void CCorvinaApp::HostDataProcessed(CHostSession& s) {
   if (client_) client_->HostDataProcessed(s);
 }
 
+void CCorvinaApp::RecordingIndicator(CHostSession& s, bool lit) {
+  if (client_) client_->RecordingIndicator(s, lit);
+}
+
 void CCorvinaApp::LastSessionClosed() {
   if (client_) client_->LastSessionClosed();
   if (closed_) return;

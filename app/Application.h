@@ -118,6 +118,7 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   void ScreenChanged(CHostSession& s) override;
   void HostDataProcessed(CHostSession& s) override;
   void LastSessionClosed() override;
+  void RecordingIndicator(CHostSession& s, bool lit) override;
   bool ClaimTallisLetter(char letter);
 
   // ScriptHost.
