@@ -93,10 +93,7 @@ bool CActionRunner::StartTransfer(CHostSession& s, const CliStep& step, std::str
   transfer_ = std::make_unique<CTransferProgressLine>((send ? "Sending " : "Receiving ") + step.value, quiet_);
   const int result = filetransfer::StartFileTransfer(s, request, transfer_.get());
   if (result != filetransfer::kStartSent) {
-    static constexpr const char* kWhy[] = {"", "the PC file was kept", "the PC file was not found",
-                                           "the PC file could not be opened", "the keyboard refused the command",
-                                           "a transfer already runs", "the session is no 3270 display"};
-    *error = std::string("The file transfer did not start: ") + kWhy[std::min(-result, 6)];
+    *error = filetransfer::StartRefusalText(result);
     transfer_.reset();
     return false;
   }
