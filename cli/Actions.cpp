@@ -93,7 +93,10 @@ bool CActionRunner::StartTransfer(CHostSession& s, const CliStep& step, std::str
   transfer_ = std::make_unique<CTransferProgressLine>((send ? "Sending " : "Receiving ") + step.value, quiet_);
   const int result = filetransfer::StartFileTransfer(s, request, transfer_.get());
   if (result != filetransfer::kStartSent) {
-    *error = filetransfer::StartRefusalText(result);
+    static constexpr const char* kWhy[] = {"", "the PC file was kept", "the PC file was not found",
+                                           "the PC file could not be opened", "the keyboard refused the command",
+                                           "a transfer already runs", "the session is no 3270 display"};
+    *error = std::string("The file transfer did not start: ") + kWhy[std::min(-result, 6)];
     transfer_.reset();
     return false;
   }

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "config/SessionProfile.h"
-#include "filetransfer/TransferTexts.h"
 #include "platform/Format.h"
 
 namespace corvina::filetransfer {
@@ -167,12 +166,6 @@ bool ApplyTransferOptions(std::string_view text, CTransferRequest& r, std::strin
     }
   }
   return true;
-}
-
-std::string StartRefusalText(int result) {
-  if (result == kStartSent) return {};
-  const int index = result < kStartNotAvailable || result > kStartDeclined ? -kStartNotAvailable : -result;
-  return platform::Format(transfer_texts::kNotStarted, transfer_texts::kStartRefusals[index]);
 }
 
 int HllapiStartResult(int result) {

@@ -88,9 +88,6 @@ enum : int {
 // reason in *error for a word it does not know or a value out of range.
 bool ApplyTransferOptions(std::string_view text, CTransferRequest& request, std::string* error);
 
-// "The file transfer did not start: ..." for a refused start; empty for kStartSent.
-std::string StartRefusalText(int startResult);
-
 // The HLLAPI return code of a start result (0, 302, 305 or 310).
 int HllapiStartResult(int startResult);
 

@@ -61,11 +61,4 @@ inline constexpr const char* kFileErrorCauses[] = {
 };
 inline constexpr char kUnspecifiedError[] = "Unspecified error";
 
-// Why a start was refused, by -result (kStartDeclined .. kStartNotAvailable).
-inline constexpr char kNotStarted[] = "The file transfer did not start: %s";
-inline constexpr const char* kStartRefusals[] = {
-    "", "the PC file was kept", "the PC file was not found", "the PC file could not be opened",
-    "the keyboard refused the command", "a transfer already runs", "the session is no 3270 display",
-};
-
 }  // namespace corvina::transfer_texts

@@ -57,7 +57,7 @@ bool CVtPrintSpool::Spill() {
   if (!ok && !reported_ && report_)
     report_(platform::Format(texts::kSpoolWriteFailed, path_.c_str(), std::strerror(err)));
   if (!ok) reported_ = true;
-  fileSize_ += done;
+  if (ok) fileSize_ += memory_.size();
   memory_.clear();
   if (memory_.capacity() > kMemoryLimit) memory_.shrink_to_fit();
   return ok;
