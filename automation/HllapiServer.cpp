@@ -9,12 +9,12 @@
 #include <cstring>
 
 #include "automation/KeyString.h"
-#include "automation/LocalSocket.h"
 #include "filetransfer/FileTransfer.h"
 #include "ibm3270/Engine3270.h"
 #include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
+#include "platform/LocalSocket.h"
 #include "session/HostSession.h"
 
 namespace corvina::automation {
@@ -133,7 +133,7 @@ CHllapiServer::~CHllapiServer() {
 
 bool CHllapiServer::Start(std::string* cause) {
   path_ = SocketPath(folder_, instance_);
-  listenFd_ = ListenLocal(path_, SOCK_SEQPACKET, 64, cause);
+  listenFd_ = platform::ListenLocal(path_, SOCK_SEQPACKET, 64, cause);
   if (listenFd_ < 0) return false;
   listenWatch_ = loop_.WatchFd(listenFd_, platform::kIoRead, [this](unsigned) { Accept(); });
   AreaReady();
@@ -222,14 +222,8 @@ void CHllapiServer::HostUpdate(CHostSession& session) {
 
 void CHllapiServer::Accept() {
   for (;;) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = platform::AcceptOwnUser(listenFd_);
     if (fd < 0) return;
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::geteuid()) {
-      ::close(fd);
-      continue;
-    }
     auto c = std::make_unique<Connection>();
     c->id = nextId_++;
     c->fd = fd;

@@ -15,6 +15,7 @@
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
 #include "session/TextCanvas.h"
@@ -174,13 +175,7 @@ void CTermFrontEnd::Stop() {
 
 void CTermFrontEnd::WriteTerminal(const std::string& bytes) {
   fflush(stdout);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
+  platform::WriteAll(STDOUT_FILENO, bytes);
 }
 
 void CTermFrontEnd::Resized() {
