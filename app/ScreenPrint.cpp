@@ -7,8 +7,8 @@
 
 #include "app/AppTexts.h"
 #include "app/SaveFiles.h"
-#include "platform/FileIo.h"
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "printing/PrintFiles.h"
 #include "printing/PrintTexts.h"
@@ -77,9 +77,10 @@ bool PrintText(CHostSession& session, ScreenPrintFiles& files, script::ScriptFil
     Tell(session, platform::Format(texts::kCannotPrint, printer ? error.c_str() : printing::texts::kNoDestination));
     return false;
   }
-  const bool written = platform::WriteAll(fd, latin1) == 0;
-  if (::close(fd) != 0 || !written) {
-    Tell(session, platform::Format(texts::kCannotPrint, std::strerror(errno)));
+  const int writeError = platform::WriteAll(fd, latin1);
+  const int closeError = ::close(fd) != 0 ? errno : 0;
+  if (writeError || closeError) {
+    Tell(session, platform::Format(texts::kCannotPrint, std::strerror(writeError ? writeError : closeError)));
     ::unlink(spool.c_str());
     return false;
   }

@@ -24,13 +24,15 @@ void SyncFolder(const std::string& dir) {
 
 }  // namespace
 
-int WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
+int WriteAll(int fd, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno;
-    if (n == 0) return ENOSPC;  // no progress: never loop on it
-    data.remove_prefix(static_cast<std::size_t>(n));
+    if (n == 0) return ENOSPC;
+    p += n;
+    size -= static_cast<std::size_t>(n);
   }
   return 0;
 }
