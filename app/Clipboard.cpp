@@ -26,6 +26,27 @@ std::string ToClipboardText(std::string_view latin1) {
   return platform::Latin1ToUtf8(lf);
 }
 
+namespace {
+
+// The clipboard's characters with CR LF line ends and without NULs.
+std::u32string ClipboardLines(std::string_view text) {
+  const std::u32string decoded = platform::DecodeTextFile(text);
+  std::u32string out;
+  out.reserve(decoded.size());
+  for (std::size_t i = 0; i < decoded.size(); ++i) {
+    const char32_t c = decoded[i];
+    if (c == U'\r' || c == U'\n') {
+      out += U"\r\n";
+      if (c == U'\r' && i + 1 < decoded.size() && decoded[i + 1] == U'\n') ++i;
+    } else if (c != 0) {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string FromClipboardText(std::string_view text) {
   if (text.size() > kMaxClipboardText) {
     text = text.substr(0, kMaxClipboardText);
@@ -34,20 +55,8 @@ std::string FromClipboardText(std::string_view text) {
     while (cut > 0 && cut + 4 > text.size() && (static_cast<unsigned char>(text[cut - 1]) & 0xC0) == 0x80) --cut;
     if (cut > 0 && static_cast<unsigned char>(text[cut - 1]) >= 0xC0) text = text.substr(0, cut - 1);
   }
-  const std::u32string decoded = platform::DecodeTextFile(text);
   std::string out;
-  out.reserve(decoded.size());
-  for (std::size_t i = 0; i < decoded.size(); ++i) {
-    const char32_t c = decoded[i];
-    if (c == U'\r' || c == U'\n') {
-      out += "\r\n";
-      if (c == U'\r' && i + 1 < decoded.size() && decoded[i + 1] == U'\n') ++i;
-    } else if (c == 0) {
-      continue;
-    } else {
-      out += c <= 0xFF ? static_cast<char>(c) : '?';
-    }
-  }
+  for (const char32_t c : ClipboardLines(text)) out += c <= 0xFF ? static_cast<char>(c) : '?';
   return out;
 }
 
@@ -143,21 +152,7 @@ bool PasteContinue(CHostSession& session, ClipboardPort& clipboard) {
   return PasteFrom(session, text, session.PasteOffset());
 }
 
-std::string ClipboardFileText(std::string_view text) {
-  const std::u32string decoded = platform::DecodeTextFile(text);
-  std::u32string out;
-  out.reserve(decoded.size());
-  for (std::size_t i = 0; i < decoded.size(); ++i) {
-    const char32_t c = decoded[i];
-    if (c == U'\r' || c == U'\n') {
-      out += U"\r\n";
-      if (c == U'\r' && i + 1 < decoded.size() && decoded[i + 1] == U'\n') ++i;
-    } else if (c != 0) {
-      out += c;
-    }
-  }
-  return platform::ToUtf8(out);
-}
+std::string ClipboardFileText(std::string_view text) { return platform::ToUtf8(ClipboardLines(text)); }
 
 bool SaveClipboard(CHostSession& session, ClipboardPort& clipboard, bool saveAs, SessionFile* scriptClipboard,
                    const ChooseFile& choose) {
