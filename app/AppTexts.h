@@ -69,6 +69,8 @@ inline constexpr char kClipboardTitle[] = "Select Clipboard File Name - ";  // a
 // The file and the system's reason: opened, but the write failed.
 inline constexpr char kWriteFailed[] = "Can't write to file %s: %s";
 
+inline constexpr char kNotRegularFile[] = "not a regular file";  // a cause
+
 // Save and Save As of the screen image.
 inline constexpr char kSaveScreenTitle[] = "Select Log File Name - ";  // and the caption
 inline constexpr char kLogFilter[] = "Log files (*.%s)|*.%s|All Files (*.*)|*.*||";

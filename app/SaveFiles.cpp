@@ -52,7 +52,7 @@ FileWriteResult WriteUserFile(const std::string& path, std::string_view bytes, b
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    r.cause = "not a regular file";
+    r.cause = texts::kNotRegularFile;
     return r;
   }
   return WriteOpenFile(fd, bytes, !append);
