@@ -147,7 +147,10 @@ void CCorvinaApp::StartUp() {
       env_.ui.MessageBox(Format(texts::kHllapiFailed, cause.c_str()), texts::kCaption, platform::Buttons::Ok,
                          platform::Answer::Ok, platform::Icon::Warning);
     } else {
-      hllapi_->showSession = [this](CHostSession& s) { table_->Activate(s); };
+      hllapi_->showSession = [this](CHostSession& s) {
+        table_->Activate(s);
+        if (bringToFront) bringToFront();
+      };
       table_->tallisLetterTaken = [this](char letter) { return !ClaimTallisLetter(letter); };
     }
   }

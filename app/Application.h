@@ -86,6 +86,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   // Runs a frame command a DDE client executed on the SYSTEM topic, other
   // than HostExit (which closes the program); unset: the others do nothing.
   std::function<void(int id)> runSystemCommand;
+  // The front end brings its window forward (HLLAPI Connect with CONPHYS).
+  std::function<void()> bringToFront;
   // The network utilities library, loaded at start-up by a program with a
   // window (the Internet menu is offered when it is available).
   CNetUtilities& NetUtilities() { return netUtilities_; }

@@ -109,6 +109,11 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   app_.SetObserver(this);
   app_.Sessions().systemCommand = [this](CHostSession& s, int id, int) { return RunCommand(id, &s); };
   app_.runSystemCommand = [this](int id) { RunCommand(id); };
+  app_.bringToFront = [this] {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+  };
   ui_.SetParent(this);
   ui_.showStatus = [this](const std::string& text) { statusBar()->showMessage(FromLatin1(text)); };
   // Rebuilt on a later turn: the change may come from one of their own items.
@@ -125,6 +130,7 @@ CMainFrame::~CMainFrame() {
   app_.SetObserver(nullptr);
   app_.Sessions().systemCommand = nullptr;
   app_.runSystemCommand = nullptr;
+  app_.bringToFront = nullptr;
   app_.openConnectDialog = nullptr;
   ui_.SetParent(nullptr);
   ui_.showStatus = nullptr;
