@@ -33,8 +33,6 @@ inline constexpr char kHostProfileName[] = "%s:%d";
 
 // A table without a script runner (tests).
 inline constexpr char kScriptsUnavailable[] = "Scripts are not available in this version: the script %s was not run.";
-// A script's filetransfer before IND$FILE transfers are built in.
-inline constexpr char kTransfersUnavailable[] = "File transfers are not available in this version.";
 
 // Start-up.
 inline constexpr char kTooManyInstances[] = "Corvina is already running (%d copies), and MaxInstances is %ld: this copy ends.";

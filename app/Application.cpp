@@ -290,6 +290,7 @@ void CCorvinaApp::SessionClosing(CHostSession& s) {
   if (dde_) dde_->SessionClosing(s);
   if (hllapi_) hllapi_->UnregisterSession(s);
   if (scripts_) scripts_->SessionClosing(s);
+  ForgetScriptTransfer(s);
   if (client_) client_->SessionClosing(s);
 }
 
@@ -307,6 +308,10 @@ void CCorvinaApp::HostDataProcessed(CHostSession& s) {
   if (hllapi_ && s.ScreenChangedFlag() && s.Engine() != nullptr) hllapi_->HostUpdate(s);
   if (scripts_) scripts_->HostDataReceived(s);
   if (client_) client_->HostDataProcessed(s);
+}
+
+void CCorvinaApp::RecordingIndicator(CHostSession& s, bool lit) {
+  if (client_) client_->RecordingIndicator(s, lit);
 }
 
 void CCorvinaApp::LastSessionClosed() {

@@ -5,6 +5,7 @@
 // corvina-cli both build on it.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "app/Preferences.h"
 #include "app/SessionTable.h"
 #include "config/PersistentData.h"
+#include "filetransfer/FileTransfer.h"
 #include "script/Script.h"
 
 namespace corvina::app {
@@ -116,6 +118,7 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   void ScreenChanged(CHostSession& s) override;
   void HostDataProcessed(CHostSession& s) override;
   void LastSessionClosed() override;
+  void RecordingIndicator(CHostSession& s, bool lit) override;
   bool ClaimTallisLetter(char letter);
 
   // ScriptHost.
@@ -129,8 +132,11 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   void PostHostExit() override;
   bool StartFileTransfer(CHostSession& session, const script::ScriptTransferRequest& request,
                          std::string* error) override;
-  bool FileTransferActive(CHostSession& session) override;
+  bool FileTransferActive(CHostSession& session, std::string* failure) override;
   bool CodePageLoads(const std::string& file) override;
+  // A code page file name as the sessions find it.
+  std::string CodePagePath(const std::string& file) const;
+  void ForgetScriptTransfer(CHostSession& session);
   bool RunScript(CHostSession* session, const std::string& file);
   void ScriptEnded(const std::string& file, int result);
 
@@ -150,6 +156,17 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   int instances_ = 0;
   int sessionsStarted_ = 0;
   std::unique_ptr<CCorvinaPersistentData> store_;
+  // The transfers scripts started and wait for, by session, kept until the
+  // script has seen how they ended.
+  struct ScriptTransfer final : filetransfer::TransferObserver {
+    bool ended = false;
+    filetransfer::TransferOutcome outcome;
+    void Ended(const filetransfer::TransferOutcome& o) override {
+      ended = true;
+      outcome = o;
+    }
+  };
+  std::map<CHostSession*, std::unique_ptr<ScriptTransfer>> scriptTransfers_;
   std::unique_ptr<CSessionTable> table_;
   SessionTableObserver* client_ = nullptr;
   platform::TimerId clock_ = 0;

@@ -10,6 +10,7 @@
 #include "app/AppTexts.h"
 #include "config/SessionProfile.h"
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "session/HostSession.h"
@@ -171,16 +172,10 @@ bool WriteClipboardFile(const std::string& path, std::string_view utf8, bool app
   }
   std::string text(utf8);
   if (!text.empty() && text.back() != '\n') text += '\n';
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = std::strerror(errno);
-      ::close(fd);
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (const int err = platform::WriteAll(fd, text)) {
+    *error = std::strerror(err);
+    ::close(fd);
+    return false;
   }
   if (::close(fd) != 0) {
     *error = std::strerror(errno);

@@ -7,6 +7,7 @@
 
 #include "app/AppTexts.h"
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "printing/PrintFiles.h"
 #include "printing/PrintTexts.h"
@@ -18,17 +19,6 @@
 namespace corvina::app {
 
 namespace {
-
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 void Tell(CHostSession& session, const std::string& text) {
   session.Ui().MessageBox(text, texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
@@ -68,7 +58,7 @@ bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now
       Tell(session, platform::Format(printing::texts::kUnableToOpenFile, name.c_str()));
       return false;
     }
-    const bool written = WriteAll(fd, ScreenPrintText(session, now, true));
+    const bool written = platform::WriteAll(fd, ScreenPrintText(session, now, true)) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) Tell(session, platform::Format(printing::texts::kUnableToOpenFile, path.c_str()));
     return written && closed;
@@ -80,9 +70,10 @@ bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, std::time_t now
     Tell(session, platform::Format(texts::kCannotPrint, printer ? error.c_str() : printing::texts::kNoDestination));
     return false;
   }
-  const bool written = WriteAll(fd, ScreenPrintText(session, now, false));
-  if (::close(fd) != 0 || !written) {
-    Tell(session, platform::Format(texts::kCannotPrint, std::strerror(errno)));
+  const int writeError = platform::WriteAll(fd, ScreenPrintText(session, now, false));
+  const int closeError = ::close(fd) != 0 ? errno : 0;
+  if (writeError || closeError) {
+    Tell(session, platform::Format(texts::kCannotPrint, std::strerror(writeError ? writeError : closeError)));
     ::unlink(spool.c_str());
     return false;
   }

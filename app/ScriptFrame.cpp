@@ -4,6 +4,7 @@
 #include "app/AppTexts.h"
 #include "app/Application.h"
 #include "codepage/CodePage.h"
+#include "filetransfer/FileTransfer.h"
 
 namespace corvina::app {
 
@@ -48,22 +49,60 @@ void CCorvinaApp::PostHostExit() {
   });
 }
 
-bool CCorvinaApp::CodePageLoads(const std::string& file) {
-  std::string path = file;
-  if (!path.empty() && path.front() != '/' && !env_.codePageFolder.empty()) path = env_.codePageFolder + "/" + path;
-  CCorvinaCodePage page;
-  std::string error;
-  return page.Load(path, error);
+std::string CCorvinaApp::CodePagePath(const std::string& file) const {
+  if (file.empty() || file.front() == '/' || env_.codePageFolder.empty()) return file;
+  return env_.codePageFolder + "/" + file;
 }
 
-// The IND$FILE transfer starts here once it is built in: until then a
-// script's filetransfer is checked in full and then told that transfers
-// are not available.
-bool CCorvinaApp::StartFileTransfer(CHostSession&, const script::ScriptTransferRequest&, std::string* error) {
-  *error = texts::kTransfersUnavailable;
+bool CCorvinaApp::CodePageLoads(const std::string& file) {
+  CCorvinaCodePage page;
+  std::string error;
+  return page.Load(CodePagePath(file), error);
+}
+
+bool CCorvinaApp::StartFileTransfer(CHostSession& session, const script::ScriptTransferRequest& given,
+                                    std::string* error) {
+  using namespace filetransfer;
+  CTransferRequest r =
+      RequestFromProfile(session.Profile().fileTransfer, given.send ? Direction::kPut : Direction::kGet);
+  r.pcFile = given.pcFile;
+  r.hostFile = given.hostFile;
+  r.hostSystem = static_cast<HostSystem>(given.opsys);
+  r.lrecl = given.lrecl;
+  r.recordFormat = static_cast<RecordFormat>(given.recfm);
+  r.blksize = given.blksize;
+  r.pcFileOption = static_cast<PcFileOption>(given.pcOptions);
+  r.flags = given.flags;
+  r.additionalOptions = given.hostOptions;
+  r.bufferSize = given.bufferSize;
+  r.codePageFile = CodePagePath(given.codePageFile);
+  r.program = given.program;
+  // The script has reported a code page that does not load already.
+  auto watcher = std::make_unique<ScriptTransfer>();
+  const int result = filetransfer::StartFileTransfer(session, r, watcher.get());
+  if (result != kStartSent) {
+    *error = StartFailureText(result);
+    return false;
+  }
+  scriptTransfers_[&session] = std::move(watcher);
+  return true;
+}
+
+bool CCorvinaApp::FileTransferActive(CHostSession& session, std::string* failure) {
+  const auto it = scriptTransfers_.find(&session);
+  if (it == scriptTransfers_.end()) return false;
+  if (!it->second->ended && filetransfer::FileTransferRunning(session)) return true;
+  // A transfer that went without telling how (its engine replaced) failed.
+  *failure = filetransfer::OutcomeFailure(it->second->ended ? it->second->outcome : filetransfer::TransferOutcome{});
+  scriptTransfers_.erase(it);
   return false;
 }
 
-bool CCorvinaApp::FileTransferActive(CHostSession&) { return false; }
+void CCorvinaApp::ForgetScriptTransfer(CHostSession& session) {
+  const auto it = scriptTransfers_.find(&session);
+  if (it == scriptTransfers_.end()) return;
+  filetransfer::DetachFileTransferObserver(session, it->second.get());
+  scriptTransfers_.erase(it);
+}
 
 }  // namespace corvina::app

@@ -194,4 +194,8 @@ void CSessionTable::HostDataProcessed(CHostSession& session) {
   if (observer_) observer_->HostDataProcessed(session);
 }
 
+void CSessionTable::RecordingIndicator(CHostSession& session, bool lit) {
+  if (observer_) observer_->RecordingIndicator(session, lit);
+}
+
 }  // namespace corvina::app

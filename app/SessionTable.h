@@ -44,6 +44,9 @@ class SessionTableObserver {
   // written to the screen since the engine started).
   virtual void HostDataProcessed(CHostSession&) {}
   virtual void LastSessionClosed() {}
+  // A recording session's "REC" indicator: lit, dark (blinking), or off
+  // once the session no longer records.
+  virtual void RecordingIndicator(CHostSession&, bool /*lit*/) {}
 };
 
 class CSessionTable final : public SessionFrame {
@@ -107,6 +110,7 @@ class CSessionTable final : public SessionFrame {
   void ScreenChanged(CHostSession& session) override;
   void HostDataProcessed(CHostSession& session) override;
   bool SystemCommand(CHostSession& session, int id, int argument) override;
+  void RecordingIndicator(CHostSession& session, bool lit) override;
 
  private:
   int FreeSlotFor(const CCorvinaSessionProfile& profile) const;

@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "automation/KeyString.h"
-#include "automation/LocalSocket.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "platform/Format.h"
+#include "platform/LocalSocket.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
 
@@ -59,7 +59,7 @@ bool CDdeServer::Start(const std::string& folder, std::string* cause) {
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';
   path += platform::Format("dde-%d.sock", static_cast<int>(::getpid()));
-  listenFd_ = ListenLocal(path, SOCK_STREAM, 16, cause);
+  listenFd_ = platform::ListenLocal(path, SOCK_STREAM, 16, cause);
   if (listenFd_ < 0) return false;
   path_ = path;
   listenWatch_ = loop_.WatchFd(listenFd_, platform::kIoRead, [this](unsigned) { Accept(); });
@@ -84,16 +84,8 @@ void CDdeServer::Stop() {
 
 void CDdeServer::Accept() {
   for (;;) {
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = platform::AcceptOwnUser(listenFd_, false, "ERROR this server answers its own user only\n");
     if (fd < 0) return;
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::geteuid()) {
-      static const char kRefused[] = "ERROR this server answers its own user only\n";
-      [[maybe_unused]] auto n = ::send(fd, kRefused, sizeof kRefused - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
-      ::close(fd);
-      continue;
-    }
     auto c = std::make_unique<Connection>();
     c->id = nextId_++;
     c->fd = fd;

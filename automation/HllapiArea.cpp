@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/Format.h"
+#include "platform/LocalSocket.h"
 
 namespace corvina::hllapi {
 
@@ -159,10 +160,8 @@ WaitResult CHllapiArea::Wait(Event e, std::uint32_t seen, std::chrono::milliseco
 
 bool InstanceAlive(const std::string& folder, std::uint32_t instance) {
   const std::string path = SocketPath(folder, instance);
-  sockaddr_un addr{};
-  if (path.size() >= sizeof addr.sun_path) return false;
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un addr;
+  if (!platform::LocalAddress(path, addr)) return false;
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return true;  // cannot tell: keep it
   const bool alive = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || errno == EAGAIN;

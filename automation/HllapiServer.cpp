@@ -9,11 +9,12 @@
 #include <cstring>
 
 #include "automation/KeyString.h"
-#include "automation/LocalSocket.h"
+#include "filetransfer/FileTransfer.h"
 #include "ibm3270/Engine3270.h"
 #include "ibm5250/Engine5250.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
+#include "platform/LocalSocket.h"
 #include "session/HostSession.h"
 
 namespace corvina::automation {
@@ -132,7 +133,7 @@ CHllapiServer::~CHllapiServer() {
 
 bool CHllapiServer::Start(std::string* cause) {
   path_ = SocketPath(folder_, instance_);
-  listenFd_ = ListenLocal(path_, SOCK_SEQPACKET, 64, cause);
+  listenFd_ = platform::ListenLocal(path_, SOCK_SEQPACKET, 64, cause);
   if (listenFd_ < 0) return false;
   listenWatch_ = loop_.WatchFd(listenFd_, platform::kIoRead, [this](unsigned) { Accept(); });
   AreaReady();
@@ -221,14 +222,8 @@ void CHllapiServer::HostUpdate(CHostSession& session) {
 
 void CHllapiServer::Accept() {
   for (;;) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = platform::AcceptOwnUser(listenFd_);
     if (fd < 0) return;
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::geteuid()) {
-      ::close(fd);
-      continue;
-    }
     auto c = std::make_unique<Connection>();
     c->id = nextId_++;
     c->fd = fd;
@@ -367,6 +362,9 @@ int CHllapiServer::Request(std::uint64_t client, int index, SessionState& st, in
       if (!st.intercepting) return kNotStarted;
       StopIntercept(index, st);
       return kOk;
+    case kSendFile:
+    case kReceiveFile:
+      return StartTransfer(s, function == kSendFile, length);
     default: {
       TerminalEngine* engine = s.Engine();
       if (!engine) return kNotSupported;
@@ -396,10 +394,10 @@ void CHllapiServer::StatusRefresh(int index, SessionState& st, std::uint32_t fla
   status[9] = static_cast<std::uint8_t>(SessionType(kind));
   status[10] = kind == kKind3279 ? 0x80 : 0;
   if (kind == kKind3278 || kind == kKind3279) {
-    // No file transfer runs through HLLAPI yet.
-    Put32(slot + kSlotTransferState, 0);
-    Put32(slot + kSlotTransferred, 0);
-    Put32(slot + kSlotFileSize, 0);
+    const filetransfer::TransferStatus t = filetransfer::FileTransferStatus(s);
+    Put32(slot + kSlotTransferState, static_cast<std::uint32_t>(t.state));
+    Put32(slot + kSlotTransferred, static_cast<std::uint32_t>(t.total));
+    Put32(slot + kSlotFileSize, static_cast<std::uint32_t>(t.fileSize));
   }
   if (kind != kKind3270Printer && kind != kKind5250Printer) {
     const bool configured = (flags & kFlagCfgSize) != 0;
@@ -407,6 +405,21 @@ void CHllapiServer::StatusRefresh(int index, SessionState& st, std::uint32_t fla
     Put16(status + 13, static_cast<std::uint32_t>(configured ? p.columns : s.Columns()));
     Put16(status + 15, s.CodePage().CodePageNumber());
   }
+}
+
+int CHllapiServer::StartTransfer(CHostSession& s, bool send, std::uint16_t length) {
+  using namespace filetransfer;
+  CTransferRequest r = RequestFromProfile(s.Profile().fileTransfer, send ? Direction::kPut : Direction::kGet);
+  r.recordFormat = RecordFormat::kDefault;
+  r.lrecl = r.blksize = 0;
+  // The caller's options say ASCII and CRLF; without them the file moves
+  // as it is, whatever the dialog last used. The mode stays the profile's.
+  r.flags &= kOptionScreenImage;
+  const std::string text(reinterpret_cast<const char*>(area_.Data()), std::min<std::size_t>(length, kDataCapacity));
+  ParseHllapiTransferString(text, r);
+  // Not a 3270 display (a printer, 5250, VT, or not in 3270 mode yet).
+  const int result = StartFileTransfer(s, r);
+  return result == kStartNotAvailable ? kNotSupported : HllapiStartResult(result);
 }
 
 int CHllapiServer::SendKey(SessionState& st, std::uint32_t flags, std::uint16_t length) {

@@ -86,6 +86,8 @@ class CHllapiServer {
   int Request(std::uint64_t client, int index, SessionState& st, int function);
   void StatusRefresh(int index, SessionState& st, std::uint32_t flags);
   int SendKey(SessionState& st, std::uint32_t flags, std::uint16_t length);
+  // Send File and Receive File: starts the transfer, does not wait for it.
+  int StartTransfer(CHostSession& s, bool send, std::uint16_t length);
   int Copy(SessionState& st, std::uint16_t length, std::uint16_t position, std::uint32_t flags);
   int CopyOia(int index, SessionState& st, std::uint32_t flags);
   int SetCursor(int index, SessionState& st);

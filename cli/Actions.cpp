@@ -81,22 +81,15 @@ CActionRunner::~CActionRunner() = default;
 
 bool CActionRunner::StartTransfer(CHostSession& s, const CliStep& step, std::string* error) {
   const bool send = step.kind == CliStep::kSend;
-  filetransfer::CTransferRequest request = filetransfer::RequestFromProfile(
-      s.Profile().fileTransfer, send ? filetransfer::Direction::kPut : filetransfer::Direction::kGet);
-  request.pcFile = step.value;
-  request.hostFile = step.hostFile;
-  request.additionalOptions.clear();
-  if (!filetransfer::ApplyTransferOptions(step.ftOptions, request, error)) return false;
-  // A code page that does not load stops the step before anything is typed.
-  if (CCorvinaCodePage probe; !request.codePageFile.empty() && !probe.Load(request.codePageFile, *error))
+  filetransfer::CTransferRequest request;
+  if (!filetransfer::CommandLineRequest(s.Profile().fileTransfer,
+                                        send ? filetransfer::Direction::kPut : filetransfer::Direction::kGet,
+                                        step.value, step.hostFile, step.ftOptions, request, error))
     return false;
   transfer_ = std::make_unique<CTransferProgressLine>((send ? "Sending " : "Receiving ") + step.value, quiet_);
   const int result = filetransfer::StartFileTransfer(s, request, transfer_.get());
   if (result != filetransfer::kStartSent) {
-    static constexpr const char* kWhy[] = {"", "the PC file was kept", "the PC file was not found",
-                                           "the PC file could not be opened", "the keyboard refused the command",
-                                           "a transfer already runs", "the session is no 3270 display"};
-    *error = std::string("The file transfer did not start: ") + kWhy[std::min(-result, 6)];
+    *error = filetransfer::StartFailureText(result);
     transfer_.reset();
     return false;
   }
@@ -134,9 +127,7 @@ CActionRunner::Result CActionRunner::Poll(CHostSession* session, std::int64_t no
       const filetransfer::TransferOutcome outcome = transfer_->Outcome();
       transfer_.reset();
       if (!outcome.success) {
-        *error = outcome.message.empty() ? std::string(outcome.cancelled ? "The file transfer was cancelled"
-                                                                         : "The file transfer failed")
-                                         : outcome.message;
+        *error = filetransfer::OutcomeFailure(outcome);
         return Result::kFailed;
       }
       if (!quiet_ && !outcome.message.empty()) std::fprintf(stderr, "%s\n", platform::Latin1ToUtf8(outcome.message).c_str());

@@ -13,6 +13,7 @@
 
 #include "config/PersistentData.h"
 #include "dialogs/SetupPages.h"
+#include "keyboard/KeyText.h"
 #include "keyboard/Toolbar.h"
 
 namespace corvina::dialogs {
@@ -25,6 +26,12 @@ struct DialogServices {
   std::function<void(const CCorvinaSessionProfile&)> profileChanged;
   // Installed printers, for the Printer page.
   std::vector<std::string> printers;
+  // The type-key dialog: the combination typed, nullopt for Cancel.
+  std::function<std::optional<KeyCode>()> typeKey = {};
+  // The script file chooser of "Add Key..." on the script row.
+  std::function<std::optional<std::string>()> chooseScriptFile = {};
+  // The macro list dialog of "&More Macros...": one of the names, or nullopt.
+  std::function<std::optional<std::string>(const std::vector<std::string>&)> chooseMacro = {};
 };
 
 // A refusal's message box.

@@ -23,6 +23,12 @@ constexpr int kSmallestGetBuffer = static_cast<int>(wsf::kDataReplyHeader) + 2;
 
 }  // namespace
 
+std::string OutcomeFailure(const TransferOutcome& outcome) {
+  if (outcome.success) return {};
+  if (!outcome.message.empty()) return outcome.message;
+  return outcome.cancelled ? texts::kEndCancelled : texts::kEndFailed;
+}
+
 int CFileTransfer::Start(const CTransferRequest& request, TransferObserver* observer, std::string* codePageError) {
   if (Running()) return kStartBusy;
   CHostSession& s = engine_.Session();

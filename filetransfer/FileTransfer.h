@@ -38,6 +38,10 @@ struct TransferOutcome {
   std::string message;  // the host's final message, or why it failed here
 };
 
+// Why an ended transfer failed: the host's message or ours; empty when it
+// succeeded.
+std::string OutcomeFailure(const TransferOutcome& outcome);
+
 // The front end's part: the progress window and the end. Called on the
 // session's thread; the observer must outlive the transfer or be detached.
 class TransferObserver {
@@ -60,6 +64,14 @@ int StartFileTransfer(CHostSession& session, const CTransferRequest& request, Tr
 bool FileTransferRunning(CHostSession& session);
 // The transfer state (0 idle, 1 to 6 as the transfer runs).
 int FileTransferState(CHostSession& session);
+// The state with the bytes moved and the PC file's size (PUT) of the
+// current transfer, or of the last one once it has ended.
+struct TransferStatus {
+  int state = 0;
+  long total = 0;
+  long fileSize = 0;
+};
+TransferStatus FileTransferStatus(CHostSession& session);
 // Cancel, as the user, a script or HLLAPI asks: the first asks the host to
 // stop, a second (or one before the host answered) ends the transfer here.
 void CancelFileTransfer(CHostSession& session);
@@ -85,6 +97,8 @@ class CFileTransfer {
   int Start(const CTransferRequest& request, TransferObserver* observer, std::string* codePageError);
   void Cancel();
   int State() const { return state_; }
+  long Total() const { return total_; }
+  long FileSize() const { return fileSize_; }
   bool Running() const { return state_ != kIdle; }
   const CTransferRequest& Request() const { return request_; }
   void Detach(TransferObserver* observer) {

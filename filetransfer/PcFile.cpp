@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "filetransfer/TransferTexts.h"
+#include "platform/FileIo.h"
 
 namespace corvina::filetransfer {
 
@@ -143,13 +144,7 @@ int CPcFile::OpenForSend(const std::string& path) {
 
 int CPcFile::Write(std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) return EBADF;
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
-  return 0;
+  return platform::WriteAll(fd_, bytes.data(), bytes.size());
 }
 
 long CPcFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) {

@@ -37,6 +37,12 @@ int FileTransferState(CHostSession& session) {
   return t ? t->State() : 0;
 }
 
+TransferStatus FileTransferStatus(CHostSession& session) {
+  CFileTransfer* t = TransferOf(session);
+  if (!t) return {};
+  return {t->State(), t->Total(), t->FileSize()};
+}
+
 void CancelFileTransfer(CHostSession& session) {
   if (CFileTransfer* t = TransferOf(session); t && t->Running()) t->Cancel();
 }

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "codepage/CodePage.h"
 #include "config/SessionProfile.h"
+#include "filetransfer/TransferTexts.h"
 #include "platform/Format.h"
 
 namespace corvina::filetransfer {
@@ -166,6 +168,30 @@ bool ApplyTransferOptions(std::string_view text, CTransferRequest& r, std::strin
     }
   }
   return true;
+}
+
+bool CommandLineRequest(const FileTransferDefaults& defaults, Direction direction, const std::string& pcFile,
+                        const std::string& hostFile, std::string_view words, CTransferRequest& request,
+                        std::string* error) {
+  request = RequestFromProfile(defaults, direction);
+  request.pcFile = pcFile;
+  request.hostFile = hostFile;
+  request.additionalOptions.clear();
+  if (!ApplyTransferOptions(words, request, error)) return false;
+  // A code page that does not load stops the transfer before anything is typed.
+  CCorvinaCodePage probe;
+  return request.codePageFile.empty() || probe.Load(request.codePageFile, *error);
+}
+
+std::string StartFailureText(int result) {
+  namespace texts = transfer_texts;
+  const char* why = result == kStartDeclined         ? texts::kStartDeclined
+                    : result == kStartNotFound        ? texts::kStartNotFound
+                    : result == kStartOpenFailed      ? texts::kStartOpenFailed
+                    : result == kStartKeyboardRefused ? texts::kStartKeyboardRefused
+                    : result == kStartBusy            ? texts::kStartBusy
+                                                      : texts::kStartNotAvailable;
+  return platform::Format(texts::kNotStarted, why);
 }
 
 int HllapiStartResult(int result) {

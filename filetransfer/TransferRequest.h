@@ -88,8 +88,18 @@ enum : int {
 // reason in *error for a word it does not know or a value out of range.
 bool ApplyTransferOptions(std::string_view text, CTransferRequest& request, std::string* error);
 
+// corvina-cli's --send/--receive and corvina-term's transfer command: the
+// profile's defaults with the two files and the --ft-options words over
+// them (further host options come only from the words). False with the
+// reason when a word is wrong or the code page file named does not load.
+bool CommandLineRequest(const FileTransferDefaults& defaults, Direction direction, const std::string& pcFile,
+                        const std::string& hostFile, std::string_view words, CTransferRequest& request,
+                        std::string* error);
+
 // The HLLAPI return code of a start result (0, 302, 305 or 310).
 int HllapiStartResult(int startResult);
+// "The file transfer did not start: ..." for a start result other than kStartSent.
+std::string StartFailureText(int startResult);
 
 }  // namespace filetransfer
 }  // namespace corvina

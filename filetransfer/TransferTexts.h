@@ -10,12 +10,24 @@ inline constexpr char kReplaceQuestion[] = "File %s already exists.\nDo you want
 inline constexpr char kUnableToOpen[] = "Unable to open PC file %s - %s";
 inline constexpr char kCommandRefused[] = "Error sending file transfer command";
 inline constexpr char kCodePageFailed[] = "Unable to load Code Page: %s";
+// Why a start failed, for the starters that tell it themselves.
+inline constexpr char kNotStarted[] = "The file transfer did not start: %s";
+inline constexpr char kStartDeclined[] = "the PC file was kept";
+inline constexpr char kStartNotFound[] = "the PC file was not found";
+inline constexpr char kStartOpenFailed[] = "the PC file could not be opened";
+inline constexpr char kStartKeyboardRefused[] = "the keyboard refused the command";
+inline constexpr char kStartBusy[] = "a transfer already runs";
+inline constexpr char kStartNotAvailable[] = "the session is no 3270 display";
 
 // Running.
 inline constexpr char kResending[] = "Re-sending PC file %s block %ld";
 inline constexpr char kFileError[] = "Session %d.\nError %s PC file %s - %s. File transfer cancelled.";
 inline constexpr char kWriting[] = "writing";
 inline constexpr char kReading[] = "reading";
+
+// An end without a message of its own.
+inline constexpr char kEndCancelled[] = "The file transfer was cancelled";
+inline constexpr char kEndFailed[] = "The file transfer failed";
 
 // Progress.
 inline constexpr char kProgressTitle[] = "File Transfer Progress - %s";

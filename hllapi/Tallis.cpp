@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "automation/HllapiArea.h"
+#include "platform/LocalSocket.h"
 #include "platform/UserFolders.h"
 
 namespace corvina::hllapi {
@@ -202,10 +203,8 @@ int CClient::Connection(std::uint32_t instance) {
     Disconnect(instance);
   }
   const std::string path = SocketPath(folder_, instance);
-  sockaddr_un addr{};
-  if (path.size() >= sizeof addr.sun_path) return -1;
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un addr;
+  if (!platform::LocalAddress(path, addr)) return -1;
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return -1;
   const auto end = Clock::now() + milliseconds(kAnswerLimitMs);
@@ -214,9 +213,7 @@ int CClient::Connection(std::uint32_t instance) {
   while ((result = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr)) != 0 && errno == EAGAIN &&
          Clock::now() < end)
     std::this_thread::sleep_for(milliseconds(1));
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  if (result != 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid()) {
+  if (result != 0 || !platform::PeerIsOwnUser(fd)) {
     ::close(fd);
     return -1;
   }

@@ -12,6 +12,7 @@
 #include "ibm3270/DataStream.h"
 #include "ibm3270/PrinterTexts3270.h"
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "printing/PrintFiles.h"
 #include "printing/PrinterThread.h"
@@ -37,20 +38,6 @@ constexpr std::uint8_t kLogEntry = 4, kLogErrorEntry = 5;
 // Names in a profile are relative to the data folder.
 std::string InDataFolder(const CHostSession& session, const std::string& name) {
   return name.empty() || name[0] == '/' ? name : session.DataFolder() + name;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -100,7 +87,7 @@ void C3270PrinterEngine::WriteMessage(const char* format, ...) {
   if (const std::string logFile = InDataFolder(*session_, session_->Profile().logFile); !logFile.empty()) {
     const int fd = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      WriteAll(fd, platform::Latin1ToUtf8(line) + "\r\n");
+      platform::WriteAll(fd, platform::Latin1ToUtf8(line) + "\r\n");
       ::close(fd);
     }
   }
@@ -282,8 +269,9 @@ bool C3270PrinterEngine::OpenJob(int luType) {
 }
 
 void C3270PrinterEngine::WriteJob(const std::string& bytes) {
-  if (fd_ < 0 || WriteAll(fd_, bytes)) return;
-  const int err = errno;
+  if (fd_ < 0) return;
+  const int err = platform::WriteAll(fd_, bytes);
+  if (err == 0) return;
   WriteMessage(t::kWriteFailed, jobNumber_, jobFile_.c_str(), std::strerror(err));
   CloseJob(true);
   flushed_ = true;

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "lpd/LpdTexts.h"
+#include "platform/LocalSocket.h"
 
 namespace corvina::lpd {
 
@@ -28,14 +29,6 @@ std::vector<std::string> Fields(const std::string& line) {
     start = tab + 1;
   }
   return fields;
-}
-
-bool MakeAddress(const std::string& path, sockaddr_un& address) {
-  address = {};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  return true;
 }
 
 std::string ListJobs(const CPrintQueues& queues) {
@@ -72,12 +65,6 @@ CLpdControl::~CLpdControl() {
 }
 
 bool CLpdControl::Listen(const std::string& path, std::string& error) {
-  sockaddr_un address;
-  if (!MakeAddress(path, address)) {
-    error = "control socket path too long: " + path;
-    return false;
-  }
-  fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   // A socket file left by a crash would make every start fail; one that
   // still answers belongs to a running server.
   std::string ignored;
@@ -85,12 +72,12 @@ bool CLpdControl::Listen(const std::string& path, std::string& error) {
     error = "another corvina-lpd is running (" + path + ")";
     return false;
   }
-  ::unlink(path.c_str());
+  std::string cause;
   const mode_t old = ::umask(0077);
-  const bool bound = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  fd_ = platform::ListenLocal(path, SOCK_STREAM, 16, &cause);
   ::umask(old);
-  if (!bound || ::listen(fd_, 16) != 0) {
-    error = "cannot listen on " + path + ": " + std::strerror(errno);
+  if (fd_ < 0) {
+    error = "cannot listen on " + path + ": " + cause;
     return false;
   }
   path_ = path;
@@ -100,12 +87,9 @@ bool CLpdControl::Listen(const std::string& path, std::string& error) {
 
 void CLpdControl::Accept() {
   while (true) {
-    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = platform::AcceptOwnUser(fd_, true);
     if (fd < 0) return;
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-        (peer.uid != ::geteuid() && peer.uid != 0) || clients_.size() >= 16) {
+    if (clients_.size() >= 16) {
       ::close(fd);
       continue;
     }
@@ -192,7 +176,7 @@ std::string CLpdControl::Execute(const std::string& request) {
 
 bool ControlRequest(const std::string& path, const std::string& request, std::string& reply) {
   sockaddr_un address;
-  if (!MakeAddress(path, address)) return false;
+  if (!platform::LocalAddress(path, address)) return false;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;

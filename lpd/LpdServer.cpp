@@ -15,6 +15,8 @@
 #include <strings.h>
 
 #include "lpd/LpdTexts.h"
+#include "platform/FileIo.h"
+#include "platform/Format.h"
 
 namespace corvina::lpd {
 
@@ -26,12 +28,12 @@ CLpdConnection::~CLpdConnection() {
 }
 
 void CLpdConnection::LogF(const char* format, ...) {
-  char line[512];
+  if (!log_) return;
   va_list args;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  const std::string line = platform::FormatV(format, args);
   va_end(args);
-  if (log_) log_(line);
+  log_(line);
 }
 
 bool CLpdConnection::Feed(const char* data, std::size_t size) {
@@ -60,17 +62,9 @@ bool CLpdConnection::Feed(const char* data, std::size_t size) {
     } else {
       const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(expected_ - received_, size - i));
       if (fd_ >= 0 && !writeFailed_) {
-        std::size_t done = 0;
-        while (done < take) {
-          const ssize_t wrote = ::write(fd_, data + i + done, take - done);
-          if (wrote < 0 && errno == EINTR) continue;
-          if (wrote <= 0) {
-            writeFailed_ = true;
-            LogF((std::string(texts::kFileWriteFailure) + "%s").c_str(), filePath_.c_str(),
-                 std::strerror(wrote < 0 ? errno : ENOSPC));
-            break;
-          }
-          done += static_cast<std::size_t>(wrote);
+        if (const int err = platform::WriteAll(fd_, data + i, take)) {
+          writeFailed_ = true;
+          LogF((std::string(texts::kFileWriteFailure) + "%s").c_str(), filePath_.c_str(), std::strerror(err));
         }
       }
       received_ += take;

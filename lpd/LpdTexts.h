@@ -61,5 +61,6 @@ inline constexpr char kDefaultLogFile[] = "Lpd %s.log";
 
 // Socket trace.
 inline constexpr char kTraceOpenFailed[] = "Unable to open trace file";
+inline constexpr char kCodePageNotLoaded[] = "Code page %s is not loaded (%s): the built-in table is used";
 
 }  // namespace corvina::lpd::texts

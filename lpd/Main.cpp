@@ -1,10 +1,14 @@
 // corvina-lpd: the LPD print server, and the client of its control socket.
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -15,6 +19,7 @@
 #include "lpd/LpdTexts.h"
 #include "platform/AppProfile.h"
 #include "platform/Clock.h"
+#include "platform/FileIo.h"
 #include "platform/PollLoop.h"
 #include "platform/UserFolders.h"
 #include "printing/PrinterThread.h"
@@ -78,10 +83,22 @@ std::string Timestamp() {
   return text;
 }
 
-bool MakeFolders(const std::string& path) {
-  for (std::size_t at = 1; (at = path.find('/', at)) != std::string::npos; ++at)
-    if (::mkdir(path.substr(0, at).c_str(), 0700) != 0 && errno != EEXIST) return false;
-  return true;
+// Tells a service manager that supervises the server (NOTIFY_SOCKET, a path
+// or an abstract "@name") how it stands: "READY=1", "STOPPING=1".
+void NotifyServiceManager(const char* state) {
+  const char* socketPath = std::getenv("NOTIFY_SOCKET");
+  sockaddr_un address{};
+  const std::size_t length = socketPath ? std::strlen(socketPath) : 0;
+  if (length < 2 || length >= sizeof address.sun_path || (socketPath[0] != '/' && socketPath[0] != '@')) return;
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, socketPath, length);
+  if (address.sun_path[0] == '@') address.sun_path[0] = '\0';
+  const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length + (socketPath[0] == '/'));
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return;
+  [[maybe_unused]] auto n =
+      ::sendto(fd, state, std::strlen(state), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address), size);
+  ::close(fd);
 }
 
 }  // namespace
@@ -158,7 +175,7 @@ int main(int argc, char** argv) {
 
   // The server.
   ::signal(SIGPIPE, SIG_IGN);
-  if (paths.data.empty() || !MakeFolders(paths.data)) {
+  if (paths.data.empty() || platform::MakeFolders(paths.data) != 0) {
     std::fprintf(stderr, "corvina-lpd: cannot use the data folder %s\n", paths.data.c_str());
     return 1;
   }
@@ -223,7 +240,7 @@ int main(int argc, char** argv) {
   std::string cause;
   const std::string controlFolder = paths.control.substr(0, paths.control.rfind('/') + 1);
   // Owner-only: the folder is private and the server checks each peer's user.
-  if (!MakeFolders(controlFolder) || !platform::PreparePrivateFolder(controlFolder, &cause))
+  if (platform::MakeFolders(controlFolder) != 0 || !platform::PreparePrivateFolder(controlFolder, &cause))
     log({}, "control socket folder " + controlFolder + ": " + cause);
   else if (!control.Listen(paths.control, error))
     log({}, error);
@@ -236,7 +253,9 @@ int main(int argc, char** argv) {
   ::sigprocmask(SIG_BLOCK, &stop, nullptr);
   const int signals = ::signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
   loop.WatchFd(signals, platform::kIoRead, [&](unsigned) { loop.Quit(); });
+  NotifyServiceManager("READY=1");
   loop.Run();
+  NotifyServiceManager("STOPPING=1");
   printer.Stop();
   return 0;
 }

@@ -9,16 +9,39 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
+#include "codepage/CodePage.h"
 #include "lpd/LpdTexts.h"
+#include "platform/Format.h"
 
 namespace corvina::lpd {
 
 namespace {
 
 constexpr char kSettings[] = "Settings";
+
+// The orientation of a printer device mode saved by older versions as hex
+// bytes: a 16-bit little-endian value at byte 44. 0 when it is not there.
+int DevModeOrientation(std::string_view hex) {
+  constexpr std::size_t kAt = 44;
+  std::uint8_t bytes[2];
+  std::size_t have = 0, digits = 0;
+  unsigned value = 0;
+  for (char c : hex) {
+    if (c == ' ' || c == ',') continue;
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return 0;
+    value = value * 16 + static_cast<unsigned>(d);
+    if (++digits % 2) continue;
+    if (have >= kAt && have < kAt + 2) bytes[have - kAt] = static_cast<std::uint8_t>(value);
+    value = 0;
+    if (++have == kAt + 2) return bytes[0] | bytes[1] << 8;
+  }
+  return 0;
+}
 constexpr char kQueues[] = "Queues";
 constexpr std::uint64_t kDefaultMaxJobSize = std::uint64_t{256} << 20;
 constexpr std::size_t kMaxControlFileSize = 64 * 1024;
@@ -94,12 +117,28 @@ CPrintQueues::~CPrintQueues() {
 }
 
 void CPrintQueues::Log(const char* format, ...) {
-  char line[512];
+  if (!log_) return;
   va_list args;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  const std::string line = platform::FormatV(format, args);
   va_end(args);
-  if (log_) log_(line);
+  log_(line);
+}
+
+std::string CPrintQueues::CodePagePath(const std::string& name) {
+  if (name.empty()) return {};
+  // A name is a file of the code page folder, as the sessions' are.
+  std::string path = name;
+  if (path.front() != '/') {
+    std::string folder = ini_.GetString("Configuration", "CodePageFolder", dataFolder_);
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    path = folder + name;
+  }
+  CCorvinaCodePage probe;
+  std::string error;
+  if (probe.Load(path, error)) return path;
+  Log(texts::kCodePageNotLoaded, name.c_str(), error.c_str());
+  return {};
 }
 
 bool CPrintQueues::AllowNetworkQueues() const { return ini_.GetInt(kSettings, "CreateQueues", 0) != 0; }
@@ -185,14 +224,27 @@ void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
   s.spoolFolder = ini_.GetString(section, "SpoolFolder");
   s.options = static_cast<unsigned>(ini_.GetInt(section, "Options", kOptCrLf | kOptCompress)) & 0x1FF;
   s.codePage = ini_.GetString(section, "CodePage");
-  const std::string layout = ini_.GetString(section, "PageLayout");
-  long v[7];
-  if (std::sscanf(layout.c_str(), "%ld,%ld,%ld,%ld,%ld,%ld,%ld", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
-                  &v[6]) == 7) {
+  auto setPage = [&s](long lines, long width) {
+    s.linesPerPage = lines > 0 ? static_cast<int>(std::min(lines, 999L)) : 66;
+    s.lineWidth = width > 0 ? static_cast<int>(std::min(width, 999L)) : 132;
+  };
+  auto setMargins = [&s](const long* v) {
     for (int i = 0; i < 4; ++i) s.margins[i] = static_cast<int>(std::clamp(v[i], 0L, 100000L));
-    s.landscape = v[4] != 0;
-    s.linesPerPage = v[5] > 0 ? static_cast<int>(std::min(v[5], 999L)) : 66;
-    s.lineWidth = v[6] > 0 ? static_cast<int>(std::min(v[6], 999L)) : 132;
+  };
+  long v[7];
+  if (const auto layout = ini_.Get(section, "PageLayout")) {
+    if (std::sscanf(layout->c_str(), "%ld,%ld,%ld,%ld,%ld,%ld,%ld", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                    &v[6]) == 7) {
+      setMargins(v);
+      s.landscape = v[4] != 0;
+      setPage(v[5], v[6]);
+    }
+  } else {
+    // Settings of older versions.
+    const std::string margins = ini_.GetString(section, "PageSetup");
+    if (std::sscanf(margins.c_str(), "%ld,%ld,%ld,%ld", &v[0], &v[1], &v[2], &v[3]) == 4) setMargins(v);
+    setPage(ini_.GetInt(section, "LinesPerPage", 66), ini_.GetInt(section, "LineWidth", 132));
+    s.landscape = DevModeOrientation(ini_.GetString(section, "PrinterDevMode")) == 2;
   }
   const std::string font = ini_.GetString(section, "Font");
   int points = 0;
@@ -201,9 +253,11 @@ void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
   if (std::sscanf(font.c_str(), "%d,%ld,%n", &points, &colour, &used) == 2 && points > 0 && points < 200) {
     s.font.heightTenths = points * 10;
     s.fontColour = static_cast<std::uint32_t>(colour);
-    // The face name is the last of the 14 fields that follow.
+    // The 14 fields that follow: height, width, escapement, orientation,
+    // weight, ... and the face name last.
     std::string_view fields = std::string_view(font).substr(static_cast<std::size_t>(used));
     for (int i = 0; i < 13 && !fields.empty(); ++i) {
+      if (i == 4) s.font.bold = std::strtol(std::string(fields.substr(0, fields.find(','))).c_str(), nullptr, 10) >= 600;
       const std::size_t comma = fields.find(',');
       fields = comma == std::string_view::npos ? std::string_view{} : fields.substr(comma + 1);
     }
@@ -217,7 +271,7 @@ void CPrintQueues::SaveQueue(const CPrintQueue& queue) {
   ini_.SetString(section, "PrinterName", s.printerName);
   ini_.SetString(section, "SpoolFolder", s.spoolFolder);
   char text[256];
-  std::snprintf(text, sizeof text, "%d,%ld,%ld,0,0,0,%d,0,0,0,0,0,0,0,0,49,%s", s.font.heightTenths / 10,
+  std::snprintf(text, sizeof text, "%d,%ld,%ld,0,0,0,%d,0,0,0,0,0,0,0,49,%s", s.font.heightTenths / 10,
                 static_cast<long>(s.fontColour), static_cast<long>(s.font.heightTenths), s.font.bold ? 700 : 400,
                 s.font.face.c_str());
   ini_.SetString(section, "Font", text);
@@ -331,7 +385,7 @@ void CPrintQueues::Submit(CPrintJob& job) {
   request->printerName = s.printerName;
   request->documentName = first.sourceName;
   request->headerTitle = first.title;
-  request->codePageFile = s.codePage;
+  request->codePageFile = CodePagePath(s.codePage);
   std::copy(std::begin(s.margins), std::end(s.margins), request->margins);
   request->font = s.font;
   request->textColour = s.fontColour;

@@ -126,6 +126,8 @@ class CPrintQueues {
   void RemoveJob(CPrintJob& job, std::string* reply);
   void DeleteJob(CPrintQueue& queue, const std::string& controlName);
   void Requeue();
+  // The file of a queue's code page; empty (the built-in table) when it does not load.
+  std::string CodePagePath(const std::string& name);
   void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   platform::IniFile& ini_;

@@ -14,19 +14,6 @@ namespace {
 
 FileIoResult SystemError(int err) { return {FileIoStatus::kSystemError, err, {}}; }
 
-// Returns 0 or the errno of the failure.
-int WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
 // Makes a rename durable; the file is already in place, so failure is not reported.
 void SyncFolder(const std::string& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -36,6 +23,19 @@ void SyncFolder(const std::string& dir) {
 }
 
 }  // namespace
+
+int WriteAll(int fd, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
 
 int MakeFolders(const std::string& dir) {
   struct stat st {};

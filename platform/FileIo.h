@@ -42,6 +42,11 @@ enum class FileMode {
 // alone (kReadOnly).
 FileIoResult WriteFileAtomically(const std::string& path, std::string_view data, FileMode mode = FileMode::kKeep);
 
+// Writes every byte, going on after signals and short writes. Returns 0 or
+// the errno of the failure (ENOSPC when the file takes nothing).
+int WriteAll(int fd, const void* data, std::size_t size);
+inline int WriteAll(int fd, std::string_view data) { return WriteAll(fd, data.data(), data.size()); }
+
 // Creates the missing folders of a path with mode 0700. Returns 0 or an errno
 // (ENOTDIR when something other than a folder is in the way).
 int MakeFolders(const std::string& dir);

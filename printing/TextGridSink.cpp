@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "printing/PrintTexts.h"
 
@@ -113,17 +114,12 @@ bool CTextFileSink::StartDocument(const DocumentSetup& setup, std::string& error
 }
 
 bool CTextFileSink::Write(const std::string& bytes, std::string& error) {
-  std::size_t done = 0;
-  while (fd_ >= 0 && done < bytes.size()) {
-    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = platform::Format(texts::kCannotWriteFile, path_.c_str(), std::strerror(n < 0 ? errno : ENOSPC));
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (fd_ < 0) return false;
+  if (const int err = platform::WriteAll(fd_, bytes)) {
+    error = platform::Format(texts::kCannotWriteFile, path_.c_str(), std::strerror(err));
+    return false;
   }
-  return fd_ >= 0;
+  return true;
 }
 
 bool CTextFileSink::TakePage(std::vector<std::string> page, std::string& error) {

@@ -408,9 +408,10 @@ int CCorvinaScript::FileTransfer(const Params& p) {
   if (!session_) return ErrorReport(texts::kNotActive);
   ScriptHost& host = manager_.Host();
   if (transferring_) {
-    if (!host.FileTransferActive(*session_)) {
+    if (std::string failure; !host.FileTransferActive(*session_, &failure)) {
       transferring_ = false;
-      return kContinue;
+      // A transfer that failed is no reason to go on as if the file had moved.
+      return failure.empty() ? kContinue : ErrorReport(failure);
     }
     --current_;
     return SetWaitTimer(500);

@@ -16,6 +16,7 @@
 #include "config/SessionProfile.h"
 #include "config/TerminalTypes.h"
 #include "platform/FileError.h"
+#include "platform/FileIo.h"
 #include "platform/Format.h"
 #include "platform/UserInterface.h"
 #include "script/ScriptParser.h"
@@ -149,17 +150,11 @@ std::string WriteTemporary(const std::string& file, const std::vector<std::strin
     return {};
   }
   if (struct stat st {}; ::stat(file.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *err = n < 0 ? errno : EIO;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return {};
-    }
-    done += static_cast<std::size_t>(n);
+  if (const int e = platform::WriteAll(fd, text)) {
+    *err = e;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return {};
   }
   if (::fsync(fd) != 0 || ::close(fd) != 0) {
     *err = errno;

@@ -57,7 +57,9 @@ class ScriptHost {
   // can start.
   virtual bool StartFileTransfer(CHostSession& session, const ScriptTransferRequest& request,
                                  std::string* error) = 0;
-  virtual bool FileTransferActive(CHostSession& session) = 0;
+  // Whether the transfer started on the session still runs; once it has
+  // ended, *failure says why it failed (empty when it succeeded).
+  virtual bool FileTransferActive(CHostSession& session, std::string* failure) = 0;
   // Whether a code-page file of that name can be loaded for a transfer.
   virtual bool CodePageLoads(const std::string& file) = 0;
 };

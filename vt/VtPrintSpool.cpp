@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "vt/VtTexts.h"
 
 namespace corvina::vt {
@@ -51,18 +52,12 @@ void CVtPrintSpool::Add(std::string_view bytes, bool raw) {
 bool CVtPrintSpool::Spill() {
   if (memory_.empty()) return true;
   if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-  std::size_t done = 0;
-  while (fd_ >= 0 && done < memory_.size()) {
-    ssize_t n = ::write(fd_, memory_.data() + done, memory_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  const bool ok = done == memory_.size();
+  const int err = fd_ < 0 ? errno : platform::WriteAll(fd_, memory_);
+  const bool ok = err == 0;
   if (!ok && !reported_ && report_)
-    report_(platform::Format(texts::kSpoolWriteFailed, path_.c_str(), std::strerror(errno)));
+    report_(platform::Format(texts::kSpoolWriteFailed, path_.c_str(), std::strerror(err)));
   if (!ok) reported_ = true;
-  fileSize_ += done;
+  if (ok) fileSize_ += memory_.size();
   memory_.clear();
   if (memory_.capacity() > kMemoryLimit) memory_.shrink_to_fit();
   return ok;

@@ -10,7 +10,6 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -28,6 +27,7 @@
 #include "app/AppTexts.h"
 #include "app/Application.h"
 #include "app/Preferences.h"
+#include "app/qt/MacroDialogs.h"
 #include "app/qt/QtEventLoop.h"
 #include "app/qt/SetupDialogs.h"
 #include "app/qt/QtUserInterface.h"
@@ -38,6 +38,7 @@
 #include "keyboard/KeyboardTexts.h"
 #include "keyboard/Macro.h"
 #include "config/PersistentData.h"
+#include "dialogs/MacroDialogs.h"
 #include "config/TerminalTypes.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
@@ -97,6 +98,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   stack_->addWidget(empty_);
   setCentralWidget(stack_);
   dialogs_ = std::make_unique<CDialogCommands>(app_, this);
+  services_ = std::make_unique<dialogs::DialogServices>(MakeDialogServices(app_, this));
   BuildMenus();
   BuildToolBar();
   keypad_ = new CKeypadToolbar(app_, this);
@@ -109,11 +111,13 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   app_.runSystemCommand = [this](int id) { RunCommand(id); };
   ui_.SetParent(this);
   ui_.showStatus = [this](const std::string& text) { statusBar()->showMessage(FromLatin1(text)); };
+  // Rebuilt on a later turn: the change may come from one of their own items.
+  app_.Store().macroMenusChanged = [this] { QTimer::singleShot(0, this, [this] { BuildMacroMenu(); }); };
   auto* clock = new QTimer(this);
   connect(clock, &QTimer::timeout, this, [this] { ClockTick(); });
   clock->start(1000);
   resize(800, 560);
-  UpdateCommands();
+  BuildMacroMenu();
 }
 
 CMainFrame::~CMainFrame() {
@@ -123,6 +127,7 @@ CMainFrame::~CMainFrame() {
   app_.openConnectDialog = nullptr;
   ui_.SetParent(nullptr);
   ui_.showStatus = nullptr;
+  app_.Store().macroMenusChanged = nullptr;
   for (auto& [session, view] : views_) view->Detach();
 }
 
@@ -220,11 +225,21 @@ void CMainFrame::BuildMenus() {
   AddCommand(setup, sys::kSetupFont, tr("&Font..."));
   AddCommand(setup, sys::kSetupFontLarger, tr("Next &Larger Font"));
   AddCommand(setup, sys::kSetupFontSmaller, tr("Next &Smaller Font"));
+  setup->addSeparator();
+  // The shown session's keyboard map; Session Setup reaches every map.
+  QAction* keyboard = setup->addAction(tr("&Keyboard Map..."));
+  connect(keyboard, &QAction::triggered, this, [this] {
+    if (CHostSession* s = app_.Sessions().Active()) KeyboardSetup(*s);
+  });
+  actions_[-2000] = keyboard;
 
   QMenu* macros = menuBar()->addMenu(QString::fromLatin1(keyboard_texts::kMacrosMenu));
   AddCommand(macros, sys::kMacroStartRecording, QString::fromLatin1(keyboard_texts::kStartRecording));
   AddCommand(macros, sys::kMacroStopRecording, QString::fromLatin1(keyboard_texts::kStopRecording));
-  macroReplay_ = macros->addMenu(QString::fromLatin1(keyboard_texts::kMacroSubmenus[0]));
+  for (std::size_t m = 0; m < macroMenus_.size(); ++m) {
+    macroMenus_[m] = macros->addMenu(QString::fromLatin1(keyboard_texts::kMacroSubmenus[m]));
+    macroMenus_[m]->setObjectName(QString::fromLatin1(keyboard_texts::kMacroSubmenus[m]).remove(QLatin1Char('&')));
+  }
   connect(macros, &QMenu::aboutToShow, this, [this] { BuildMacroMenu(); });
 
   // The network utilities, when their library is loaded; greyed otherwise.
@@ -306,6 +321,9 @@ void CMainFrame::BuildStatusBar() {
   cursorPane_ = pane(app::texts::kPaneCursorPlaceholder);
   modePane_ = pane(app::texts::kPaneModePlaceholder);
   clockPane_ = pane("00:00");
+  recPane_ = pane(keyboard_texts::kRecordingIndicator);
+  recPane_->setObjectName(QStringLiteral("RecordingPane"));
+  recPane_->hide();
   for (QLabel* l : {lockPane_, responsePane_, cursorPane_, modePane_}) l->clear();
 }
 
@@ -381,6 +399,9 @@ void CMainFrame::ActiveSessionChanged(CHostSession* s) {
   UpdateWindowMenu();
   UpdateCommands();
   UpdateStatusPanes();
+  recPane_->setText(QString::fromLatin1(keyboard_texts::kRecordingIndicator));
+  ShowRecordingPane();
+  BuildMacroMenu();
 }
 
 void CMainFrame::ScreenChanged(CHostSession& s) {
@@ -453,6 +474,9 @@ void CMainFrame::UpdateCommands() {
   if (QAction* a = Action(sys::kViewResponseTime)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(sys::kMacroStartRecording)) a->setEnabled(live && !s->Recording());
   if (QAction* a = Action(sys::kMacroStopRecording)) a->setEnabled(s && s->Recording());
+  for (QMenu* m : macroMenus_)
+    if (m) m->setEnabled(!(s && s->Recording()));
+  if (QAction* a = Action(-2000)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(sys::kViewNextSession)) a->setEnabled(app_.Sessions().LiveCount() > 1);
   if (QAction* a = Action(sys::kViewPreviousSession)) a->setEnabled(app_.Sessions().LiveCount() > 1);
   if (QAction* a = Action(sys::kViewFullScreen)) {
@@ -561,6 +585,10 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       break;
   }
   if (!s) return false;
+  if (dialogs::DecodeMacroCommand(id)) {
+    RunMacroCommand(id, *s);
+    return true;
+  }
   switch (id) {
     case sys::kHostClose:
       CloseSession(*s);
@@ -604,7 +632,7 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       ShowResponseTimes(*s);
       return true;
     case sys::kMacroStartRecording:
-      if (!s->Recording()) s->StartRecording();
+      if (!s->Recording() && s->Engine()) s->StartRecording();
       UpdateCommands();
       return true;
     case sys::kMacroStopRecording:
@@ -832,40 +860,88 @@ void CMainFrame::ToggleFullScreen() {
 // ---------------------------------------------------------------- macros
 
 void CMainFrame::BuildMacroMenu() {
-  macroReplay_->clear();
   CHostSession* s = app_.Sessions().Active();
   const auto menus = BuildMacroMenus(app_.Store(), s ? &s->KeyboardMap() : nullptr);
-  for (const MacroMenuItem& item : menus[0]) {
-    QAction* a = macroReplay_->addAction(FromLatin1(item.text));
-    a->setEnabled(item.enabled && item.command != 0 && item.command < kMacroMenuBases[0] + kMacroMenuShown);
-    const int index = item.command - kMacroMenuBases[0];
-    connect(a, &QAction::triggered, this, [this, index] {
-      CHostSession* session = app_.Sessions().Active();
-      if (!session) return;
-      const std::vector<std::string> names = MacrosOfFamily(app_.Store(), session->KeyboardMap().TypeCode());
-      if (index >= 0 && index < static_cast<int>(names.size())) session->PlayMacro(names[static_cast<std::size_t>(index)]);
-    });
+  for (std::size_t m = 0; m < menus.size(); ++m) {
+    QMenu* menu = macroMenus_[m];
+    menu->clear();
+    for (const MacroMenuItem& item : menus[m]) {
+      QAction* a = menu->addAction(FromLatin1(item.text));
+      a->setEnabled(item.enabled && item.command != 0);
+      a->setData(item.command);
+      const int command = item.command;
+      // Queued: the command's dialogs may rebuild this very menu.
+      connect(
+          a, &QAction::triggered, this,
+          [this, command] {
+            if (CHostSession* session = app_.Sessions().Active()) RunMacroCommand(command, *session);
+          },
+          Qt::QueuedConnection);
+    }
   }
   UpdateCommands();
+}
+
+void CMainFrame::RunMacroCommand(int command, CHostSession& session) {
+  const std::optional<dialogs::MacroChoice> choice = dialogs::DecodeMacroCommand(command);
+  if (!choice || session.Recording()) return;
+  LoopHold hold(ui_.Loop());
+  const CCorvinaKeyboardMap& map = session.KeyboardMap();
+  const std::optional<std::string> name = dialogs::MacroOfCommand(*services_, *choice, map);
+  if (!name) return;
+  switch (choice->submenu) {
+    case dialogs::MacroSubmenu::kReplay:
+      session.PlayMacro(*name);
+      break;
+    case dialogs::MacroSubmenu::kEdit: {
+      CMacroEditorDialog editor(*services_, *name, map, this);
+      if (editor.Valid()) editor.exec();
+      break;
+    }
+    case dialogs::MacroSubmenu::kDelete:
+      dialogs::DeleteMacro(*services_, *name, dialogs::StoredMap(app_.Store(), map));
+      break;
+    case dialogs::MacroSubmenu::kAssignKey:
+      if (CCorvinaKeyboardMap* stored = dialogs::StoredMap(app_.Store(), map))
+        dialogs::AssignMacroKey(*services_, *name, *stored);
+      else
+        ui_.Beep(platform::BeepKind::Exclamation);
+      break;
+  }
+  BuildMacroMenu();
+}
+
+void CMainFrame::KeyboardSetup(CHostSession& session) {
+  CCorvinaKeyboardMap* map = dialogs::StoredMap(app_.Store(), session.KeyboardMap());
+  if (!map) {
+    ui_.Beep(platform::BeepKind::Exclamation);
+    return;
+  }
+  LoopHold hold(ui_.Loop());
+  CKeyboardSetupDialog setup(*services_, map->name, this);
+  setup.exec();
+  BuildMacroMenu();
+}
+
+void CMainFrame::RecordingIndicator(CHostSession& s, bool lit) {
+  if (&s != app_.Sessions().Active()) return;
+  recPane_->setText(lit ? QString::fromLatin1(keyboard_texts::kRecordingIndicator) : QString());
+  ShowRecordingPane();
+  UpdateCommands();
+}
+
+void CMainFrame::ShowRecordingPane() {
+  CHostSession* s = app_.Sessions().Active();
+  recPane_->setVisible(s && s->Recording());
 }
 
 void CMainFrame::StopRecording(CHostSession& session) {
   std::shared_ptr<CCorvinaMacro> macro = session.StopRecording();
   UpdateCommands();
   if (!macro) return;
-  // Asked until the name is free or the user gives up.
-  for (;;) {
-    bool ok = false;
-    QString name;
-    {
-      LoopHold hold(ui_.Loop());
-      name = QInputDialog::getText(this, tr("Save Macro"), tr("Macro name:"), QLineEdit::Normal, QString(), &ok);
-    }
-    if (!ok || name.trimmed().isEmpty()) return;
-    const QByteArray latin1 = name.trimmed().toLatin1();
-    const std::string latin1Name(latin1.constData(), static_cast<std::size_t>(latin1.size()));
-    if (SaveNewMacro(app_.Store(), macro, latin1Name, ui_) == MacroNaming::kSaved) return;
-  }
+  LoopHold hold(ui_.Loop());
+  // Unnamed, the recording is discarded.
+  dialogs::NameAndSaveMacro(*services_, macro);
 }
 
 void CMainFrame::ShowResponseTimes(CHostSession& session) {

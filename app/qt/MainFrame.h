@@ -9,12 +9,14 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "app/Clipboard.h"
 #include "app/SessionTable.h"
+#include "dialogs/SetupDialogs.h"
 
 class QAction;
 class QActionGroup;
@@ -58,6 +60,10 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   // Where WriteSnapshot puts a PNG picture of the window (for tests).
   void SetSnapshotFile(const std::string& path) { snapshotFile_ = path; }
   void WriteSnapshot();
+  // The "REC" pane of the status bar.
+  QLabel* RecordingPane() const { return recPane_; }
+  // The four Macros submenus: Replay, Edit, Delete, Assign Key.
+  QMenu* MacroSubmenu(int index) const { return macroMenus_[static_cast<std::size_t>(index)]; }
   // Answers file choosers without a dialog (tests).
   std::function<std::optional<std::string>(const std::string&)> chooseFileForTests;
 
@@ -76,6 +82,7 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   void ActiveSessionChanged(CHostSession* s) override;
   void ScreenChanged(CHostSession& s) override;
   void LastSessionClosed() override;
+  void RecordingIndicator(CHostSession& s, bool lit) override;
 
   void BuildMenus();
   void BuildToolBar();
@@ -94,7 +101,10 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   std::optional<std::string> ChooseFile(const std::string& defaultName);
   void ClockTick();
   void BuildMacroMenu();
+  void RunMacroCommand(int command, CHostSession& session);
   void StopRecording(CHostSession& session);
+  void ShowRecordingPane();
+  void KeyboardSetup(CHostSession& session);
   void ShowResponseTimes(CHostSession& session);
   void MarkSessionButton(int slot, bool marked);
 
@@ -120,7 +130,9 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   bool closing_ = false;
   std::string snapshotFile_;
   std::unique_ptr<QtToolHost> toolHost_;
-  QMenu* macroReplay_ = nullptr;
+  std::array<QMenu*, 4> macroMenus_{};
+  QLabel* recPane_ = nullptr;
+  std::unique_ptr<dialogs::DialogServices> services_;
   std::map<int, bool> marked_;  // session buttons with output not yet seen
   std::unique_ptr<CDialogCommands> dialogs_;
   CKeypadToolbar* keypad_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/Application.h"
+#include "app/qt/MacroDialogs.h"
 #include "config/TerminalTypes.h"
 #include "dialogs/DialogTexts.h"
 #include "dialogs/ResponseTimeView.h"
@@ -59,6 +61,27 @@ dialogs::DialogServices MakeDialogServices(app::CCorvinaApp& application, QWidge
     dialog.setTextValue(L1(initial));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return ToL1(dialog.textValue().trimmed());
+  };
+  platform::UserInterface& ui = application.Store().Ui();
+  services.typeKey = [&ui, parent]() -> std::optional<KeyCode> {
+    CTypeKeyDialog dialog(ui, parent);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Key();
+  };
+  services.chooseMacro = [parent](const std::vector<std::string>& names) -> std::optional<std::string> {
+    CMacroListDialog dialog(names, parent);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Chosen();
+  };
+  services.chooseScriptFile = [&application, parent]() -> std::optional<std::string> {
+    const std::string& ext = application.Store().scriptExtension;
+    QFileDialog dialog(parent, QString(), L1(application.Store().DataFolder()),
+                       QStringLiteral("Script files (*.%1);;All Files (*)").arg(L1(ext)));
+    dialog.setObjectName(QStringLiteral("ScriptFileDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return ToL1(dialog.selectedFiles().front());
   };
   services.profileChanged = [&application](const CCorvinaSessionProfile& changed) {
     app::CSessionTable& table = application.Sessions();
@@ -391,6 +414,20 @@ void CSessionSetupDialog::BuildPage() {
       BuildColors(box);
       break;
     case dialogs::PageId::kKeyboard: {
+      QPushButton* configure = AddButton(row, tr("Configure..."));
+      connect(configure, &QPushButton::clicked, this, [this] {
+        auto values = page_->Values();
+        if (!app_.Store().Find(ObjectKind::kKeyboardMap, values["map"])) {
+          dialogs::ShowWarning(app_.Store(), texts::kSelectKeyboardMap);
+          return;
+        }
+        // The page's other texts go into the working copy first.
+        if (Refused(model_->ShowPage(model_->ShownIndex(), values))) return;
+        CKeyboardSetupDialog setup(services_, values["map"], this);
+        if (setup.exec() != QDialog::Accepted) return;
+        model_->TakeKeyboardMap(setup.MapName());
+        AfterModel();
+      });
       QPushButton* del = AddButton(row, tr("Delete"));
       connect(del, &QPushButton::clicked, this, [this] {
         auto values = page_->Values();

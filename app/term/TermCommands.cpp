@@ -7,7 +7,9 @@
 
 #include "app/RunOptions.h"
 #include "app/term/TermTexts.h"
+#include "filetransfer/TransferRequest.h"
 #include "platform/Format.h"
+#include "script/ChildProcess.h"
 
 namespace corvina::term {
 
@@ -38,6 +40,35 @@ std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
+}
+
+// "send PCFILE HOSTFILE [WORDS]", "receive HOSTFILE PCFILE [WORDS]" or
+// "cancel", with corvina-cli's spellings (--send, --ft-options) taken too;
+// double quotes group words.
+bool ParseTransfer(std::string_view rest, TermCommand& command, std::string* error) {
+  std::vector<std::string> words = script::SplitCommandLine(std::string(rest));
+  std::string what = Lower(words.empty() ? std::string() : words[0]);
+  if (what.rfind("--", 0) == 0) what.erase(0, 2);
+  const bool send = what == "send", receive = what == "receive";
+  if (what == "cancel" && words.size() == 1) {
+    command.argument = what;
+    return true;
+  }
+  if ((!send && !receive) || words.size() < 3 || words[1].empty() || words[2].empty()) {
+    *error = platform::Format(texts::kNeeds, "transfer", texts::kNeedsTransfer);
+    return false;
+  }
+  command.argument = what;
+  command.pcFile = words[send ? 1 : 2];
+  command.hostFile = words[send ? 2 : 1];
+  if (!app::ToLatin1("transfer", &command.hostFile, error)) return false;
+  std::size_t first = 3;
+  if (words.size() > first && words[first] == "--ft-options") ++first;
+  for (std::size_t i = first; i < words.size(); ++i)
+    command.transferWords += (command.transferWords.empty() ? "" : " ") + words[i];
+  if (!app::ToLatin1("transfer", &command.transferWords, error)) return false;
+  filetransfer::CTransferRequest probe;
+  return filetransfer::ApplyTransferOptions(command.transferWords, probe, error);
 }
 
 }  // namespace
@@ -105,6 +136,7 @@ std::optional<TermCommand> ParseTermCommand(std::string_view line, std::string* 
     command.argument = run.target;
     command.overrides = run.overrides;
   }
+  if (command.kind == TermCommand::kTransfer && !ParseTransfer(rest, command, error)) return std::nullopt;
   if (command.kind == TermCommand::kSwitch) {
     const std::string which = Lower(rest);
     if (which == "next" || which == "n" || which == "+") {
@@ -135,7 +167,12 @@ const char* TermCommandHelp() {
          "macro NAME                  play a stored macro on the session shown\n"
          "key NAME                    press a key function the terminal has no key for\n"
          "                            (Reset, PA1, Attn, SysReq, FieldExit, ...)\n"
-         "transfer ...                IND$FILE file transfer\n"
+         "transfer send PCFILE HOSTFILE [WORDS]\n"
+         "transfer receive HOSTFILE PCFILE [WORDS]\n"
+         "                            IND$FILE file transfer on the session shown; WORDS as\n"
+         "                            corvina-cli --ft-options takes them (binary, crlf,\n"
+         "                            screenimage, tso, lrecl=N, ...); quote names with blanks\n"
+         "transfer cancel             stop it (a second cancel ends it at once)\n"
          "print [FILE]                print the screen, or write it to FILE as text\n"
          "copy                        the selection (or the screen) to the terminal's clipboard\n"
          "messages                    show the messages of this run\n"

@@ -29,6 +29,9 @@ struct TermCommand {
   int number = 0;
   // kConnect: the session options given before the target (-t 5250, --tls, ...).
   app::SessionOverrides overrides;
+  // kTransfer: argument "send", "receive" or "cancel"; the files (the host
+  // file in Latin-1) and corvina-cli's --ft-options words.
+  std::string pcFile, hostFile, transferWords;
 };
 
 // Words are separated by blanks; the command word may be shortened to any

@@ -15,6 +15,7 @@
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
 #include "session/TextCanvas.h"
@@ -96,8 +97,22 @@ CTermFrontEnd::CTermFrontEnd(platform::EventLoop& loop, CTermUi& ui, app::CCorvi
   app_.openConnectDialog = [this] { OpenCommandLine(U"connect "); };
 }
 
+class CTermFrontEnd::TransferWatch final : public filetransfer::TransferObserver {
+ public:
+  TransferWatch(CTermFrontEnd& owner, CHostSession& session) : owner_(owner), session_(session) {}
+  void Progress(const filetransfer::TransferProgress& p) override {
+    owner_.ui_.SetStatusText(platform::Format(texts::kTransferStatus, session_.Number(), p.text.c_str()));
+  }
+  void Ended(const filetransfer::TransferOutcome& outcome) override { owner_.TransferEnded(session_, outcome); }
+
+ private:
+  CTermFrontEnd& owner_;
+  CHostSession& session_;
+};
+
 CTermFrontEnd::~CTermFrontEnd() {
   *alive_ = false;
+  for (auto& [session, watch] : transfers_) filetransfer::DetachFileTransferObserver(*session, watch.get());
   Stop();
   ui_.onChange = nullptr;
   ui_.onBeep = nullptr;
@@ -160,13 +175,7 @@ void CTermFrontEnd::Stop() {
 
 void CTermFrontEnd::WriteTerminal(const std::string& bytes) {
   fflush(stdout);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
+  platform::WriteAll(STDOUT_FILENO, bytes);
 }
 
 void CTermFrontEnd::Resized() {
@@ -180,6 +189,10 @@ void CTermFrontEnd::Resized() {
 
 void CTermFrontEnd::SessionClosing(CHostSession& s) {
   if (&s == shown_) shown_ = nullptr;
+  if (const auto it = transfers_.find(&s); it != transfers_.end()) {
+    filetransfer::DetachFileTransferObserver(s, it->second.get());
+    transfers_.erase(it);
+  }
   ScheduleRepaint();
 }
 
@@ -429,7 +442,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
   app::CSessionTable& table = app_.Sessions();
   CHostSession* s = table.Active();
   const bool needsSession = command->kind == TermCommand::kDisconnect || command->kind == TermCommand::kMacro ||
-                            command->kind == TermCommand::kKey ||
+                            command->kind == TermCommand::kKey || command->kind == TermCommand::kTransfer ||
                             command->kind == TermCommand::kPrint || command->kind == TermCommand::kCopy;
   if (needsSession && !s) {
     ui_.Tell(texts::kNoSessionShown);
@@ -466,7 +479,7 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
       break;
     }
     case TermCommand::kTransfer:
-      ui_.Tell(texts::kNoTransfer);
+      Transfer(*s, *command);
       break;
     case TermCommand::kPrint:
       PrintScreen(*s, command->argument);
@@ -495,6 +508,49 @@ void CTermFrontEnd::RunCommand(const std::string& utf8) {
       app_.CloseProgram(false);
       break;
   }
+}
+
+void CTermFrontEnd::Transfer(CHostSession& s, const TermCommand& command) {
+  using namespace filetransfer;
+  if (command.argument == "cancel") {
+    if (!FileTransferRunning(s)) {
+      ui_.Tell(platform::Format(texts::kNoTransferRunning, s.Number()));
+      return;
+    }
+    CancelFileTransfer(s);
+    if (FileTransferRunning(s)) ui_.Tell(platform::Format(texts::kTransferCancelling, s.Number()));
+    return;
+  }
+  const bool send = command.argument == "send";
+  CTransferRequest request;
+  std::string error;
+  if (!CommandLineRequest(s.Profile().fileTransfer, send ? Direction::kPut : Direction::kGet, command.pcFile,
+                          command.hostFile, command.transferWords, request, &error)) {
+    ui_.Tell(error);
+    return;
+  }
+  auto watch = std::make_unique<TransferWatch>(*this, s);
+  const int result = StartFileTransfer(s, request, watch.get());
+  if (result != kStartSent) {
+    ui_.Tell(StartFailureText(result));
+    return;
+  }
+  transfers_[&s] = std::move(watch);
+  ui_.SetStatusText(platform::Format(texts::kTransferStatus, s.Number(), HostCommand(request).c_str()));
+}
+
+void CTermFrontEnd::TransferEnded(CHostSession& s, const filetransfer::TransferOutcome& outcome) {
+  const std::string failure = filetransfer::OutcomeFailure(outcome);
+  const std::string& said = !failure.empty()           ? failure
+                            : !outcome.message.empty() ? outcome.message
+                                                       : std::string(texts::kTransferComplete);
+  ui_.Tell(platform::Format(texts::kTransferEnded, s.Number(), platform::Latin1ToUtf8(said).c_str()));
+  // The watch is still in its own call: it goes on a later turn.
+  loop_.Post([this, alive = alive_, session = &s] {
+    if (!*alive) return;
+    const auto it = transfers_.find(session);
+    if (it != transfers_.end() && !filetransfer::FileTransferRunning(*session)) transfers_.erase(it);
+  });
 }
 
 void CTermFrontEnd::ShowOverlay(const std::string& title, const std::vector<std::string>& lines) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/term/TermCanvas.h"
 #include "app/term/TermCommands.h"
 #include "app/term/TermUi.h"
+#include "filetransfer/FileTransfer.h"
 #include "platform/EventLoop.h"
 
 namespace corvina::term {
@@ -60,6 +62,8 @@ class CTermFrontEnd final : public app::SessionTableObserver {
   void CommandLineKey(const TermInput& in);
   void RunCommand(const std::string& utf8);
   bool SystemCommand(CHostSession& s, int id);
+  void Transfer(CHostSession& s, const TermCommand& command);
+  void TransferEnded(CHostSession& s, const filetransfer::TransferOutcome& outcome);
   void Copy(CHostSession& s);
   void PrintScreen(CHostSession& s, const std::string& file);
   void ShowOverlay(const std::string& title, const std::vector<std::string>& lines);
@@ -96,6 +100,11 @@ class CTermFrontEnd final : public app::SessionTableObserver {
   std::size_t commandCursor_ = 0;
   std::vector<std::u32string> history_;
   std::size_t historyIndex_ = 0;
+
+  // The transfers the transfer command started, by session: their progress
+  // goes to the status line, their end is told.
+  class TransferWatch;
+  std::map<CHostSession*, std::unique_ptr<TransferWatch>> transfers_;
 
   // A help or messages page over the screen until the next key.
   std::vector<std::string> overlay_;

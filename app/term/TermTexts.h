@@ -32,7 +32,13 @@ inline constexpr char kCannotWrite[] = "Cannot write %s: %s";
 inline constexpr char kNoSessionShown[] = "No session is shown: connect first";
 inline constexpr char kNoSuchSession[] = "There is no session %d";
 inline constexpr char kUnknownKeyFunction[] = "Unknown key function \"%s\" (corvina-cli --list-keys lists them)";
-inline constexpr char kNoTransfer[] = "File transfer (IND$FILE) is not available in this version.";
+// The transfer command: progress, the end, cancelling.
+inline constexpr char kTransferStatus[] = "%d: %s";
+inline constexpr char kTransferEnded[] = "Session %d: %s";
+inline constexpr char kTransferComplete[] = "the file transfer is complete";
+inline constexpr char kNoTransferRunning[] = "No file transfer runs on session %d";
+inline constexpr char kTransferCancelling[] =
+    "Session %d: the host is asked to stop the transfer (cancel again ends it at once)";
 
 // The command line's mistakes.
 inline constexpr char kNotClear[] = "\"%s\" is not clear: type more of the command (help lists them)";
@@ -43,7 +49,8 @@ inline constexpr char kNeedsSwitch[] = "a session number, next or previous";
 inline constexpr char kNeedsScript[] = "a script file";
 inline constexpr char kNeedsMacro[] = "a macro name";
 inline constexpr char kNeedsKey[] = "a key function name (Reset, PA1, SysReq, ...)";
-inline constexpr char kNeedsTransfer[] = "what to transfer";
+inline constexpr char kNeedsTransfer[] =
+    "send PCFILE HOSTFILE [WORDS], receive HOSTFILE PCFILE [WORDS] or cancel";
 inline constexpr char kWhichSession[] = "Switch to which session? Give its number, next or previous";
 inline constexpr char kConnectOptionsOnly[] =
     "Only session options can come with connect (-p, -t, --size, --lu, --tls, --reconnect, --keepalive)";

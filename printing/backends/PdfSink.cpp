@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/Format.h"
+#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "printing/PrintTexts.h"
 #include "printing/backends/Backends.h"
@@ -100,17 +101,12 @@ class CPdfSink final : public PageSink {
   }
 
   bool WriteRaw(std::span<const char> bytes, std::string& error) override {
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < bytes.size()) {
-      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error = platform::Format(texts::kCannotWriteFile, path_.c_str(), std::strerror(n < 0 ? errno : ENOSPC));
-        return false;
-      }
-      done += static_cast<std::size_t>(n);
+    if (fd_ < 0) return false;
+    if (const int err = platform::WriteAll(fd_, bytes.data(), bytes.size())) {
+      error = platform::Format(texts::kCannotWriteFile, path_.c_str(), std::strerror(err));
+      return false;
     }
-    return fd_ >= 0;
+    return true;
   }
 
   bool EndDocument(std::string& error) override {

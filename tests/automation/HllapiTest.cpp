@@ -17,6 +17,7 @@
 
 #include "../ibm3270/Support3270.h"
 #include "automation/HllapiServer.h"
+#include "filetransfer/TransferEngine3270.h"
 #include "keyboard/KeyFunctions.h"
 #include "platform/PollLoop.h"
 
@@ -26,7 +27,19 @@ namespace {
 using namespace hllapi;
 using automation::CHllapiServer;
 
-class HllapiServerTest : public ::testing::Test {
+SessionOptions SessionWith(bool transfers) {
+  SessionOptions o;
+  if (transfers)
+    o.engines = [](unsigned mode) -> std::unique_ptr<TerminalEngine> {
+      if (mode == kKind3278 || mode == kKind3279) return std::make_unique<filetransfer::C3270TransferEngine>();
+      return nullptr;
+    };
+  return o;
+}
+
+// With the plain 3270 engine, or with the one that runs IND$FILE transfers.
+template <bool kTransfers>
+class HllapiFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(s_.Ready());
@@ -69,10 +82,12 @@ class HllapiServerTest : public ::testing::Test {
   }
 
   platform::PollLoop loop_;
-  Session3270 s_;
+  Session3270 s_{SessionWith(kTransfers)};
   std::string folder_;
   std::unique_ptr<CHllapiServer> server_;
 };
+using HllapiServerTest = HllapiFixture<false>;
+using HllapiTransferTest = HllapiFixture<true>;
 
 TEST_F(HllapiServerTest, StatusRecordAndSlotByteForByte) {
   EXPECT_EQ(Get32(SlotC() + kSlotWindow), 4242u);
@@ -293,6 +308,37 @@ TEST_F(HllapiServerTest, AClientThatHangsUpLeavesNothingBehind) {
   }));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   ::chmod(folder_.c_str(), 0700);
+}
+
+TEST_F(HllapiServerTest, TransfersNeedTheTransferEngine) {
+  EXPECT_EQ(Ask(kReceiveFile, "/tmp/x c:FILE DATA"), kNotSupported);
+}
+
+TEST_F(HllapiTransferTest, ReceiveFileTypesTheCommandAndTheSlotFollowsTheTransfer) {
+  s_.Host(HostRecord::EraseWrite(kWccRestore).Text("Ready;"));
+  const std::string pc = folder_ + "file.txt";
+  s_.TakeSent();
+  EXPECT_EQ(Ask(kReceiveFile, pc + " c:FILE DATA (ascii crlf"), kOk);
+  // The host file keeps its blank; the options count in any case.
+  const std::string command = "IND$FILE GET FILE DATA  ( ASCII CRLF )";
+  std::string ebcdic;
+  for (char c : command) ebcdic.push_back(static_cast<char>(s_.S().CodePage().ToEbcdic(static_cast<std::uint8_t>(c))));
+  const Bytes sent = s_.TakeSent();
+  EXPECT_NE(std::string(sent.begin(), sent.end()).find(ebcdic), std::string::npos);
+  EXPECT_EQ(Ask(kQueryStatus), kOk);
+  EXPECT_EQ(Get32(SlotC() + kSlotTransferState), 1u);  // the GET command is sent
+  // One transfer at a time; the PC file appears only with a complete transfer.
+  EXPECT_EQ(Ask(kSendFile, pc + " c:OTHER DATA"), 310);
+  EXPECT_FALSE(std::filesystem::exists(pc));
+
+  // The host's end (a screen-image "C" frame) ends it: the slot says idle.
+  s_.Host(HostRecord::EraseWrite(kWccRestore).Sba(0).Text("Caam TRANS34 Host file FILE DATA not found$")
+              .Sba(1919).Sf(kAutoskip));
+  EXPECT_EQ(Ask(kQueryStatus), kOk);
+  EXPECT_EQ(Get32(SlotC() + kSlotTransferState), 0u);
+  EXPECT_FALSE(std::filesystem::exists(pc));
+  EXPECT_EQ(Ask(kSendFile, folder_ + "none c:FILE DATA"), 302);
+  EXPECT_EQ(Ask(kReceiveFile, folder_ + " c:FILE DATA"), 305);  // a folder
 }
 
 TEST(HllapiArea, RefusesFilesItCannotTrust) {

@@ -9,8 +9,10 @@
 
 #include "config/PersistentData.h"
 #include "dialogs/ColorSchemeEditor.h"
+#include "dialogs/MacroDialogs.h"
 #include "dialogs/ResponseTimeView.h"
 #include "dialogs/SetupDialogs.h"
+#include "keyboard/KeyFunctions.h"
 #include "keyboard/KeyboardMap.h"
 #include "keyboard/StoreKinds.h"
 #include "platform/IniFile.h"
@@ -377,6 +379,298 @@ TEST_F(Dialogs, ObjectFilesOthersCanWriteAreNotLoaded) {
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0], "The file " + data_ + "linked.tsp is not loaded: it is a symbolic link.");
   EXPECT_EQ(boxes[1], "The file " + data_ + "open.tsp is not loaded: other users may write to it, mode 0666.");
+}
+
+// ---- macros and keyboard maps ----
+
+constexpr KeyCode kF1{0x70, 0};
+constexpr KeyCode kShiftAltF5{0x74, kModShift | kModAlt};
+
+CCorvinaMacro& AddMacro(CCorvinaPersistentData& store, const std::string& name, unsigned type, const std::string& text) {
+  auto m = std::make_shared<CCorvinaMacro>(name, type);
+  m->SetText(text);
+  EXPECT_TRUE(store.Add(m, true));
+  return *dynamic_cast<CCorvinaMacro*>(store.Find(ObjectKind::kMacro, name));
+}
+
+CCorvinaKeyboardMap& Map(CCorvinaPersistentData& store, const std::string& name) {
+  return *dynamic_cast<CCorvinaKeyboardMap*>(store.Find(ObjectKind::kKeyboardMap, name));
+}
+
+TEST_F(Dialogs, MacroEditorRefusesBadTextsAndInsertsTerminalKeys) {
+  Load();
+  CCorvinaMacro& logon = AddMacro(*store_, "Logon", kKind3279, "A");
+  CCorvinaKeyboardMap& map = Map(*store_, "3270 Default");
+  CMacroEditorModel editor(*services_, "logon", map);
+  ASSERT_TRUE(editor.Valid());
+  EXPECT_EQ(editor.Title(), "Macro Editor: Logon - Corvina");
+  EXPECT_EQ(editor.text, "A");
+  const std::pair<const char*, const char*> refused[] = {
+      {"", "Please enter a macro definition."},
+      {"x<,x>", "Invalid pause command in macro: <,x>"},
+      {"<PF3><Bogus 2>", "Invalid key name in macro: <Bogus 2>"},
+      {"<PF3", "Invalid key name in macro: <PF3>"},
+      {"<^[[A>", "Invalid key name in macro: <^[[A>"},  // raw bytes are for VT hosts only
+  };
+  for (const auto& [text, message] : refused) {
+    editor.text = text;
+    EXPECT_FALSE(editor.Ok()) << text;
+    EXPECT_EQ(ui_.boxes.back().text, message);
+    EXPECT_EQ(logon.Text(), "A");
+  }
+  editor.text = "A<<<PF3><,,,><CursorMove 0><HostSession2>";
+  ASSERT_TRUE(editor.Ok());
+  EXPECT_EQ(logon.Text(), editor.text);
+  EXPECT_FALSE(logon.modified);  // saved
+  platform::IniFile file;
+  file.SetPath(data_ + logon.fileName);
+  ASSERT_TRUE(file.Load());
+  EXPECT_EQ(file.GetString("Macro", "Data"), editor.text);
+
+  // With the terminal keys ticked a bound key inserts its function's token.
+  EXPECT_EQ(editor.Insertion(kF1, ""), std::nullopt);
+  editor.useTerminalKeys = true;
+  EXPECT_EQ(editor.Insertion(kF1, ""), "<PF1>");
+  EXPECT_EQ(editor.Insertion(KeyCode{'A', kModCtrl}, ""), "<EditSelectAll>");
+  EXPECT_EQ(editor.Insertion(KeyCode{0xBC, kModShift}, "<"), "<<");
+  EXPECT_EQ(editor.Insertion(KeyCode{'Q', 0}, "q"), std::nullopt);
+  map.AddBinding(KeyBinding{'z', {}, KeyCode{'Q', kModAlt}, kBindCharacter}, false, false, nullptr);
+  EXPECT_EQ(editor.Insertion(KeyCode{'Q', kModAlt}, ""), std::nullopt);  // a character binding types itself
+
+  // Save As a used name: No asks again, and the copy goes under the next name.
+  AddMacro(*store_, "Other", kKind3279, "B");
+  names_ = {"Other", "Logoff"};
+  ui_.queued.push_back(Answer::No);
+  editor.text = "<PF3>";
+  ASSERT_TRUE(editor.SaveAs());
+  EXPECT_EQ(asked_, (std::vector<std::string>{"Logon", "Other"}));
+  EXPECT_EQ(ui_.boxes.back().text, "That name already exists, do you want to replace it?");
+  auto* logoff = dynamic_cast<CCorvinaMacro*>(store_->Find(ObjectKind::kMacro, "Logoff"));
+  ASSERT_NE(logoff, nullptr);
+  EXPECT_EQ(logoff->Text(), "<PF3>");
+  EXPECT_EQ(logoff->TypeCode(), kKind3278);
+  EXPECT_TRUE(FileThere("Logoff.mac"));
+  EXPECT_EQ(store_->RecentMacros().front(), "Logoff");
+  EXPECT_EQ(logon.Text(), "A<<<PF3><,,,><CursorMove 0><HostSession2>");
+  EXPECT_EQ(editor.Title(), "Macro Editor: Logoff - Corvina");
+}
+
+TEST_F(Dialogs, NamingARecordedMacroReplacesOnlyWhenAskedAndRefusesTakenFiles) {
+  Load();
+  AddMacro(*store_, "Old", kKind3279, "old");
+  std::ofstream(data_ + "Taken.mac") << "not a macro\n";
+  auto recorded = std::make_shared<CCorvinaMacro>(std::string(), kKind3279);
+  recorded->Record('A', kKind3279);
+  recorded->Record('<', kKind3279);
+  recorded->Record(kf::ibm3270::kPF3, kKind3279);
+  EXPECT_EQ(recorded->Text(), "A<<<PF3>");
+  names_ = {"", "Taken", "Old"};
+  ui_.queued.push_back(Answer::Yes);
+  ASSERT_TRUE(NameAndSaveMacro(*services_, recorded));
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"Please type a name for the item you want to save.",
+                                               "File \"Taken.mac\" already exists, please choose another name.",
+                                               "That name already exists, do you want to replace it?"}));
+  auto* old = dynamic_cast<CCorvinaMacro*>(store_->Find(ObjectKind::kMacro, "Old"));
+  ASSERT_NE(old, nullptr);
+  EXPECT_EQ(old->Text(), "A<<<PF3>");
+  // Cancel discards.
+  names_ = {};
+  EXPECT_FALSE(NameAndSaveMacro(*services_, std::make_shared<CCorvinaMacro>(std::string(), kKind3279)));
+  EXPECT_EQ(store_->Find(ObjectKind::kMacro, "Untitled"), nullptr);
+}
+
+TEST_F(Dialogs, MacroMenuCommandsReachTheirMacroAndKeepBindingsOfARefusedDelete) {
+  Load();
+  for (int i = 0; i < 11; ++i) AddMacro(*store_, "M" + std::to_string(i), kKind3279, "x");
+  AddMacro(*store_, "Vt", kKindVt100, "y");
+  CCorvinaKeyboardMap& map = Map(*store_, "3270 Default");
+  EXPECT_EQ(DecodeMacroCommand(33352)->submenu, MacroSubmenu::kEdit);
+  EXPECT_EQ(DecodeMacroCommand(33379)->index, 9);
+  EXPECT_FALSE(DecodeMacroCommand(33380));
+  EXPECT_FALSE(DecodeMacroCommand(33339));
+  EXPECT_EQ(MacroOfCommand(*services_, {MacroSubmenu::kReplay, 0}, map), "M10");  // the most recent
+  EXPECT_EQ(MacroOfCommand(*services_, {MacroSubmenu::kReplay, 8}, map), "M2");
+  std::vector<std::string> listed;
+  services_->chooseMacro = [&](const std::vector<std::string>& names) -> std::optional<std::string> {
+    listed = names;
+    return names.back();
+  };
+  EXPECT_EQ(MacroOfCommand(*services_, {MacroSubmenu::kDelete, 9}, map), "M0");
+  EXPECT_EQ(listed.size(), 11u);  // the VT macro is not offered
+
+  // Assign Key: a key of another function asks; No leaves the map alone.
+  std::optional<KeyCode> typed = kF1;
+  services_->typeKey = [&] { return typed; };
+  int rebuilt = 0;
+  store_->macroMenusChanged = [&] { ++rebuilt; };
+  ui_.queued.push_back(Answer::No);
+  EXPECT_FALSE(AssignMacroKey(*services_, "M10", map));
+  EXPECT_EQ(ui_.boxes.back().text,
+            "The 'F1' key is already assigned to the 'PF1' function.\nDo you want to replace the existing assignment?");
+  EXPECT_EQ(map.TargetOf(kF1), kf::ibm3270::kPF1);
+  typed = kShiftAltF5;
+  ASSERT_TRUE(AssignMacroKey(*services_, "M10", map));
+  EXPECT_EQ(rebuilt, 1);
+  EXPECT_FALSE(map.modified);
+  auto menus = BuildMacroMenus(*store_, &map);
+  EXPECT_EQ(menus[0][0].text, "&1 M10\tShift+Alt+F5");
+  EXPECT_EQ(menus[1][0].text, "&1 M10");
+
+  // Delete answered No keeps the macro and its key; Yes removes both.
+  ui_.queued.push_back(Answer::No);
+  EXPECT_FALSE(DeleteMacro(*services_, "M10", &map));
+  EXPECT_EQ(ui_.boxes.back().text, "Are you sure you want to delete the macro 'M10'?");
+  EXPECT_EQ(map.TargetOf(kShiftAltF5), kf::kPlayMacro);
+  ui_.queued.push_back(Answer::Yes);
+  ASSERT_TRUE(DeleteMacro(*services_, "M10", &map));
+  EXPECT_EQ(map.TargetOf(kShiftAltF5), -1);
+  EXPECT_EQ(store_->Find(ObjectKind::kMacro, "M10"), nullptr);
+  EXPECT_FALSE(FileThere("M10.mac"));
+  platform::IniFile saved;
+  saved.SetPath(data_ + map.fileName);
+  ASSERT_TRUE(saved.Load());
+  EXPECT_EQ(saved.GetString("Keyboard Map", "Macro_1"), "");
+}
+
+TEST(TypeKeyDialog, CapturesKeysAndClicksAndRefusesReservedOnes) {
+  CTypeKeyModel capture;
+  EXPECT_EQ(capture.Title(), "Type Key - Corvina");
+  EXPECT_FALSE(capture.Captured());
+  EXPECT_EQ(capture.KeyDown({0x14, 0}, false), CTypeKeyModel::KeyResult::kBeep);  // Caps Lock
+  EXPECT_FALSE(capture.Captured());
+  EXPECT_EQ(capture.KeyDown({0x1B, 0}, false), CTypeKeyModel::KeyResult::kTaken);
+  EXPECT_EQ(capture.CaptureText(), "Esc");
+  EXPECT_EQ(capture.KeyDown({0x70, 0}, true), CTypeKeyModel::KeyResult::kIgnored);  // auto-repeat
+  EXPECT_EQ(capture.CaptureText(), "Esc");
+  // Shift+F1, then Ctrl pressed too: F1 stays, with both modifiers.
+  capture.KeyDown({0x10, kModShift}, false);
+  capture.KeyDown({0x70, kModShift}, false);
+  capture.KeyDown({0x11, kModShift | kModCtrl}, false);
+  EXPECT_EQ(capture.Key(), (KeyCode{0x70, kModShift | kModCtrl}));
+  EXPECT_EQ(capture.OkProblem(), std::nullopt);
+  // Ctrl alone is the Ctrl key; Alt+V belongs to the View menu.
+  capture.Retry();
+  capture.KeyDown({0x11, kModCtrl}, false);
+  EXPECT_EQ(capture.Key(), (KeyCode{0x11, kModCtrl}));
+  EXPECT_EQ(capture.OkProblem(), std::nullopt);
+  capture.KeyDown({'V', kModAlt}, false);
+  EXPECT_EQ(capture.OkProblem(), "The key you have chosen is not configurable. Reason: 'View menu'");
+  capture.KeyDown({0x12, kModAlt | kModShift}, false);
+  capture.Retry();
+  capture.KeyDown({0x11, kModCtrl | kModShift}, false);  // nothing held before: the Ctrl key itself
+  EXPECT_EQ(capture.OkProblem(), "That key selection is invalid.\nPlease choose another.");
+  // A click is kept: keys no longer replace it until Retry.
+  capture.MouseClick(1, kModShift, true);
+  EXPECT_TRUE(capture.MouseCaptured());
+  EXPECT_EQ(capture.Key(), (KeyCode{1, kModShift | kModExtended}));
+  EXPECT_EQ(capture.KeyDown({0x70, 0}, false), CTypeKeyModel::KeyResult::kIgnored);
+  capture.Retry();
+  EXPECT_FALSE(capture.Captured());
+  EXPECT_FALSE(capture.MouseCaptured());
+  capture.MouseClick(2, 0, true);
+  EXPECT_EQ(capture.CaptureText(), "MouseRightClick");
+  capture.Retry();
+  capture.MouseClick(4, 0, false);  // only the left and right buttons are offered
+  EXPECT_FALSE(capture.Captured());
+}
+
+TEST_F(Dialogs, KeyboardSetupEditsAWorkingCopyUntilOk) {
+  Load();
+  AddMacro(*store_, "Logon", kKind3279, "x");
+  AddMacro(*store_, "VtOnly", kKindVt100, "y");
+  CCorvinaKeyboardMap& stored = Map(*store_, "3270 Default");
+  CKeyboardSetupModel setup(*services_, "3270 default");
+  ASSERT_TRUE(setup.Valid());
+  EXPECT_EQ(setup.Title(), "Keyboard Setup [3270 Default] - Corvina");
+  EXPECT_EQ(setup.group, kBindTerminal);
+  auto rowOf = [&](const std::string& label) {
+    const auto rows = setup.Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (rows[i].label == label) return static_cast<int>(i);
+    return -1;
+  };
+  const int pf1 = rowOf("PF1");
+  ASSERT_GE(pf1, 0);
+  EXPECT_EQ(setup.Rows()[static_cast<std::size_t>(pf1)].assignment, "F1");
+  std::optional<KeyCode> typed = kShiftAltF5;
+  services_->typeKey = [&] { return typed; };
+  // F13 for PF1, then F1 cleared: the stored map has not changed.
+  ASSERT_EQ(setup.AddKey(pf1), pf1);
+  EXPECT_EQ(setup.Rows()[static_cast<std::size_t>(pf1)].assignment, "F1, Shift+Alt+F5");
+  setup.ClearEntry(pf1);
+  EXPECT_FALSE(setup.ClearEnabled(pf1));
+  EXPECT_EQ(stored.TargetOf(kF1), kf::ibm3270::kPF1);
+  setup.ResetEntry(pf1);
+  EXPECT_EQ(setup.Rows()[static_cast<std::size_t>(pf1)].assignment, "F1");
+
+  // A macro row; F1 is taken, and No keeps it.
+  setup.group = kBindMacro;
+  ASSERT_EQ(setup.Rows().size(), 1u);
+  typed = kF1;
+  ui_.queued.push_back(Answer::No);
+  EXPECT_FALSE(setup.AddKey(0));
+  typed = KeyCode{'L', kModAlt};
+  ASSERT_EQ(setup.AddKey(0), 0);
+  EXPECT_EQ(setup.Rows()[0].assignment, "Alt+L");
+  // The script chooser row adds the file's row.
+  setup.group = kBindScript;
+  services_->chooseScriptFile = [] { return std::optional<std::string>("C:\\logon.scr"); };
+  typed = KeyCode{0x75, kModShift | kModAlt};
+  ASSERT_EQ(setup.AddKey(0), 1);
+  EXPECT_EQ(setup.Rows()[1].label, "C:\\logon.scr");
+  EXPECT_EQ(setup.Rows()[1].assignment, "Shift+Alt+F6");
+  EXPECT_EQ(stored.TargetOf(KeyCode{0x75, kModShift | kModAlt}), -1);
+
+  // Reset Group: terminal keys back to the built-in layout.
+  setup.group = kBindTerminal;
+  setup.ClearEntry(pf1);
+  setup.ResetGroup();
+  EXPECT_EQ(setup.Rows()[static_cast<std::size_t>(pf1)].assignment, "F1");
+  EXPECT_EQ(setup.Working().TargetOf(KeyCode{0x75, kModShift | kModAlt}), kf::kRunScript);
+
+  // Save As refuses a used name and goes on with the copy; OK writes it.
+  names_ = {"5250 default", "Mine"};
+  ASSERT_TRUE(setup.SaveAs());
+  EXPECT_EQ(ui_.boxes.back().text, "That name already exists, please choose another.");
+  EXPECT_EQ(setup.MapName(), "Mine");
+  EXPECT_EQ(setup.Title(), "Keyboard Setup [Mine] - Corvina");
+  EXPECT_TRUE(FileThere("Mine.tkm"));
+  setup.group = kBindTerminal;
+  setup.ClearEntry(pf1);
+  ASSERT_TRUE(setup.Ok());
+  CCorvinaKeyboardMap& mine = Map(*store_, "Mine");
+  EXPECT_EQ(mine.TargetOf(kF1), -1);
+  EXPECT_EQ(mine.TargetOf(KeyCode{'L', kModAlt}), kf::kPlayMacro);
+  EXPECT_FALSE(mine.modified);
+  EXPECT_EQ(stored.TargetOf(kF1), kf::ibm3270::kPF1);
+  EXPECT_EQ(stored.TargetOf(KeyCode{'L', kModAlt}), -1);
+}
+
+TEST_F(Dialogs, KeyboardSetupChangesVtControlSequences) {
+  Load();
+  CKeyboardSetupModel setup(*services_, "VT100 Default");
+  ASSERT_TRUE(setup.Valid());
+  int pf1 = -1;
+  const auto rows = setup.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].label == "PF1") pf1 = static_cast<int>(i);
+  ASSERT_GE(pf1, 0);
+  EXPECT_FALSE(setup.SequenceShown(-1));
+  EXPECT_EQ(setup.ChangeSequence(-1, "x"), CKeyboardSetupModel::SequenceChange::kNoRow);
+  ASSERT_TRUE(setup.SequenceShown(pf1));
+  EXPECT_EQ(setup.SequenceText(pf1), "^[OP");
+  EXPECT_EQ(setup.ChangeSequence(pf1, "^1"), CKeyboardSetupModel::SequenceChange::kInvalid);
+  EXPECT_EQ(ui_.boxes.back().text, "An invalid control sequence was entered.");
+  EXPECT_EQ(setup.ChangeSequence(pf1, "^[[11~"), CKeyboardSetupModel::SequenceChange::kChanged);
+  EXPECT_EQ(setup.SequenceText(pf1), "^[[11~");
+  ASSERT_TRUE(setup.Ok());
+  CCorvinaKeyboardMap& stored = Map(*store_, "VT100 Default");
+  EXPECT_EQ(stored.ControlSequence(kf::vt::kPF1, false), "\x1b[11~");
+  CKeyboardSetupModel again(*services_, "VT100 Default");
+  EXPECT_EQ(again.ChangeSequence(pf1, ""), CKeyboardSetupModel::SequenceChange::kChanged);
+  EXPECT_EQ(again.SequenceText(pf1), "^[OP");
+  setup.group = kBindSystem;
+  EXPECT_FALSE(setup.SequenceShown(pf1));
 }
 
 TEST(ResponseTimeWindow, CountsAndTimesOfTheDistribution) {

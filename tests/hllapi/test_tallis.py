@@ -106,18 +106,21 @@ class Emulators(unittest.TestCase):
         self.children.append(child)
         return child
 
-    def host(self, name):
+    def host(self, name, scenario="demo", options=()):
         port_file = os.path.join(self.dir, name + ".port")
         log = os.path.join(self.dir, name + ".log")
-        self.start([sys.executable, TESTHOST, "--scenario", "demo", "--port-file", port_file, "--log", log,
-                    "--once", "--timeout", "60"])
+        args = [sys.executable, TESTHOST, "--scenario", scenario, "--port-file", port_file, "--log", log,
+                "--once", "--timeout", "60"]
+        for option in options:
+            args += ["--option", option]
+        self.start(args)
         self.assertTrue(wait_for(lambda: os.path.exists(port_file)))
         with open(port_file) as f:
             return int(f.read()), log
 
-    def emulator(self, letter, name, seconds=30):
-        """corvina-cli serving one demo session under the letter."""
-        port, log = self.host(name)
+    def emulator(self, letter, name, seconds=30, scenario="demo", options=()):
+        """corvina-cli serving one session of the test host under the letter."""
+        port, log = self.host(name, scenario, options)
         data = os.path.join(self.dir, name)
         os.mkdir(data, 0o700)
         with open(os.path.join(data, name + ".tsp"), "w") as f:
@@ -131,12 +134,12 @@ class Emulators(unittest.TestCase):
         cli.host_log = log
         return cli
 
-    def served(self, letter):
+    def served(self, letter, screen="Logon"):
         def ready():
             rc, _, _ = self.tallis.call(1, letter.encode())
             return rc == 0
         self.assertTrue(wait_for(ready), "no emulator serves " + letter)
-        self.assertTrue(wait_for(lambda: "Logon" in "".join(self.tallis.screen()[1])))
+        self.assertTrue(wait_for(lambda: screen in "".join(self.tallis.screen()[1])))
 
     def client(self, *steps):
         return self.start([sys.executable, "-c", CLIENT, LIB, *steps], out=subprocess.PIPE, text=True)
@@ -312,6 +315,49 @@ class Robustness(Emulators):
             self.assertIn("WinHLLAPI session A in use elsewhere", f.read())
         rc, count, _ = self.tallis.call(10, length=12)
         self.assertEqual((rc, count), (2, 2))
+
+
+class Transfers(Emulators):
+    def test_send_and_receive_file_move_the_bytes_and_report_open_failures(self):
+        folder = os.path.join(self.dir, "host")
+        os.mkdir(folder)
+        cli = self.emulator("A", "ft", seconds=60, scenario="indfile", options=("system=vm", "folder=" + folder))
+        self.served("A", "Ready;")
+        t = self.tallis
+        data = bytes(range(256)) * 80 + b"\r\n\x1a"
+        source = os.path.join(self.dir, "source.bin")
+        with open(source, "wb") as f:
+            f.write(data)
+        # Without options the file moves as it is. The call returns once
+        # the transfer words say it ended (3).
+        self.assertEqual(t.call(90, ("%s A:TEST DATA A" % source).encode())[0], 3)
+        with open(os.path.join(folder, "TEST.DATA.A"), "rb") as f:
+            self.assertEqual(f.read(), data)
+        back = os.path.join(self.dir, "back.bin")
+        self.assertTrue(wait_for(lambda: "Transfers: 1" in "".join(t.screen()[1])))
+        self.assertEqual(t.call(91, ('"%s" a:TEST DATA A' % back).encode())[0], 3)
+        with open(back, "rb") as f:
+            self.assertEqual(f.read(), data)
+        self.assertTrue(wait_for(lambda: "Transfers: 2" in "".join(t.screen()[1])))
+        # A text transfer: the host stores CR LF lines as records.
+        text = os.path.join(self.dir, "text.txt")
+        with open(text, "wb") as f:
+            f.write(b"line one\nline two\n")
+        self.assertEqual(t.call(90, ("%s A:TEXT DATA A (ASCII CRLF" % text).encode())[0], 3)
+        self.assertTrue(wait_for(lambda: "Transfers: 3" in "".join(t.screen()[1])))
+
+        # A PC file that is not there, or cannot be made: nothing starts.
+        self.assertEqual(t.call(90, ("%s A:TEST DATA A" % os.path.join(self.dir, "none")).encode())[0], 302)
+        self.assertEqual(t.call(91, ("%s A:TEST DATA A" % os.path.join(self.dir, "no", "x")).encode())[0], 302)
+        self.assertEqual(t.call(91, ("%s A:TEST DATA A" % folder).encode())[0], 305)  # a folder
+        with open(cli.host_log) as f:
+            log = f.read()
+        commands = [line for line in log.splitlines() if "ind$file: command:" in line]
+        # The host file keeps the blank before "(".
+        self.assertEqual([c.split("command: ")[1] for c in commands],
+                         ["IND$FILE PUT TEST DATA A", "IND$FILE GET TEST DATA A",
+                          "IND$FILE PUT TEXT DATA A  ( ASCII CRLF )"])
+        self.assertEqual(log.count("result: TRANS03"), 3)
 
 
 class Library(unittest.TestCase):

@@ -421,3 +421,67 @@ TEST_F(LpdTest, CupsBackendSubmits) {
   EXPECT_NE(printed.find("sent by cups", first + 1), std::string::npos);
   EXPECT_TRUE(WaitFor([&] { return Spool().empty(); }));
 }
+
+// Settings files of older versions: margins, page size, orientation and the
+// font's weight come through; a page size of 0 takes the default.
+TEST_F(LpdTest, OlderQueueSettingsAndTheWholeFontAreRead) {
+  std::string devMode(44 * 2, '0');
+  devMode += "0200";  // orientation 2, landscape
+  ini_.SetString("Queues", "Names", "old new");
+  ini_.SetString("Queues\\old", "PageSetup", "100,200,300,400,9,9");
+  ini_.SetInt("Queues\\old", "LinesPerPage", 0);
+  ini_.SetInt("Queues\\old", "LineWidth", 100);
+  ini_.SetString("Queues\\old", "PrinterDevMode", devMode);
+  ini_.SetString("Queues\\old", "Font", "12,255,120,0,0,0,700,0,0,0,0,0,0,0,49,Liberation Mono");
+  ini_.SetString("Queues\\new", "PageLayout", "1,2,3,4,0,60,80");
+  ini_.SetString("Queues\\new", "PageSetup", "100,200,300,400");
+  ini_.SetString("Queues\\new", "PrinterDevMode", devMode);
+  CPrintQueues queues(ini_, (root_ / "data").string() + "/", nullptr, nullptr);
+  queues.Start();
+  const QueueSettings& old = queues.Find("old")->settings;
+  EXPECT_EQ(std::vector<int>(old.margins, old.margins + 4), (std::vector<int>{100, 200, 300, 400}));
+  EXPECT_EQ(old.linesPerPage, 66);
+  EXPECT_EQ(old.lineWidth, 100);
+  EXPECT_TRUE(old.landscape);
+  EXPECT_EQ(old.font.heightTenths, 120);
+  EXPECT_TRUE(old.font.bold);
+  EXPECT_EQ(old.font.face, "Liberation Mono");
+  EXPECT_EQ(old.fontColour, 255u);
+  const QueueSettings& now = queues.Find("new")->settings;  // the older keys are not read
+  EXPECT_EQ(std::vector<int>(now.margins, now.margins + 4), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(now.linesPerPage, 60);
+  EXPECT_FALSE(now.landscape);
+  EXPECT_FALSE(now.font.bold);
+
+  // What a queue saves reads back the same.
+  QueueSettings saved = old;
+  saved.font.face = "DejaVu Sans Mono";
+  std::string error;
+  ASSERT_NE(queues.Define("again", &saved, error), nullptr) << error;
+  CPrintQueues reread(ini_, (root_ / "data").string() + "/", nullptr, nullptr);
+  reread.Start();
+  const QueueSettings& back = reread.Find("again")->settings;
+  EXPECT_EQ(back.font.face, "DejaVu Sans Mono");
+  EXPECT_TRUE(back.font.bold);
+  EXPECT_TRUE(back.landscape);
+  EXPECT_EQ(back.lineWidth, 100);
+}
+
+// A queue's code page is a file of the code page folder; one that does not
+// load is said in the log and the job prints with the built-in table.
+TEST_F(LpdTest, AQueuesCodePageThatDoesNotLoadIsLogged) {
+  StartServer();
+  QueueSettings s;
+  s.printerName = "file:" + (root_ / "scs.txt").string();
+  s.options |= kOptScs;
+  s.codePage = "nothere.cpg";
+  std::string error;
+  ASSERT_TRUE(OnLoop([&] { return queues_->Define("scs", &s, error) != nullptr; })) << error;
+  ASSERT_TRUE(SendJob(port_, "scs", 7, "h", "\xC1\xC2\x15"));
+  ASSERT_TRUE(WaitFor([&] { return log_.find("complete") != std::string::npos; })) << log_;
+  EXPECT_NE(log_.find("Code page nothere.cpg is not loaded"), std::string::npos) << log_;
+  std::ifstream in(root_ / "scs.txt");
+  std::stringstream printed;
+  printed << in.rdbuf();
+  EXPECT_NE(printed.str().find("AB"), std::string::npos) << printed.str();
+}

@@ -323,7 +323,9 @@ TEST_F(Scripts, WaitforLabelsCursorToAndTransfersOnTheDemoHost) {
   EXPECT_TRUE(HasBoxEnding("Keyword \"Operation\" contains an invalid parameter; specify \"send\" or \"receive\""));
   EXPECT_TRUE(HasBoxEnding("The following keyword(s) are required:\n Operation\nPCFile\nOpsys")) << Boxes();
   EXPECT_TRUE(HasBoxEnding("Keyword \"Blksize\" contains an invalid blocksize; a valid blocksize is between 1 and 32760"));
-  EXPECT_TRUE(HasBoxEnding("File transfers are not available in this version.")) << Boxes();
+  // The cursor stands in a protected field: the command cannot be typed.
+  EXPECT_TRUE(HasBoxEnding("Error sending file transfer command")) << Boxes();
+  EXPECT_TRUE(HasBoxEnding("The file transfer did not start: the keyboard refused the command")) << Boxes();
   CHostSession* s = app_->Sessions().Session(1);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->Cursor(), 1919);  // key function 51919
@@ -334,13 +336,53 @@ TEST_F(Scripts, WaitforLabelsCursorToAndTransfersOnTheDemoHost) {
   // An empty text waits for the next host data, whatever it holds; closing
   // the session a script waits on ends the script.
   results_.clear();
-  app_->Sessions().RunScript(s, File("any.txt", "key Enter\nwaitfor \"\"\nwaitfor NEVER\n"));
+  app_->Sessions().RunScript(s, File("any.txt", "key Reset\nkey Enter\nwaitfor \"\"\nwaitfor NEVER\n"));
   ASSERT_TRUE(Turn([this] { return !ui_.scans.empty() && ui_.scans.back().chooser.texts[0] == "NEVER"; }));
   EXPECT_EQ(ui_.scans[ui_.scans.size() - 2].chooser.texts[0], "<<Any host update>>");
   app_->Sessions().CloseSession(*s);
   ASSERT_TRUE(Turn([this] { return !results_.empty(); }));
   EXPECT_EQ(results_[0], kEndCancelled);
   EXPECT_FALSE(*ui_.scans.back().open);
+}
+
+TEST_F(Scripts, FiletransferMovesFilesBothWaysAndAFailedTransferIsReported) {
+  const std::string hostFolder = root_ + "/host";
+  std::filesystem::create_directories(hostFolder);
+  test::TestHost host("indfile", {"system=vm", "folder=" + hostFolder}, 60);
+  ASSERT_TRUE(host.Ready());
+  AddProfile("ft", host.Port());
+  // Every byte value, 0xFF (doubled on the wire) and CR LF pairs included.
+  std::string bytes;
+  for (int i = 0; i < 20000; ++i) bytes.push_back(static_cast<char>((i * 7 + i / 256) & 0xFF));
+  bytes += "\r\n\x1A";
+  const std::string pc = File("out.bin", bytes), back = root_ + "/back.bin", missing = root_ + "/missing.bin";
+  // The send goes by structured fields, the receive by screen images.
+  const std::string text =
+      "connect ft\n"
+      "waitfor \"Ready;\"\n"
+      "filetransfer Operation=send,HostFile=\"TEST DATA A\",PCFile=" + pc + ",Opsys=vm/cms,Options=\"binary nocrlf\"\n"
+      "waitfor \"Transfers: 1\"\n"
+      "filetransfer Operation=receive,HostFile=\"TEST DATA A\",PCFile=" + back +
+      ",Opsys=vm/cms,Options=\"BINARY NOCRLF\",Mode=screenimage\n"
+      "waitfor \"Transfers: 2\"\n"
+      "filetransfer Operation=receive,HostFile=\"NONE DATA A\",PCFile=" + missing + ",Opsys=vm/cms\n"
+      "exit\n";
+  ui_.queued = {Answer::Ok};
+  results_.clear();
+  app_->Sessions().RunScript(nullptr, File("ft.txt", text));
+  ASSERT_TRUE(Turn([this] { return !results_.empty(); }, 60000)) << Boxes() << host.Log();
+  EXPECT_EQ(results_[0], kEndComplete) << Boxes();
+  EXPECT_EQ(ReadFile(hostFolder + "/TEST.DATA.A"), bytes) << host.Log();
+  EXPECT_EQ(ReadFile(back), bytes);
+  const std::string log = host.Log();
+  EXPECT_NE(log.find("command: IND$FILE PUT TEST DATA A"), std::string::npos) << log;
+  EXPECT_NE(log.find("GET block 1:"), std::string::npos) << log;  // screen images
+  // The host's refusal stops the script with its own words (OK went on);
+  // the PC file it named was never made.
+  ASSERT_EQ(ui_.boxes.size(), 1u) << Boxes();
+  EXPECT_NE(ui_.boxes[0].text.find("Error on Line:\t7\nCommand:\tfiletransfer"), std::string::npos) << Boxes();
+  EXPECT_NE(ui_.boxes[0].text.find("\n\nTRANS34 Host file NONE DATA A not found"), std::string::npos) << Boxes();
+  EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 // ------------------------------------------------------------------ converter

@@ -205,6 +205,32 @@ TEST(TermCommands, WordsShortFormsAndMistakes) {
   EXPECT_FALSE(ParseTermCommand("switch 2x", &error));
 }
 
+TEST(TermCommands, TransferWordsAsTheCliTakesThem) {
+  std::string error;
+  auto c = ParseTermCommand("t receive \"PROFILE EXEC A\" \"/tmp/my file\" binary nocrlf lrecl=80", &error);
+  ASSERT_TRUE(c) << error;
+  EXPECT_EQ(c->kind, TermCommand::kTransfer);
+  EXPECT_EQ(c->argument, "receive");
+  EXPECT_EQ(c->hostFile, "PROFILE EXEC A");
+  EXPECT_EQ(c->pcFile, "/tmp/my file");
+  EXPECT_EQ(c->transferWords, "binary nocrlf lrecl=80");
+  c = ParseTermCommand("transfer --send a.txt A.TXT --ft-options tso", &error);
+  ASSERT_TRUE(c) << error;
+  EXPECT_EQ(c->argument, "send");
+  EXPECT_EQ(c->pcFile, "a.txt");
+  EXPECT_EQ(c->hostFile, "A.TXT");
+  EXPECT_EQ(c->transferWords, "tso");
+  c = ParseTermCommand("transfer cancel", &error);
+  ASSERT_TRUE(c && c->argument == "cancel");
+  // A wrong word or a missing file is told before anything starts.
+  EXPECT_FALSE(ParseTermCommand("transfer send a.txt A.TXT fast", &error));
+  EXPECT_NE(error.find("Unknown transfer option \"fast\""), std::string::npos);
+  for (const char* bad : {"transfer send a.txt", "transfer push a b", "transfer cancel now", "transfer send \"\" x"}) {
+    EXPECT_FALSE(ParseTermCommand(bad, &error)) << bad;
+    EXPECT_NE(error.find("needs send PCFILE HOSTFILE"), std::string::npos) << bad;
+  }
+}
+
 TEST(TermOptions, SharedSessionOptionsAndTheTerminalOnes) {
   std::string error;
   auto o = ParseTermCommandLine({"-t", "vt220", "--size=27x132", "--no-verify", "--command-key", "F12",

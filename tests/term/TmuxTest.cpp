@@ -224,5 +224,52 @@ TEST(TermInTmux, ConnectsFromItsCommandLineAndSignsOnToThe5250Demo) {
   EXPECT_TRUE(tmux.WaitFor("EXIT=0")) << tmux.Screen();
 }
 
+TEST(TermInTmux, TransfersAFileBothWaysByCommandAndByScript) {
+  if (!HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+  Sandbox box;
+  const std::string folder = box.dir + "/host";
+  std::system(("mkdir -p '" + folder + "'").c_str());
+  test::TestHost host("indfile", {"system=vm", "folder=" + folder}, 60);
+  ASSERT_TRUE(host.Ready());
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) bytes.push_back(static_cast<char>(i * 11 & 0xFF));
+  const std::string source = box.dir + "/source.bin", back = box.dir + "/back.bin";
+  test::WriteFile(source, bytes);
+  Tmux tmux(box.Command({"-t", "3279", "127.0.0.1:" + std::to_string(host.Port())}), 120);
+  ASSERT_TRUE(tmux.WaitFor("Ready;")) << tmux.Screen();
+
+  tmux.Keys({"C-]"});
+  tmux.Type("transfer send " + source + " \"TEST DATA A\" binary nocrlf");
+  tmux.Keys({"Enter"});
+  ASSERT_TRUE(tmux.WaitFor("Session 1: TRANS03 File transfer complete")) << tmux.Screen() << host.Log();
+  EXPECT_EQ(test::ReadFile(folder + "/TEST.DATA.A"), bytes);
+
+  // The script runner takes the script command: back by screen images.
+  test::WriteFile(box.dir + "/back.txt", "filetransfer Operation=receive,HostFile=\"TEST DATA A\",PCFile=" + back +
+                                             ",Opsys=vm/cms,Options=\"binary nocrlf\",Mode=screenimage\n");
+  tmux.Keys({"C-]"});
+  tmux.Type("script " + box.dir + "/back.txt");
+  tmux.Keys({"Enter"});
+  ASSERT_TRUE(tmux.WaitFor("Transfers: 2")) << tmux.Screen() << host.Log();
+  for (int i = 0; i < 100 && test::ReadFile(back) != bytes; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(test::ReadFile(back), bytes);
+
+  // The host's refusal is told, and no PC file is left behind.
+  tmux.Keys({"C-]"});
+  tmux.Type("transfer receive \"NONE DATA A\" " + box.dir + "/none.bin");
+  tmux.Keys({"Enter"});
+  ASSERT_TRUE(tmux.WaitFor("Session 1: TRANS34 Host file NONE DATA A not found")) << tmux.Screen();
+  EXPECT_NE(::access((box.dir + "/none.bin").c_str(), F_OK), 0);
+  tmux.Keys({"C-]"});
+  tmux.Type("transfer cancel");
+  tmux.Keys({"Enter"});
+  EXPECT_TRUE(tmux.WaitFor("No file transfer runs on session 1")) << tmux.Screen();
+  tmux.Keys({"C-]"});
+  tmux.Type("quit");
+  tmux.Keys({"Enter"});
+  EXPECT_TRUE(tmux.WaitFor("EXIT=0")) << tmux.Screen();
+}
+
 }  // namespace
 }  // namespace corvina
