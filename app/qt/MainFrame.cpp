@@ -117,6 +117,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   connect(clock, &QTimer::timeout, this, [this] { ClockTick(); });
   clock->start(1000);
   resize(800, 560);
+  ApplySettings();  // "Always on top" before the window is first shown
   BuildMacroMenu();
 }
 
@@ -220,7 +221,10 @@ void CMainFrame::BuildMenus() {
   QMenu* setup = menuBar()->addMenu(tr("&Setup"));
   AddCommand(setup, sys::kSetupSessions, tr("S&essions..."));
   // Preferences has no function number of its own.
-  connect(setup->addAction(tr("&Preferences...")), &QAction::triggered, this, [this] { dialogs_->Preferences(); });
+  connect(setup->addAction(tr("&Preferences...")), &QAction::triggered, this, [this] {
+    dialogs_->Preferences();
+    ApplySettings();
+  });
   setup->addSeparator();
   AddCommand(setup, sys::kSetupFont, tr("&Font..."));
   AddCommand(setup, sys::kSetupFontLarger, tr("Next &Larger Font"));
@@ -706,11 +710,17 @@ void CMainFrame::SetSelectionText(const std::string& utf8) {
 // ----------------------------------------------------------- the screen
 
 void CMainFrame::ApplySettings() {
+  const unsigned prefs = app_.Store().preferences;
+  const bool onTop = prefs & app::kPrefAlwaysOnTop;
+  if (onTop != bool(windowFlags() & Qt::WindowStaysOnTopHint)) {
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);  // hides a shown window
+    if (shown) show();
+  }
   CHostSession* s = app_.Sessions().Active();
   CCorvinaView* view = ActiveView();
   if (!s || !view) return;
   const std::uint32_t display = s->Profile().displayOptions;
-  const unsigned prefs = app_.Store().preferences;
   if (fullScreen_) {
     const bool honor = prefs & app::kPrefHonorSessionToolbars;
     menuBar()->setVisible(prefs & app::kPrefMainMenuBar);
