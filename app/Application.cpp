@@ -193,7 +193,10 @@ CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument) {
     std::string name;
     if (file.Load()) name = file.GetString(kSessionProfileSection, "Name");
     if (auto profile = name.empty() ? nullptr : store_->FindProfile(name)) return StartProfile(profile);
-    table_->RunScript(nullptr, argument);
+    if (options_.sessionFileOnly)
+      Error(Format(texts::kNotAStoredSession, argument.c_str(), store_->DataFolder().c_str()));
+    else
+      table_->RunScript(nullptr, argument);
     return nullptr;
   }
   return StartHost(argument);

@@ -32,6 +32,9 @@ struct AppOptions {
   SessionOverrides overrides;
   // Sees the command line's session before it connects (a trace, say).
   std::function<void(CHostSession&)> prepareCommandLineSession;
+  // The command line is a session file opened from a file manager: only a
+  // stored profile it names is started; it never runs as a script.
+  bool sessionFileOnly = false;
   // Headless: with no window to stay open for, the program ends with its
   // last session, and every session's status is shown.
   bool headless = false;
