@@ -26,6 +26,9 @@ inline constexpr char kEnterPort[] = "Please enter a port number between 1 and 6
 inline constexpr char kNotAProfileOrHost[] =
     "\"%s\" is neither a session profile in %s nor a host. Give a profile name, a host name with its domain, an IP "
     "address, or HOST:PORT.";
+// --open: a file from elsewhere is never run as a script.
+inline constexpr char kNotAStoredSession[] =
+    "%s names no session profile stored in %s, so it is not opened. Copy it into that folder to use it.";
 // A corvina-cli terminal option the terminal-type list cannot take.
 inline constexpr char kNoSuchScreenSize[] = "The terminal %s has no %dx%d screen size.";
 // Profile name made from the host and port of a command line.

@@ -148,7 +148,10 @@ void CCorvinaApp::StartUp() {
       env_.ui.MessageBox(Format(texts::kHllapiFailed, cause.c_str()), texts::kCaption, platform::Buttons::Ok,
                          platform::Answer::Ok, platform::Icon::Warning);
     } else {
-      hllapi_->showSession = [this](CHostSession& s) { table_->Activate(s); };
+      hllapi_->showSession = [this](CHostSession& s) {
+        table_->Activate(s);
+        if (bringToFront) bringToFront();
+      };
       table_->tallisLetterTaken = [this](char letter) { return !ClaimTallisLetter(letter); };
     }
   }
@@ -191,7 +194,10 @@ CHostSession* CCorvinaApp::StartFromCommandLine(const std::string& argument) {
     std::string name;
     if (file.Load()) name = file.GetString(kSessionProfileSection, "Name");
     if (auto profile = name.empty() ? nullptr : store_->FindProfile(name)) return StartProfile(profile);
-    table_->RunScript(nullptr, argument);
+    if (options_.sessionFileOnly)
+      Error(Format(texts::kNotAStoredSession, argument.c_str(), store_->DataFolder().c_str()));
+    else
+      table_->RunScript(nullptr, argument);
     return nullptr;
   }
   return StartHost(argument);

@@ -32,6 +32,9 @@ struct AppOptions {
   SessionOverrides overrides;
   // Sees the command line's session before it connects (a trace, say).
   std::function<void(CHostSession&)> prepareCommandLineSession;
+  // The command line is a session file opened from a file manager: only a
+  // stored profile it names is started; it never runs as a script.
+  bool sessionFileOnly = false;
   // Headless: with no window to stay open for, the program ends with its
   // last session, and every session's status is shown.
   bool headless = false;
@@ -86,6 +89,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   // Runs a frame command a DDE client executed on the SYSTEM topic, other
   // than HostExit (which closes the program); unset: the others do nothing.
   std::function<void(int id)> runSystemCommand;
+  // The front end brings its window forward (HLLAPI Connect with CONPHYS).
+  std::function<void()> bringToFront;
   // The network utilities library, loaded at start-up by a program with a
   // window (the Internet menu is offered when it is available).
   CNetUtilities& NetUtilities() { return netUtilities_; }

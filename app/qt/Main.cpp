@@ -38,13 +38,15 @@ constexpr char kUsage[] =
     "  --settings FILE    the application settings file (default\n"
     "                     ~/.config/Orvex/Corvina.ini; also $CORVINA_SETTINGS)\n"
     "  --snapshot FILE    write a PNG picture of the window to FILE on SIGUSR1\n"
+    "  --open FILE        open a session file: start the stored profile it names,\n"
+    "                     never run the file as a script (file managers use this)\n"
     "  --help             show this text and end\n"
     "\n"
     "Qt's own options (-platform NAME, -display DISPLAY, ...) are accepted too.\n"
     "Without a display, corvina-cli runs the same sessions in a terminal.\n";
 
 struct Options {
-  std::string dataFolder, settingsFile, snapshot;
+  std::string dataFolder, settingsFile, snapshot, open;
   std::vector<std::string> words;
 };
 
@@ -65,6 +67,8 @@ bool Parse(int argc, char** argv, Options& o, std::string* error) {
       if (!value(o.settingsFile)) return false;
     } else if (a == "--snapshot") {
       if (!value(o.snapshot)) return false;
+    } else if (a == "--open") {
+      if (!value(o.open)) return false;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       *error = "unknown option " + a;
       return false;
@@ -118,6 +122,14 @@ int main(int argc, char** argv) {
   app::AppOptions options;
   options.dataFolder = o.dataFolder;
   for (const std::string& w : o.words) options.commandLine += (options.commandLine.empty() ? "" : " ") + w;
+  if (!o.open.empty()) {
+    if (!options.commandLine.empty()) {
+      std::cerr << "corvina: --open takes the place of a command line\nTry 'corvina --help'.\n";
+      return 2;
+    }
+    options.commandLine = o.open;
+    options.sessionFileOnly = true;
+  }
   if (!application.Initialise(std::move(options))) return 1;
 
   qt::CMainFrame frame(application, ui);

@@ -127,6 +127,11 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   app_.Sessions().systemCommand = [this](CHostSession& s, int id, int) { return RunCommand(id, &s); };
   app_.Sessions().chooseFile = [this](const app::FileChoice& choice) { return ChooseFile(choice); };
   app_.runSystemCommand = [this](int id) { RunCommand(id); };
+  app_.bringToFront = [this] {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+  };
   ui_.SetParent(this);
   ui_.showStatus = [this](const std::string& text) { statusBar()->showMessage(FromLatin1(text)); };
   // Rebuilt on a later turn: the change may come from one of their own items.
@@ -135,6 +140,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   connect(clock, &QTimer::timeout, this, [this] { ClockTick(); });
   clock->start(1000);
   resize(800, 560);
+  ApplySettings();  // "Always on top" before the window is first shown
   BuildMacroMenu();
 }
 
@@ -143,6 +149,7 @@ CMainFrame::~CMainFrame() {
   app_.Sessions().systemCommand = nullptr;
   app_.Sessions().chooseFile = nullptr;
   app_.runSystemCommand = nullptr;
+  app_.bringToFront = nullptr;
   app_.openConnectDialog = nullptr;
   ui_.SetParent(nullptr);
   ui_.showStatus = nullptr;
@@ -244,7 +251,10 @@ void CMainFrame::BuildMenus() {
   QMenu* setup = menuBar()->addMenu(tr("&Setup"));
   AddCommand(setup, sys::kSetupSessions, tr("S&essions..."));
   // Preferences has no function number of its own.
-  connect(setup->addAction(tr("&Preferences...")), &QAction::triggered, this, [this] { dialogs_->Preferences(); });
+  connect(setup->addAction(tr("&Preferences...")), &QAction::triggered, this, [this] {
+    dialogs_->Preferences();
+    ApplySettings();
+  });
   setup->addSeparator();
   AddCommand(setup, sys::kSetupFont, tr("&Font..."));
   AddCommand(setup, sys::kSetupFontLarger, tr("Next &Larger Font"));
@@ -752,11 +762,17 @@ void CMainFrame::SetSelectionText(const std::string& utf8) {
 // ----------------------------------------------------------- the screen
 
 void CMainFrame::ApplySettings() {
+  const unsigned prefs = app_.Store().preferences;
+  const bool onTop = prefs & app::kPrefAlwaysOnTop;
+  if (onTop != bool(windowFlags() & Qt::WindowStaysOnTopHint)) {
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);  // hides a shown window
+    if (shown) show();
+  }
   CHostSession* s = app_.Sessions().Active();
   CCorvinaView* view = ActiveView();
   if (!s || !view) return;
   const std::uint32_t display = s->Profile().displayOptions;
-  const unsigned prefs = app_.Store().preferences;
   if (fullScreen_) {
     const bool honor = prefs & app::kPrefHonorSessionToolbars;
     menuBar()->setVisible(prefs & app::kPrefMainMenuBar);

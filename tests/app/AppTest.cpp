@@ -56,7 +56,8 @@ class Application : public ::testing::Test {
 
   void Settings(const std::string& text) { WriteFile(root_ + "/Corvina.ini", "[Configuration]\n" + text); }
 
-  bool Initialise(const std::string& commandLine = "", bool headless = false, SessionOverrides overrides = {}) {
+  bool Initialise(const std::string& commandLine = "", bool headless = false, SessionOverrides overrides = {},
+                  bool sessionFileOnly = false) {
     settings_.Load();
     app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, engines_}, settings_);
     app_->onQuit = [this] { ++quits_; };
@@ -66,6 +67,7 @@ class Application : public ::testing::Test {
     options.headless = headless;
     options.overrides = overrides;
     options.runtimeFolder = runtime_;
+    options.sessionFileOnly = sessionFileOnly;
     return app_->Initialise(options);
   }
 
@@ -260,6 +262,23 @@ TEST_F(Application, ProfileNamesSessionFilesAndScriptFiles) {
   app_->Store().FindProfile("My Host")->scriptFile = "logon.txt";
   app_->StartFromCommandLine("My Host");
   EXPECT_EQ(ran, "logon.txt on a session");
+}
+
+// What a file manager opens: a session file naming a stored profile starts
+// it; any other file, a script in disguise say, is refused, never run.
+TEST_F(Application, AnOpenedSessionFileNeverRunsAsAScript) {
+  test::LoopbackServer server(loop_);
+  WriteFile(data_ + "p.tsp", ProfileText("My Host", server.Port()));
+  WriteFile(root_ + "/mail.tsp", "command \"touch " + root_ + "/ran\"\n");
+  ASSERT_TRUE(Initialise(root_ + "/mail.tsp", false, {}, true));
+  app_->StartUp();
+  EXPECT_FALSE(app_->ScriptsRunning());
+  EXPECT_TRUE(HasBox(root_ + "/mail.tsp names no session profile stored in " + data_ +
+                     ", so it is not opened. Copy it into that folder to use it."))
+      << Boxes();
+  EXPECT_NE(app_->StartFromCommandLine(data_ + "p.tsp"), nullptr);
+  loop_.RunFor(std::chrono::milliseconds(50));
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/ran"));
 }
 
 TEST_F(Application, RunOverridesLeaveTheStoredProfileAlone) {

@@ -253,6 +253,15 @@ TEST_F(HllapiServerTest, HostUpdatesSetTheWantedBitsOnly) {
 
 // A client over the socket: what it set up goes when it hangs up, and a
 // peer of another user is not served.
+TEST_F(HllapiServerTest, ConnectBringsTheSessionForwardOnlyWithConPhys) {
+  int shown = 0;
+  server_->showSession = [&](CHostSession& s) { shown += &s == &s_.S(); };
+  EXPECT_EQ(Ask(kConnect, "C"), 0);
+  EXPECT_EQ(shown, 0);
+  EXPECT_EQ(Ask(kConnect, "C", -1, 0, 0x100000), 0);
+  EXPECT_EQ(shown, 1);
+}
+
 TEST_F(HllapiServerTest, AClientThatHangsUpLeavesNothingBehind) {
   const std::string path = SocketPath(folder_, 4242);
   auto connect = [&] {

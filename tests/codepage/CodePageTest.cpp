@@ -179,3 +179,29 @@ TEST_F(CodePageFiles, ListOffersTheDefaultThenLoadableFilesByName) {
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].name, "Default Code Page");
 }
+
+TEST(ShippedCodePages, LoadWithTheirNumbersAndNationalCharacters) {
+  const std::string folder = std::string(CORVINA_SOURCE_DIR) + "/codepage/files";
+  ASSERT_EQ(ListCodePages(folder).size(), 4u);  // the default and every file
+  struct Expected {
+    const char* file;
+    std::uint32_t number;
+    std::uint8_t at4A, at5A;
+  };
+  for (const Expected& e : {Expected{"IBM037.cpg", 37, 0xA2, '!'}, Expected{"IBM273.cpg", 273, 0xC4, 0xDC},
+                            Expected{"IBM500.cpg", 500, '[', ']'}}) {
+    SCOPED_TRACE(e.file);
+    CCorvinaCodePage page;
+    std::string error;
+    ASSERT_TRUE(page.Load(folder + "/" + e.file, error)) << error;
+    EXPECT_EQ(page.CharacterSet(), 697u);
+    EXPECT_EQ(page.CodePageNumber(), e.number);
+    EXPECT_EQ(page.ToAscii(0x4A), e.at4A);
+    EXPECT_EQ(page.ToAscii(0x5A), e.at5A);
+    EXPECT_EQ(page.ToAscii(0xC1), 'A');
+    EXPECT_EQ(page.ToAscii(0xF0), '0');
+    EXPECT_EQ(page.ToAscii(0x40), ' ');
+    // Each is a permutation: typing gives back every byte the host sends.
+    for (unsigned b = 0; b < 256; ++b) EXPECT_EQ(page.ToEbcdic(page.ToAscii(static_cast<std::uint8_t>(b))), b) << b;
+  }
+}

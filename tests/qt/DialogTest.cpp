@@ -151,13 +151,16 @@ TEST(Dialogs, PreferencesAndResponseTimeWindows) {
     EXPECT_TRUE(boxes[0]->isChecked());
     EXPECT_FALSE(boxes[1]->isChecked());
     boxes[1]->click();
+    boxes[8]->click();  // "Always on top"
     p.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
   });
   for (QAction* a : d.Frame().findChildren<QAction*>()) {
     if (a->text() == QStringLiteral("&Preferences...")) a->trigger();
   }
-  EXPECT_EQ(d.App().Store().preferences, 63u);
-  EXPECT_NE(d.App().AppProfile().GetString("Configuration", "Preferences").find("63"), std::string::npos);
+  EXPECT_EQ(d.App().Store().preferences, 63u | 0x100u);
+  EXPECT_NE(d.App().AppProfile().GetString("Configuration", "Preferences").find("319"), std::string::npos);
+  EXPECT_TRUE(d.Frame().windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(d.Frame().isVisible());
 
   d.Frame().RunCommand(kf::sys::kViewResponseTime);
   auto* window = d.Frame().findChild<CResponseTimeWindow*>();
