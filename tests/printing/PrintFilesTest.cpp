@@ -97,6 +97,9 @@ TEST(PrintFileNames, NumberedFilesSkipNumbersInUse) {
   std::ifstream in(dir.Path() + "/log.txt");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "onetwo");
   EXPECT_LT(OpenPrintOutputFile(dir.Path(), false, used, counter, &path), 0);  // a folder
+  // A FIFO without a reader is refused at once instead of blocking the open.
+  ASSERT_EQ(::mkfifo((dir.Path() + "/fifo").c_str(), 0600), 0);
+  EXPECT_LT(OpenPrintOutputFile(dir.Path() + "/fifo", false, used, counter, &path), 0);
 }
 
 }  // namespace
