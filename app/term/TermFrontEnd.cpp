@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
+#include "app/SaveFiles.h"
 #include "config/ColorScheme.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
@@ -18,7 +18,6 @@
 #include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "session/HostSession.h"
-#include "session/TextCanvas.h"
 
 namespace corvina::term {
 
@@ -366,20 +365,16 @@ void CTermFrontEnd::Copy(CHostSession& s) {
                             r.right - r.left + 1));
 }
 
+// Without a file: Print Screen as the profile sets it (its print file or
+// the printer). With one: the screen as Save writes it, into that file.
 void CTermFrontEnd::PrintScreen(CHostSession& s, const std::string& file) {
   if (file.empty()) {
-    ui_.Tell(texts::kNoPrinting);
+    app_.Sessions().SystemCommand(s, kf::sys::kHostPrintScreen, 0);
     return;
   }
-  TerminalEngine* engine = s.Engine();
-  if (!engine) return;
-  TextCanvas text;
-  engine->Paint(text);
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  for (const std::string& line : text.Lines()) out << line << '\n';
-  out.close();
-  ui_.Tell(out ? platform::Format(texts::kScreenWritten, file.c_str())
-               : platform::Format(texts::kCannotWrite, file.c_str(), std::strerror(errno)));
+  const app::FileWriteResult written = app::WriteUserFile(file, app::SaveScreenText(s), false);
+  ui_.Tell(written.ok ? platform::Format(texts::kScreenWritten, file.c_str())
+                      : platform::Format(texts::kCannotWrite, file.c_str(), written.cause.c_str()));
 }
 
 // ----------------------------------------------------------- command line

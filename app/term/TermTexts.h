@@ -25,8 +25,6 @@ inline constexpr char kNoMessages[] = "No messages.";
 // Commands and menu functions.
 inline constexpr char kPasteHint[] = "Paste with the terminal's own paste key: the pasted text goes to the session.";
 inline constexpr char kCopied[] = "Copied %d x %d cells to the terminal's clipboard";
-inline constexpr char kNoPrinting[] =
-    "Printing is not available in this version: \"print FILE\" writes the screen to a file.";
 inline constexpr char kScreenWritten[] = "The screen is written to %s";
 inline constexpr char kCannotWrite[] = "Cannot write %s: %s";
 inline constexpr char kNoSessionShown[] = "No session is shown: connect first";

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -147,6 +149,20 @@ TEST(TermInTmux, LogsOnToTheDemoPressesPf3AndSeesTheLogonAgain) {
   EXPECT_TRUE(tmux.WaitFor("Screen 24x80: rows")) << tmux.Screen();
   tmux.Run({"resize-window", "-t", "0", "-x", "80", "-y", "26"});
   EXPECT_TRUE(tmux.WaitFor("Main Menu"));
+
+  // "print FILE" writes the screen as Save does: every row ended by CR LF.
+  const std::string saved = box.dir + "/screen.txt";
+  tmux.Keys({"C-]"});
+  tmux.Type("print " + saved);
+  tmux.Keys({"Enter"});
+  ASSERT_TRUE(tmux.WaitFor("The screen is written to")) << tmux.Screen();
+  std::ifstream in(saved, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Main Menu"), std::string::npos);
+  std::size_t rows = 0;
+  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; ++at, ++rows)
+    EXPECT_TRUE(at > 0 && text[at - 1] == '\r') << at;
+  EXPECT_GE(rows, 24u) << text;
 
   tmux.Keys({"F3"});
   ASSERT_TRUE(tmux.WaitFor("Userid")) << tmux.Screen() << host.Log();
