@@ -1,4 +1,5 @@
 #include "app/qt/MacroDialogs.h"
+#include "app/qt/WidgetText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,15 +25,6 @@ namespace {
 
 namespace kt = keyboard_texts;
 
-QString L1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string ToL1(const QString& s) { return s.toLatin1().toStdString(); }
-
-QPushButton* AddButton(QBoxLayout* layout, const QString& text) {
-  auto* b = new QPushButton(text);
-  b->setAutoDefault(false);
-  layout->addWidget(b);
-  return b;
-}
 
 QPushButton* FindButton(const QWidget* dialog, const QString& text) {
   for (QPushButton* b : dialog->findChildren<QPushButton*>()) {

@@ -1,4 +1,5 @@
 #include "app/qt/MainFrame.h"
+#include "app/qt/WidgetText.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -54,7 +55,6 @@ using platform::Format;
 
 namespace {
 
-QString FromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A toolbar button's label: the description's last short name ("Font +").
 QString ButtonLabel(int id) {
@@ -86,7 +86,7 @@ std::string OiaColumns(const std::string& oia, std::size_t from, std::size_t cou
 // "Log files (*.log)|*.log|All Files (*.*)|*.*||" as Qt's filters; "*.*"
 // takes every file, as it does where the form comes from.
 QStringList NameFilters(const std::string& filter) {
-  QStringList parts = FromLatin1(filter).split(QLatin1Char('|'));
+  QStringList parts = L1(filter).split(QLatin1Char('|'));
   QStringList out;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     if (parts[i].isEmpty()) break;
@@ -133,7 +133,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
     activateWindow();
   };
   ui_.SetParent(this);
-  ui_.showStatus = [this](const std::string& text) { statusBar()->showMessage(FromLatin1(text)); };
+  ui_.showStatus = [this](const std::string& text) { statusBar()->showMessage(L1(text)); };
   // Rebuilt on a later turn: the change may come from one of their own items.
   app_.Store().macroMenusChanged = [this] { QTimer::singleShot(0, this, [this] { BuildMacroMenu(); }); };
   auto* clock = new QTimer(this);
@@ -479,13 +479,13 @@ void CMainFrame::UpdateWindowMenu() {
     if (QAction* button = slot <= 9 ? Action(id) : nullptr) {
       button->setEnabled(s != nullptr);
       button->setChecked(s && s == table.Active());
-      button->setToolTip(s ? FromLatin1(s->Title() + (s->StatusText().empty() ? "" : " (" + s->StatusText() + ")"))
+      button->setToolTip(s ? L1(s->Title() + (s->StatusText().empty() ? "" : " (" + s->StatusText() + ")"))
                            : QString::fromLatin1(Format(app::texts::kSessionInactive, slot).c_str()));
     }
     if (!s) continue;
     const std::string text = Format(slot <= 9 ? app::texts::kSessionMenuItem : app::texts::kSessionMenuItemHigh, slot,
                                     s->Title().c_str());
-    QAction* a = windowMenu_->addAction(FromLatin1(text));
+    QAction* a = windowMenu_->addAction(L1(text));
     a->setCheckable(true);
     a->setChecked(s == table.Active());
     connect(a, &QAction::triggered, this, [this, slot] {
@@ -549,9 +549,9 @@ void CMainFrame::UpdateStatusPanes() {
   const std::string& oia = view->OiaText();
   std::string lock = OiaColumns(oia, 8, 11);
   if (s->InsertMode()) lock += "^";
-  lockPane_->setText(FromLatin1(lock));
-  responsePane_->setText(FromLatin1(OiaColumns(oia, 56, 9)));
-  cursorPane_->setText(FromLatin1(OiaColumns(oia, 49, 7)));
+  lockPane_->setText(L1(lock));
+  responsePane_->setText(L1(OiaColumns(oia, 56, 9)));
+  cursorPane_->setText(L1(OiaColumns(oia, 49, 7)));
   const unsigned state = s->Telnet().CorvinaEState();
   std::string mode;
   if (s->Mode() == kKindAnsi)
@@ -564,7 +564,7 @@ void CMainFrame::UpdateStatusPanes() {
     mode = s->Telnet().AssignedDeviceName();
   else
     mode = s->Telnet().TerminalTypeString();
-  modePane_->setText(FromLatin1(mode));
+  modePane_->setText(L1(mode));
 }
 
 void CMainFrame::ClockTick() {
@@ -714,17 +714,17 @@ void CMainFrame::SetEditOption(std::uint32_t mask, std::uint32_t value) {
 
 std::optional<std::string> CMainFrame::ChooseFile(const app::FileChoice& choice) {
   if (chooseFileForTests) return chooseFileForTests(choice);
-  QFileDialog dialog(this, FromLatin1(choice.title));
+  QFileDialog dialog(this, L1(choice.title));
   dialog.setObjectName(QStringLiteral("SaveFileDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // The append question follows; the dialog's own overwrite question would be a second one.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setNameFilters(NameFilters(choice.filter));
-  dialog.setDefaultSuffix(FromLatin1(choice.defaultExtension));
+  dialog.setDefaultSuffix(L1(choice.defaultExtension));
   const bool absolute = !choice.defaultName.empty() && choice.defaultName[0] == '/';
   if (!absolute && !choice.folder.empty()) dialog.setDirectory(QString::fromStdString(choice.folder));
-  dialog.selectFile(FromLatin1(choice.defaultName));
+  dialog.selectFile(L1(choice.defaultName));
   dialog.setWindowModality(Qt::WindowModal);
   int result = 0;
   {
@@ -881,7 +881,7 @@ void CMainFrame::ToggleFullScreen() {
       QDialog dialog(this);
       dialog.setWindowTitle(QString::fromLatin1(Format(app::texts::kFullScreenTitle, app::texts::kCaption).c_str()));
       auto* layout = new QVBoxLayout(&dialog);
-      auto* text = new QLabel(FromLatin1(app::texts::kFullScreenText).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+      auto* text = new QLabel(L1(app::texts::kFullScreenText).replace(QLatin1String("\r\n"), QLatin1String("\n")));
       text->setWordWrap(true);
       layout->addWidget(text);
       auto* reminder = new QCheckBox(QString::fromLatin1(app::texts::kFullScreenReminder));
@@ -928,7 +928,7 @@ void CMainFrame::BuildMacroMenu() {
     QMenu* menu = macroMenus_[m];
     menu->clear();
     for (const MacroMenuItem& item : menus[m]) {
-      QAction* a = menu->addAction(FromLatin1(item.text));
+      QAction* a = menu->addAction(L1(item.text));
       a->setEnabled(item.enabled && item.command != 0);
       a->setData(item.command);
       const int command = item.command;
@@ -1016,7 +1016,7 @@ void CMainFrame::ShowResponseTimes(CHostSession& session) {
   for (std::size_t i = 0; i < counts.size(); ++i)
     text += (i + 1 < counts.size() ? tr("%1 s: %2\n").arg(i) : tr("10 s or more: %1\n")).arg(counts[i]);
   LoopHold hold(ui_.Loop());
-  QMessageBox::information(this, tr("Response Time - %1").arg(FromLatin1(session.Title())), text);
+  QMessageBox::information(this, tr("Response Time - %1").arg(L1(session.Title())), text);
 }
 
 // ------------------------------------------------------------ placement

@@ -1,4 +1,5 @@
 #include "app/qt/SetupDialogs.h"
+#include "app/qt/WidgetText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,15 +40,6 @@ using dialogs::FieldType;
 using dialogs::FieldValues;
 using platform::Format;
 
-QString L1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string ToL1(const QString& s) { return s.toLatin1().toStdString(); }
-
-QPushButton* AddButton(QBoxLayout* layout, const QString& text) {
-  auto* b = new QPushButton(text);
-  b->setAutoDefault(false);
-  layout->addWidget(b);
-  return b;
-}
 
 }  // namespace
 
