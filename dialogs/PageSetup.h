@@ -28,8 +28,8 @@ class CPageSetupModel {
   std::array<std::string, 4> margins;
   bool landscape = false;
 
-  // Checks the texts in order; the first refused gives "Invalid margin
-  // specification." and its id. Otherwise the profile takes the margins,
+  // Checks the texts in order; the first refused gives the invalid-margin
+  // text and its id. Otherwise the profile takes the margins,
   // the orientation and the unit (and is marked modified when they changed).
   std::optional<Refusal> Store(CCorvinaSessionProfile& profile) const;
 

@@ -715,7 +715,7 @@ TEST(PageSetup, MarginsAreShownAndTakenInTheProfilesUnit) {
   inches.landscape = true;
   const std::optional<Refusal> refused = inches.Store(p);
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->message, "Invalid margin specification.");
+  EXPECT_EQ(refused->message, "Invalid margin entry.");
   EXPECT_EQ(refused->field, "bottom");
   EXPECT_EQ(p.pageLayout.leftMargin, 1500);  // nothing stored
   EXPECT_FALSE(p.modified);

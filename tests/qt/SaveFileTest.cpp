@@ -104,7 +104,7 @@ TEST(SaveFiles, PageSetupRefusesABadMarginAndStoresUnitAndOrientation) {
   button->click();
   EXPECT_EQ(inchesTitle, QStringLiteral("Margins (inches)"));
   EXPECT_EQ(shownLeft, QStringLiteral("1.000"));
-  EXPECT_EQ(refusal, QStringLiteral("Invalid margin specification."));
+  EXPECT_EQ(refusal, QStringLiteral("Invalid margin entry."));
   EXPECT_TRUE(selected);
   EXPECT_EQ(metricTitle, QStringLiteral("Margins (millimeters)"));
   QPushButton* apply = setup.Button(QStringLiteral("Apply"));
