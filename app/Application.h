@@ -141,6 +141,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   bool CodePageLoads(const std::string& file) override;
   // A code page file name as the sessions find it.
   std::string CodePagePath(const std::string& file) const;
+  // Where code page files are listed and relative names are found.
+  const std::string& CodePageFolder() const { return env_.codePageFolder; }
   void ForgetScriptTransfer(CHostSession& session);
   bool RunScript(CHostSession* session, const std::string& file);
   void ScriptEnded(const std::string& file, int result);

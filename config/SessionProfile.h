@@ -178,6 +178,8 @@ struct FileTransferDefaults {
   std::int32_t logicalRecordLength = 0;
   std::int32_t blockSize = 0;
   std::int32_t bufferSize = 8192;
+
+  bool operator==(const FileTransferDefaults&) const = default;
 };
 
 // Where the session window was; not written to the profile file.

@@ -62,6 +62,9 @@ class TransferObserver {
 int StartFileTransfer(CHostSession& session, const CTransferRequest& request, TransferObserver* observer = nullptr,
                       std::string* codePageError = nullptr);
 bool FileTransferRunning(CHostSession& session);
+// A 3270 display engine with no transfer running: what the menu entry, the
+// key function and a dropped file ask before the dialog opens.
+bool FileTransferCanStart(CHostSession& session);
 // The transfer state (0 idle, 1 to 6 as the transfer runs).
 int FileTransferState(CHostSession& session);
 // The state with the bytes moved and the PC file's size (PUT) of the

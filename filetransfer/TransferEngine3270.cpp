@@ -32,6 +32,11 @@ bool FileTransferRunning(CHostSession& session) {
   return t && t->Running();
 }
 
+bool FileTransferCanStart(CHostSession& session) {
+  CFileTransfer* t = TransferOf(session);
+  return t && !t->Running();
+}
+
 int FileTransferState(CHostSession& session) {
   CFileTransfer* t = TransferOf(session);
   return t ? t->State() : 0;

@@ -179,8 +179,16 @@ bool CommandLineRequest(const FileTransferDefaults& defaults, Direction directio
   request.additionalOptions.clear();
   if (!ApplyTransferOptions(words, request, error)) return false;
   // A code page that does not load stops the transfer before anything is typed.
+  return CodePageLoads(request, error);
+}
+
+bool CodePageLoads(const CTransferRequest& request, std::string* error) {
+  if (request.codePageFile.empty()) return true;
   CCorvinaCodePage probe;
-  return request.codePageFile.empty() || probe.Load(request.codePageFile, *error);
+  std::string why;
+  if (probe.Load(request.codePageFile, why)) return true;
+  if (error) *error = why;
+  return false;
 }
 
 std::string StartFailureText(int result) {

@@ -96,6 +96,11 @@ bool CommandLineRequest(const FileTransferDefaults& defaults, Direction directio
                         const std::string& hostFile, std::string_view words, CTransferRequest& request,
                         std::string* error);
 
+// False with the loader's reason when the request names a code page file
+// that does not load (a transfer through tables nobody chose would carry
+// the wrong bytes).
+bool CodePageLoads(const CTransferRequest& request, std::string* error);
+
 // The HLLAPI return code of a start result (0, 302, 305 or 310).
 int HllapiStartResult(int startResult);
 // "The file transfer did not start: ..." for a start result other than kStartSent.

@@ -39,6 +39,10 @@ inline constexpr char kSending[] = "Sending PC file %s\nFile size = %ld, bytes s
 inline constexpr char kCancelFromProgress[] = "Are you sure you want to cancel the file transfer for session %d, %s?";
 inline constexpr char kCancelFromMenu[] = "Are you sure you want to cancel file transfer for session %d, %s?";
 
+// The Host menu.
+inline constexpr char kMenuTransfer[] = "&File Transfer...";
+inline constexpr char kMenuCancel[] = "C&ancel File Transfer";
+
 // The dialog.
 inline constexpr char kDialogTitle[] = "File Transfer - %s";
 inline constexpr char kBrowseTitle[] = "Select PC File Name - ";
@@ -46,6 +50,39 @@ inline constexpr char kBrowseFilter[] = "All Files (*.*)|*.*||";
 inline constexpr char kNeedHostFile[] = "Please enter a Host File Name.";
 inline constexpr char kNeedPcFile[] = "Please enter a PC File Name.";
 inline constexpr char kNeedProgram[] = "Please enter a File Transfer Program Name.";
+// Label, lowest, highest.
+inline constexpr char kNumberRange[] = "Please enter a number between %d and %d for \"%s\".";
+inline constexpr char kHostFileLabel[] = "&Host filename:";
+inline constexpr char kPcFileLabel[] = "&PC filename:";
+inline constexpr char kBrowse[] = "&Browse...";
+inline constexpr char kBrowseCodePage[] = "B&rowse...";
+inline constexpr char kHostOpsys[] = "Host Opsys";
+inline constexpr const char* kHostSystems[] = {"VM/CMS", "MVS/TSO", "CICS"};
+inline constexpr char kTranslation[] = "Translation";
+inline constexpr char kAscii[] = "ASCII";
+inline constexpr char kCrLf[] = "CRLF";
+inline constexpr char kNoTrunc[] = "NOTRUNC";
+inline constexpr char kHostFileOptions[] = "Host File Options (PC to Host)";
+inline constexpr const char* kRecordFormats[] = {"Default", "Fixed", "Variable", "Undefined"};
+inline constexpr char kLrecl[] = "LRECL:";
+inline constexpr char kBlksize[] = "BLKSIZE:";
+inline constexpr char kAppend[] = "APPEND";
+inline constexpr char kTransferMode[] = "File Transfer Mode";
+inline constexpr char kScreenImages[] = "Screen images";
+inline constexpr char kWsfBuffer[] = "WSF - buffer size:";
+inline constexpr char kPcFileOptions[] = "PC File Options (Host to PC)";
+inline constexpr const char* kPcFileChoices[] = {"Replace", "Append", "Prompt before replace"};
+inline constexpr char kProgramLabel[] = "File Transfer Program Name:";
+inline constexpr char kOptionsLabel[] = "Additional options:";
+inline constexpr char kHostCodePage[] = "Host Code Page";
+inline constexpr char kPutButton[] = "==>";
+inline constexpr char kGetButton[] = "<==";
+inline constexpr char kHelpButton[] = "Help";
+inline constexpr char kCancelButton[] = "Cancel";
+// The code page chooser behind the Host Code Page's Browse button.
+inline constexpr char kCodePageTitle[] = "Host Code Page - %s";
+// The progress window's second button.
+inline constexpr char kSendClear[] = "Send Clear key";
 
 // Faults of the host's data that end a transfer here (the host is told with PF2).
 inline constexpr char kBadScreenCode[] = "Session %d.\nThe host sent screen code X'%02X' outside the code sets in block %ld. File transfer cancelled.";

@@ -29,6 +29,7 @@
 #include "app/AppTexts.h"
 #include "app/Application.h"
 #include "app/Preferences.h"
+#include "app/qt/FileTransferDialog.h"
 #include "app/qt/MacroDialogs.h"
 #include "app/qt/QtEventLoop.h"
 #include "app/qt/SetupDialogs.h"
@@ -41,6 +42,8 @@
 #include "keyboard/Macro.h"
 #include "config/PersistentData.h"
 #include "dialogs/MacroDialogs.h"
+#include "filetransfer/FileTransfer.h"
+#include "filetransfer/TransferTexts.h"
 #include "config/TerminalTypes.h"
 #include "keyboard/KeyFunctionTables.h"
 #include "keyboard/KeyFunctions.h"
@@ -83,22 +86,6 @@ std::string OiaColumns(const std::string& oia, std::size_t from, std::size_t cou
   return s;
 }
 
-// "Log files (*.log)|*.log|All Files (*.*)|*.*||" as Qt's filters; "*.*"
-// takes every file, as it does where the form comes from.
-QStringList NameFilters(const std::string& filter) {
-  QStringList parts = L1(filter).split(QLatin1Char('|'));
-  QStringList out;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    if (parts[i].isEmpty()) break;
-    QString description = parts[i];
-    if (const qsizetype open = description.indexOf(QLatin1Char('(')); open > 0) description.truncate(open);
-    QString patterns = parts[i + 1];
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QStringLiteral("*.*"), QStringLiteral("*"));
-    out << description.trimmed() + QStringLiteral(" (") + patterns + QLatin1Char(')');
-  }
-  return out;
-}
-
 constexpr char kPlacementSection[] = "Settings";
 constexpr char kPlacementKey[] = "WindowPlacement";
 
@@ -115,6 +102,8 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   stack_->addWidget(empty_);
   setCentralWidget(stack_);
   dialogs_ = std::make_unique<CDialogCommands>(app_, this);
+  transfers_ = std::make_unique<CFileTransferCommands>(app_, ui_, this);
+  transfers_->changed = [this] { UpdateCommands(); };
   services_ = std::make_unique<dialogs::DialogServices>(MakeDialogServices(app_, this));
   BuildMenus();
   BuildToolBar();
@@ -180,6 +169,11 @@ void CMainFrame::BuildMenus() {
   AddCommand(host, sys::kHostSave, tr("&Save"));
   AddCommand(host, sys::kHostSaveAs, tr("Save &As..."));
   AddCommand(host, sys::kHostPrintScreen, tr("&Print Screen"));
+  host->addSeparator();
+  AddCommand(host, sys::kHostFileTransfer, QString::fromLatin1(transfer_texts::kMenuTransfer));
+  AddCommand(host, sys::kHostCancelFileTransfer, QString::fromLatin1(transfer_texts::kMenuCancel));
+  // Another starter (a script, HLLAPI) may have begun or ended one meanwhile.
+  connect(host, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
   host->addSeparator();
   AddCommand(host, sys::kHostExit, tr("E&xit"));
 
@@ -394,10 +388,14 @@ void CMainFrame::SessionStarted(CHostSession& s) {
     popup->popup(at);
   };
   view->mayScale = [this] { return placed_ && !fitting_; };
+  view->filesDropped = [this, view](const std::vector<std::string>& paths) {
+    if (CHostSession* session = view->Session()) transfers_->Drop(*session, paths);
+  };
   UpdateWindowMenu();
 }
 
 void CMainFrame::SessionClosing(CHostSession& s) {
+  transfers_->SessionClosing(s);
   auto it = views_.find(&s);
   if (it == views_.end()) return;
   CCorvinaView* view = it->second;
@@ -512,6 +510,8 @@ void CMainFrame::UpdateCommands() {
   for (QMenu* m : macroMenus_)
     if (m) m->setEnabled(!(s && s->Recording()));
   if (QAction* a = Action(-2000)) a->setEnabled(s != nullptr);
+  if (QAction* a = Action(sys::kHostFileTransfer)) a->setEnabled(s && filetransfer::FileTransferCanStart(*s));
+  if (QAction* a = Action(sys::kHostCancelFileTransfer)) a->setEnabled(s && filetransfer::FileTransferRunning(*s));
   if (QAction* a = Action(sys::kViewNextSession)) a->setEnabled(app_.Sessions().LiveCount() > 1);
   if (QAction* a = Action(sys::kViewPreviousSession)) a->setEnabled(app_.Sessions().LiveCount() > 1);
   if (QAction* a = Action(sys::kViewFullScreen)) {
@@ -669,6 +669,14 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       return true;
     case sys::kSetupFont:
       SetupFont(*s);
+      return true;
+    case sys::kHostFileTransfer:
+      transfers_->Open(*s);
+      UpdateCommands();
+      return true;
+    case sys::kHostCancelFileTransfer:
+      transfers_->Cancel(*s);
+      UpdateCommands();
       return true;
     case sys::kViewResponseTime:
       ShowResponseTimes(*s);

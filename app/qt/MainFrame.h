@@ -34,6 +34,7 @@ namespace corvina::qt {
 class CCorvinaView;
 class QtToolHost;
 class CDialogCommands;
+class CFileTransferCommands;
 class CKeypadToolbar;
 class QtUserInterface;
 
@@ -50,6 +51,7 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   CCorvinaView* ActiveView() const;
   CKeypadToolbar* KeypadToolbar() const { return keypad_; }
   CCorvinaView* ViewOf(const CHostSession& session) const;
+  CFileTransferCommands& Transfers() { return *transfers_; }
   QAction* Action(int id) const;
   bool FullScreenMode() const { return fullScreen_; }
   // Fits the frame to the active view's screen (scaling off for this step).
@@ -136,6 +138,7 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   std::unique_ptr<dialogs::DialogServices> services_;
   std::map<int, bool> marked_;  // session buttons with output not yet seen
   std::unique_ptr<CDialogCommands> dialogs_;
+  std::unique_ptr<CFileTransferCommands> transfers_;
   CKeypadToolbar* keypad_ = nullptr;
 };
 

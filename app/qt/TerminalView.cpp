@@ -1,11 +1,16 @@
 #include "app/qt/TerminalView.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -33,6 +38,7 @@ CCorvinaView::CCorvinaView(CHostSession& session, QWidget* parent) : QWidget(par
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_InputMethodEnabled, false);
   setMouseTracking(false);
+  setAcceptDrops(true);
   bar_ = new QScrollBar(Qt::Vertical, this);
   bar_->setFocusPolicy(Qt::NoFocus);
   bar_->hide();
@@ -429,6 +435,22 @@ void CCorvinaView::mouseDoubleClickEvent(QMouseEvent* e) {
   dragging_ = false;
   const QPoint cell = CellAt(e->position().toPoint());
   session_->OnMouseEvent(button, Modifiers(e->modifiers()) | kModExtended, cell.x(), cell.y());
+}
+
+void CCorvinaView::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CCorvinaView::dropEvent(QDropEvent* e) {
+  if (!e->mimeData()->hasUrls()) return;
+  std::vector<std::string> paths;
+  for (const QUrl& url : e->mimeData()->urls())
+    paths.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()).toStdString() : std::string());
+  e->acceptProposedAction();
+  // The dialog it opens runs after the drag source has been answered.
+  QTimer::singleShot(0, this, [this, paths] {
+    if (filesDropped && session_) filesDropped(paths);
+  });
 }
 
 }  // namespace corvina::qt

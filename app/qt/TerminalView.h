@@ -9,6 +9,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/ViewSizing.h"
 #include "app/qt/QtCanvas.h"
@@ -68,6 +70,9 @@ class CCorvinaView final : public QWidget {
   std::function<bool()> mayScale;
   std::function<void()> selectionEnded;
   std::function<void(QPoint globalPos)> popupMenu;
+  // Files dropped on the window, as local paths (empty for a URL that is
+  // no local file).
+  std::function<void(const std::vector<std::string>&)> filesDropped;
 
   // The view shows history lines rather than the live screen.
   bool ScrolledBack() const { return canvas_.ViewOffset() != 0; }
@@ -86,6 +91,8 @@ class CCorvinaView final : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   bool focusNextPrevChild(bool) override { return false; }
   void focusInEvent(QFocusEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void PaintModel();

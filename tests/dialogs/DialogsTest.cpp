@@ -9,6 +9,7 @@
 
 #include "config/PersistentData.h"
 #include "dialogs/ColorSchemeEditor.h"
+#include "dialogs/FileTransferDialog.h"
 #include "dialogs/PageSetup.h"
 #include "dialogs/MacroDialogs.h"
 #include "dialogs/ResponseTimeView.h"
@@ -735,6 +736,147 @@ TEST(PageSetup, MarginsAreShownAndTakenInTheProfilesUnit) {
   // Back to inches: 1.50 mm is 0.059 inch.
   again.SetMetric(false);
   EXPECT_EQ(again.margins[0], "0.059");
+}
+
+}  // namespace
+}  // namespace corvina::dialogs
+
+// ------------------------------------------------------------ file transfer
+
+namespace corvina::dialogs {
+namespace {
+
+class TransferDialog : public Dialogs {
+ protected:
+  void SetUp() override {
+    Dialogs::SetUp();
+    Load();
+    profile_ = AddProfile("Host", "h");
+    profile_->modified = false;
+    codePages_ = root_ + "/cpg";
+    std::filesystem::create_directories(codePages_);
+    std::filesystem::copy_file(std::string(CORVINA_SOURCE_DIR) + "/codepage/files/IBM273.cpg", codePages_ + "/IBM273.cpg");
+  }
+  CFileTransferModel Model() { return CFileTransferModel(*store_, *profile_, codePages_); }
+  std::string Refused(CFileTransferModel& m) {
+    const auto r = m.Accept();
+    return r ? r->field + ": " + r->message : "";
+  }
+
+  std::shared_ptr<CCorvinaSessionProfile> profile_;
+  std::string codePages_;
+};
+
+TEST_F(TransferDialog, HostSystemDecidesTheRecordControls) {
+  profile_->fileTransfer.recordFormat = 3;
+  CFileTransferModel m = Model();
+  EXPECT_EQ(m.recordFormat, 0) << "VM/CMS has no Undefined";
+  EXPECT_FALSE(m.UndefinedEnabled());
+  EXPECT_FALSE(m.BlksizeEnabled());
+  EXPECT_TRUE(m.LreclEnabled());
+  m.SetHostSystem(CFileTransferModel::kMvsTso);
+  EXPECT_TRUE(m.UndefinedEnabled() && m.BlksizeEnabled() && m.RecordFormatEnabled());
+  m.recordFormat = 3;
+  m.SetHostSystem(CFileTransferModel::kMvsTso);
+  EXPECT_EQ(m.recordFormat, 3);
+  m.recordFormat = 2;
+  m.SetHostSystem(CFileTransferModel::kCics);
+  EXPECT_EQ(m.recordFormat, 0);
+  EXPECT_FALSE(m.RecordFormatEnabled() || m.LreclEnabled() || m.BlksizeEnabled());
+}
+
+TEST_F(TransferDialog, ChecksComeInOrderAndNumbersKeepTheirRanges) {
+  CFileTransferModel m = Model();
+  m.program.clear();
+  m.lrecl = "junk";
+  EXPECT_EQ(Refused(m), "hostFile: Please enter a Host File Name.");
+  m.hostFile = "FILE DATA A";
+  EXPECT_EQ(Refused(m), "pcFile: Please enter a PC File Name.");
+  m.pcFile = "/tmp/x";
+  EXPECT_EQ(Refused(m), "program: Please enter a File Transfer Program Name.");
+  m.program = "IND$FILE";
+  EXPECT_EQ(Refused(m), "lrecl: Please enter a number between 0 and 32760 for \"LRECL\".");
+  m.lrecl = "32761";
+  EXPECT_NE(Refused(m), "");
+  m.lrecl = "32760";
+  m.blksize = "-1";  // VM/CMS: the box is disabled and not read
+  m.bufferSize = "1023";
+  EXPECT_EQ(Refused(m), "bufferSize: Please enter a number between 1024 and 65535 for \"WSF - buffer size\".");
+  m.screenImage = true;  // the buffer box is not read in screen-image mode
+  m.SetHostSystem(CFileTransferModel::kMvsTso);
+  EXPECT_EQ(Refused(m), "blksize: Please enter a number between 0 and 32760 for \"BLKSIZE\".");
+  m.blksize = "99999999999999999999";
+  EXPECT_NE(Refused(m), "");
+  m.blksize = "6160";
+  m.ChooseCodePage("missing.cpg");
+  const std::string refusal = Refused(m);
+  EXPECT_EQ(refusal.rfind("codePage: Unable to load Code Page: missing.cpg\n\n", 0), 0u) << refusal;
+  ASSERT_FALSE(ui_.boxes.empty());
+  EXPECT_EQ(ui_.boxes.back().text, refusal.substr(10)) << "each refusal is shown";
+  EXPECT_EQ(profile_->fileTransfer, FileTransferDefaults{}) << "nothing refused reaches the profile";
+}
+
+TEST_F(TransferDialog, AcceptedFieldsGoBackIntoTheProfileAndAreSavedOnlyWhenChanged) {
+  const std::string file = data_ + profile_->FileName();
+  ASSERT_TRUE(std::filesystem::exists(file)) << file;
+  std::filesystem::remove(file);
+  {
+    CFileTransferModel m = Model();
+    m.hostFile = "H";
+    m.pcFile = "/p";
+    EXPECT_EQ(Refused(m), "");
+  }
+  ASSERT_TRUE(std::filesystem::exists(file));
+  std::filesystem::remove(file);
+  CFileTransferModel m = Model();
+  EXPECT_EQ(m.hostFile, "H");
+  EXPECT_EQ(Refused(m), "");
+  EXPECT_FALSE(std::filesystem::exists(file)) << "nothing changed, nothing written";
+  m.SetHostSystem(CFileTransferModel::kMvsTso);
+  m.recordFormat = 3;
+  m.lrecl = "80";
+  m.blksize = "8000";
+  m.bufferSize = "2048";
+  m.ascii = false;
+  m.noTruncate = true;
+  m.pcFileOption = 2;
+  m.ChooseCodePage("IBM273.cpg");
+  EXPECT_EQ(m.CodePageName(), "IBM 273 Germany/Austria");
+  EXPECT_EQ(Refused(m), "");
+  const FileTransferDefaults& t = profile_->fileTransfer;
+  EXPECT_EQ(t.hostSystem, 1);
+  EXPECT_EQ(t.recordFormat, 3);
+  EXPECT_EQ(t.logicalRecordLength, 80);
+  EXPECT_EQ(t.blockSize, 8000);
+  EXPECT_EQ(t.bufferSize, 2048);
+  EXPECT_EQ(t.flags, kTransferCrLf | kTransferNoTruncate);
+  EXPECT_EQ(t.pcDisposition, 2);
+  EXPECT_EQ(t.hostCodePageFile, "IBM273.cpg");
+  // The request the transfer gets finds the file in the code page folder.
+  const filetransfer::CTransferRequest r = m.Request(filetransfer::Direction::kPut);
+  EXPECT_EQ(r.codePageFile, codePages_ + "/IBM273.cpg");
+  EXPECT_EQ(r.hostFile, "H");
+  EXPECT_FALSE(r.Get());
+  // Stored and read back.
+  store_.reset();
+  Load();
+  EXPECT_EQ(store_->FindProfile("Host")->fileTransfer, t);
+}
+
+TEST_F(TransferDialog, OnlyARegularFileIsTakenFromADrop) {
+  const std::string file = root_ + "/report.final.txt", fifo = root_ + "/pipe";
+  std::ofstream(file) << "x";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(DroppableFile(file));
+  EXPECT_FALSE(DroppableFile(fifo)) << "a pipe would hang the transfer";
+  EXPECT_FALSE(DroppableFile(root_));
+  EXPECT_FALSE(DroppableFile(root_ + "/none"));
+  EXPECT_FALSE(DroppableFile(""));
+  CFileTransferModel m = Model();
+  m.TakeDroppedFile(file);
+  EXPECT_EQ(m.pcFile, file);
+  EXPECT_EQ(m.hostFile, "report final txt");
+  EXPECT_EQ(HostNameOfDroppedFile("plain"), "plain");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "../ibm3270/Support3270.h"
 #include "codepage/CodePage.h"
+#include "config/SessionProfile.h"
 #include "filetransfer/FileTransfer.h"
 #include "filetransfer/ScreenImage.h"
 #include "filetransfer/TransferEngine3270.h"
@@ -517,6 +518,63 @@ TEST_F(TransferSession, StartIsRefusedWhileATransferRunsOrTheFileCannotBeOpened)
   ASSERT_EQ(Start(r), kStartSent);
   EXPECT_EQ(Start(r), kStartBusy);
   EXPECT_EQ(HllapiStartResult(kStartBusy), 310);
+}
+
+TEST_F(TransferSession, ScreenImageTranslatesThroughTheNamedCodePage) {
+  // IBM 273 puts "{", "}" and "\xE4" at EBCDIC 43, DC and C0, where the
+  // built-in tables have other characters; the host's ASCII of those is
+  // A2, F0 and 7B.
+  const std::string cp273 = std::string(CORVINA_SOURCE_DIR) + "/codepage/files/IBM273.cpg";
+  const Bytes hostCodes = {0x5E, 0xA2, 0xF0, 0x5C, 0x6C};  // ";" A2 F0 "*" (7B in the "*" set)
+  std::uint8_t sum = 0;
+  for (std::uint8_t c : hostCodes) sum ^= c;
+  const std::string header = std::string{screenimage::kAlphabet[sum & 63], 'a', 'f'};  // 5 positions
+
+  WriteFile(Path("out"), "{}\xE4");
+  CTransferRequest r = Request(Direction::kPut, HostSystem::kVmCms, kOptionScreenImage | kOptionAscii);
+  r.pcFile = Path("out");
+  r.codePageFile = cp273;
+  ASSERT_EQ(Start(r), kStartSent);
+  s_->Host(Frame(E("Caaa")));
+  Replies();
+  s_->Host(HostRecord::EraseWrite(kWccRestore).Sba(0).Text("B").Sf(kUnprotectedMdt).Text("Ab").Sba(1919).Sf(kAutoskip));
+  std::vector<Bytes> replies = Replies();
+  ASSERT_EQ(replies.size(), 1u);
+  ASSERT_GE(replies[0].size(), 6u);
+  EXPECT_EQ(Bytes(replies[0].begin() + 6, replies[0].end()), Concat(E("Ab" + header), hostCodes));
+  s_->Host(Frame(E("Cdai complete$")));
+  ASSERT_EQ(observer_.ended.size(), 1u);
+  EXPECT_TRUE(observer_.ended[0].success);
+
+  // The same host block received comes back as the same PC bytes.
+  r = Request(Direction::kGet, HostSystem::kVmCms, kOptionScreenImage | kOptionAscii);
+  r.pcFile = Path("in");
+  r.codePageFile = cp273;
+  ASSERT_EQ(Start(r), kStartSent);
+  s_->Host(Frame(E("Caaa")));
+  s_->Host(Frame(Concat(E("Ab" + header), hostCodes)));
+  s_->Host(Frame(E("Ccai complete$")));
+  ASSERT_EQ(observer_.ended.size(), 2u);
+  EXPECT_TRUE(observer_.ended[1].success) << observer_.ended[1].message;
+  EXPECT_EQ(ReadFile(Path("in")), "{}\xE4");
+}
+
+TEST(TransferCodePage, AFileThatDoesNotLoadStopsTheTransferWithTheReason) {
+  const std::string bad = ::testing::TempDir() + "corvina-bad-" + std::to_string(::getpid()) + ".cpg";
+  std::ofstream(bad) << "CodePage\nName \"half\"\nBegin\n00: zz\nEnd\n";
+  CTransferRequest r;
+  std::string error;
+  for (const std::string& file : {bad, std::string("/nonexistent/IBM999.cpg")}) {
+    error.clear();
+    EXPECT_FALSE(CommandLineRequest(FileTransferDefaults{}, Direction::kPut, "/tmp/pc", "HOST FILE A",
+                                    "screenimage codepage=" + file, r, &error));
+    EXPECT_NE(error.find(file), std::string::npos) << error;
+    EXPECT_TRUE(error.find("Error loading Code Page file") == 0 || error.find("Can't open Code Page file") == 0)
+        << error;
+  }
+  r.codePageFile.clear();
+  EXPECT_TRUE(CodePageLoads(r, &error)) << "no file named: the built-in tables";
+  std::remove(bad.c_str());
 }
 
 }  // namespace
