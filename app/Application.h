@@ -105,6 +105,9 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   // A top-level script ended: 1 complete, 0 or 2 cancelled, -1 not loaded.
   std::function<void(const std::string& file, int result)> onScriptEnded;
 
+  // Where code page files are listed and relative names are found.
+  const std::string& CodePageFolder() const { return env_.codePageFolder; }
+
  private:
   // The profile a command-line start runs: the stored one, or with the run's
   // overrides a copy of it. Null when the overrides do not fit (the user is
@@ -141,8 +144,6 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   bool CodePageLoads(const std::string& file) override;
   // A code page file name as the sessions find it.
   std::string CodePagePath(const std::string& file) const;
-  // Where code page files are listed and relative names are found.
-  const std::string& CodePageFolder() const { return env_.codePageFolder; }
   void ForgetScriptTransfer(CHostSession& session);
   bool RunScript(CHostSession* session, const std::string& file);
   void ScriptEnded(const std::string& file, int result);

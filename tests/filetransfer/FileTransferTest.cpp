@@ -547,6 +547,7 @@ TEST_F(TransferSession, ScreenImageTranslatesThroughTheNamedCodePage) {
   EXPECT_TRUE(observer_.ended[0].success);
 
   // The same host block received comes back as the same PC bytes.
+  s_->Host(HostRecord::EraseWrite(kWccRestore).Sba(0).Text("READY"));
   r = Request(Direction::kGet, HostSystem::kVmCms, kOptionScreenImage | kOptionAscii);
   r.pcFile = Path("in");
   r.codePageFile = cp273;
