@@ -164,6 +164,7 @@ std::unique_ptr<platform::ModelessDialog> OpenScanDialog(const platform::ScanCho
   const dialogs::ScanWindow window = dialogs::ScanWindowFor(chooser.show);
   dialog->setAttribute(Qt::WA_ShowWithoutActivating, !window.activated);
   if (window.shown && window.minimized) {
+    dialog->adjustSize();  // its size when the user restores it
     dialog->showMinimized();
   } else if (window.shown) {
     dialog->show();

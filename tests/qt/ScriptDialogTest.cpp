@@ -119,6 +119,7 @@ TEST_F(ScriptsInTheDesktop, AskForMasksAPasswordAndCancelEndsTheScript) {
   EXPECT_EQ(ask->Entry()->echoMode(), QLineEdit::Password);
   EXPECT_EQ(ask->Entry()->displayText(), QStringLiteral("******"));
   EXPECT_EQ(ask->Entry()->text(), QStringLiteral("secret"));
+  ask->Entry()->deselect();  // the stars show plainly
   SaveScreenshot(ask->grab().toImage(), "dialog-askfor-password");
   ask->CancelButton()->click();
   ASSERT_TRUE(Ended());
@@ -170,7 +171,9 @@ TEST_F(ScriptsInTheDesktop, TheScanDialogInEachWindowState) {
   EXPECT_TRUE(scan->isMinimized());
   EXPECT_TRUE(scan->testAttribute(Qt::WA_ShowWithoutActivating));
   EXPECT_EQ(Items(scan->Texts()), QStringList{QStringLiteral("<<Any host update>>")});
-  SaveScreenshot(scan->grab().toImage(), "dialog-scan-minimized");
+  scan->showNormal();  // a minimized window has nothing to look at
+  SpinFor(50ms);
+  SaveScreenshot(scan->grab().toImage(), "dialog-scan-any-update");
   HostWrites(3, "anything");
   // Hidden: waits unseen; session activation leaves it so.
   scan = Dialog<CScanDialog>();

@@ -352,15 +352,15 @@ TEST_F(Scripts, EditselectSelectsWholeCellsInEitherCornerOrder) {
   test::TestHost host("demo");
   ASSERT_TRUE(host.Ready());
   AddProfile("demo", host.Port());
-  ASSERT_EQ(Run("connect demo\nwaitfor \"Userid\"\neditselect 8,1,8,13\n"), kEndComplete) << Boxes();
+  ASSERT_EQ(Run("connect demo\nwaitfor \"Userid\"\neditselect 9,3,9,15\n"), kEndComplete) << Boxes();
   CHostSession* s = app_->Sessions().Session(1);
   ASSERT_NE(s, nullptr);
   // One row, both end cells included: the label and its arrow.
   ASSERT_TRUE(s->SelectionActive());
   EXPECT_EQ(app::SelectedText(*s), "Userid   ===>");
-  ASSERT_EQ(Run("editselect 10,13,8,1\n", s), kEndComplete) << Boxes();
+  ASSERT_EQ(Run("editselect 11,15,9,3\n", s), kEndComplete) << Boxes();
   const CellRect r = s->Selection();
-  EXPECT_EQ((std::array{r.left, r.top, r.right, r.bottom}), (std::array{0, 7, 12, 9}));
+  EXPECT_EQ((std::array{r.left, r.top, r.right, r.bottom}), (std::array{2, 8, 14, 10}));
   EXPECT_EQ(app::SelectedText(*s), "Userid   ===>\r\n             \r\nPassword ===>");
   // The last row and column can be reached.
   ASSERT_EQ(Run("editselect 1,1,24,80\n", s), kEndComplete) << Boxes();
