@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -230,18 +231,24 @@ TEST(ScriptCommands, RunScriptLogsOnToTheDemoHostAndAKeyCancelsAScript) {
   d.App().onScriptEnded = [&](const std::string&, int result) { results.push_back(result); };
   const std::string logon = d.Root() + "/logon.txt";
   corvina::test::WriteFile(logon, "waitfor \"Userid\"\ntype demo\nkey Tab\ntype demo\nkey Enter\nwaitfor \"Menu\"\n");
-  app::FileChoice asked;
-  std::string chosen = logon;
-  d.Frame().chooseFileForTests = [&](const app::FileChoice& c) -> std::optional<std::string> {
-    asked = c;
-    return chosen;
-  };
+  // The chooser opens existing text files in the data folder.
+  QString title, folder;
+  QStringList filters;
+  bool opens = false;
+  OnNextModal<QFileDialog>([&](QFileDialog& dialog) {
+    title = dialog.windowTitle();
+    filters = dialog.nameFilters();
+    folder = dialog.directory().absolutePath() + QLatin1Char('/');
+    opens = dialog.acceptMode() == QFileDialog::AcceptOpen && dialog.fileMode() == QFileDialog::ExistingFile;
+    SaveScreenshot(dialog.grab().toImage(), "dialog-run-script");
+    dialog.selectFile(QString::fromStdString(logon));
+    static_cast<QDialog&>(dialog).accept();  // as the Open button does
+  });
   d.Frame().RunCommand(sys::kHostRunScript);
-  EXPECT_EQ(asked.title, "Select Script File Name - Corvina");
-  EXPECT_EQ(asked.filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
-  EXPECT_EQ(asked.folder, d.App().DataFolder());
-  EXPECT_EQ(asked.defaultName, "*.txt");
-  EXPECT_TRUE(asked.existing);
+  EXPECT_EQ(title, QStringLiteral("Select Script File Name - Corvina"));
+  EXPECT_EQ(filters, QStringList({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
+  EXPECT_EQ(folder.toStdString(), d.App().DataFolder());
+  EXPECT_TRUE(opens);
   ASSERT_TRUE(SpinUntil([&] { return !results.empty(); }, 15s));
   EXPECT_EQ(results[0], 1);
   EXPECT_TRUE(ScreenHas(d.Session(), "Menu"));
@@ -249,7 +256,12 @@ TEST(ScriptCommands, RunScriptLogsOnToTheDemoHostAndAKeyCancelsAScript) {
   // Another script extension leads the filter; a key bound to Cancel Script
   // goes the way of the menu command.
   d.App().Store().scriptExtension = "scr";
-  chosen = d.Root() + "/wait.scr";
+  app::FileChoice asked;
+  std::string chosen = d.Root() + "/wait.scr";
+  d.Frame().chooseFileForTests = [&](const app::FileChoice& c) -> std::optional<std::string> {
+    asked = c;
+    return chosen;
+  };
   corvina::test::WriteFile(chosen, "waitfor \"NEVER\"\n");
   results.clear();
   d.Frame().RunCommand(sys::kHostRunScript);
