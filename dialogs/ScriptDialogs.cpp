@@ -11,8 +11,4 @@ ScanWindow ScanWindowFor(platform::ScanChooser::Show show) {
   return {};
 }
 
-std::string_view PasteLine(std::string_view clipboard) {
-  return clipboard.substr(0, clipboard.find_first_of("\r\n"));
-}
-
 }  // namespace corvina::dialogs

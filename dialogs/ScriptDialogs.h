@@ -1,9 +1,5 @@
-// The decisions of a script's ask-for and scan dialogs, without a toolkit:
-// how a scan dialog shows itself, and what Clipboard Paste puts into the
-// ask-for entry.
+// How a script's scan dialog shows itself, without a toolkit.
 #pragma once
-
-#include <string_view>
 
 #include "platform/UserInterface.h"
 
@@ -18,8 +14,5 @@ struct ScanWindow {
   bool raisedWithSession = true;
 };
 ScanWindow ScanWindowFor(platform::ScanChooser::Show show);
-
-// The entry holds one line: the clipboard's text up to its first line end.
-std::string_view PasteLine(std::string_view clipboard);
 
 }  // namespace corvina::dialogs

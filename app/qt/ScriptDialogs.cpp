@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -105,11 +106,11 @@ void CAskForDialog::Answer(std::optional<std::string> text) {
 }
 
 void CAskForDialog::Paste() {
+  // The entry holds one line: the clipboard's first.
   QClipboard* clipboard = QGuiApplication::clipboard();
-  const QString text = clipboard ? clipboard->text() : QString();
-  const QByteArray utf8 = text.left(entry_->maxLength()).toUtf8();
-  const std::string_view line = dialogs::PasteLine(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-  entry_->insert(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+  QString line = clipboard ? clipboard->text() : QString();
+  if (const qsizetype end = line.indexOf(QRegularExpression(QStringLiteral("[\r\n]"))); end >= 0) line.truncate(end);
+  entry_->insert(line);
   entry_->setFocus();
 }
 
@@ -153,7 +154,6 @@ std::unique_ptr<platform::ModelessDialog> OpenAskForDialog(const platform::TextP
   dialog->show();
   dialog->raise();
   dialog->activateWindow();
-  dialog->Entry()->setFocus();
   return std::make_unique<CDialogHandle<CAskForDialog>>(dialog, true);
 }
 
