@@ -390,7 +390,8 @@ TEST_F(SecureScripts, SslconnectTurnsThePlainConnectionIntoTls) {
   const int plainPort = test::FreePort();
   const std::string relay = File("relay.sh", "printf 'PLAIN BANNER\\r\\n'\nexec socat STDIO TCP:127.0.0.1:" +
                                                  std::to_string(tlsPort) + "\n");
-  test::ChildProcess plain({"timeout", "60", "socat", "TCP-LISTEN:" + std::to_string(plainPort) + ",bind=127.0.0.1,reuseaddr,fork",
+  test::ChildProcess plain({"timeout", "60", "socat",
+                            "TCP-LISTEN:" + std::to_string(plainPort) + ",bind=127.0.0.1,reuseaddr,fork",
                             "SYSTEM:/bin/sh " + relay});
   ASSERT_TRUE(test::WaitForListener(plainPort));
   auto profile = app_->Store().NewProfile();
