@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +172,14 @@ void CPrintQueues::Start() {
   }
 }
 
+bool LocaleMeasuresInMetric() {
+  const char* name = ::setlocale(LC_MEASUREMENT, nullptr);
+  const std::string_view locale = name ? name : "C";
+  if (locale == "C" || locale == "POSIX" || locale.substr(0, 2) == "C.") return false;
+  const char* measurement = ::nl_langinfo(_NL_MEASUREMENT_MEASUREMENT);
+  return measurement && measurement[0] == 1;
+}
+
 CPrintQueue* CPrintQueues::Find(const std::string& name) {
   auto it = queues_.find(name);
   return it == queues_.end() ? nullptr : it->second.get();
@@ -194,8 +204,12 @@ CPrintQueue* CPrintQueues::Define(const std::string& name, const QueueSettings* 
   }
   auto queue = std::make_unique<CPrintQueue>();
   queue->name = name;
-  if (settings) queue->settings = *settings;
-  else LoadQueueSettings(*queue);
+  if (settings) {
+    queue->settings = *settings;
+    queue->settings.options = (settings->options & ~kOptMetric) | (metric_ ? kOptMetric : 0);
+  } else {
+    LoadQueueSettings(*queue);
+  }
   if (!SetSpoolFolder(*queue, error)) return nullptr;
   if (existing) {
     // Jobs of the old folder are forgotten (their files stay), unless it is the same folder.
@@ -217,12 +231,29 @@ CPrintQueue* CPrintQueues::Define(const std::string& name, const QueueSettings* 
   return result;
 }
 
+bool CPrintQueues::DeleteQueue(const std::string& name, std::string& error) {
+  auto it = queues_.find(name);
+  if (it == queues_.end()) {
+    error = "no queue " + name;
+    return false;
+  }
+  if (!it->second->jobs.empty()) {
+    error = platform::Format(texts::kQueueHasJobs, name.c_str());
+    return false;
+  }
+  queues_.erase(it);
+  names_.erase(std::remove(names_.begin(), names_.end(), name), names_.end());
+  SaveNames();
+  return true;
+}
+
 void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
   const std::string section = SectionOf(queue.name);
   QueueSettings& s = queue.settings;
   s.printerName = ini_.GetString(section, "PrinterName");
   s.spoolFolder = ini_.GetString(section, "SpoolFolder");
-  s.options = static_cast<unsigned>(ini_.GetInt(section, "Options", kOptCrLf | kOptCompress)) & 0x1FF;
+  s.options = (static_cast<unsigned>(ini_.GetInt(section, "Options", kOptCrLf | kOptCompress)) & 0xFF) |
+              (metric_ ? kOptMetric : 0);
   s.codePage = ini_.GetString(section, "CodePage");
   auto setPage = [&s](long lines, long width) {
     s.linesPerPage = lines > 0 ? static_cast<int>(std::min(lines, 999L)) : 66;
@@ -254,13 +285,15 @@ void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
     s.font.heightTenths = points * 10;
     s.fontColour = static_cast<std::uint32_t>(colour);
     // The 14 fields that follow: height, width, escapement, orientation,
-    // weight, ... and the face name last.
+    // weight, italic, ... and the face name last.
     std::string_view fields = std::string_view(font).substr(static_cast<std::size_t>(used));
-    for (int i = 0; i < 13 && !fields.empty(); ++i) {
-      if (i == 4) s.font.bold = std::strtol(std::string(fields.substr(0, fields.find(','))).c_str(), nullptr, 10) >= 600;
+    for (std::size_t i = 0; i < s.fontFields.size() && !fields.empty(); ++i) {
+      s.fontFields[i] = std::strtol(std::string(fields.substr(0, fields.find(','))).c_str(), nullptr, 10);
       const std::size_t comma = fields.find(',');
       fields = comma == std::string_view::npos ? std::string_view{} : fields.substr(comma + 1);
     }
+    s.font.bold = s.fontFields[4] >= 600;
+    s.font.italic = s.fontFields[5] != 0;
     if (!fields.empty()) s.font.face = std::string(fields.substr(0, 31));
   }
 }
@@ -270,10 +303,14 @@ void CPrintQueues::SaveQueue(const CPrintQueue& queue) {
   const QueueSettings& s = queue.settings;
   ini_.SetString(section, "PrinterName", s.printerName);
   ini_.SetString(section, "SpoolFolder", s.spoolFolder);
-  char text[256];
-  std::snprintf(text, sizeof text, "%d,%ld,%ld,0,0,0,%d,0,0,0,0,0,0,0,49,%s", s.font.heightTenths / 10,
-                static_cast<long>(s.fontColour), static_cast<long>(s.font.heightTenths), s.font.bold ? 700 : 400,
-                s.font.face.c_str());
+  char text[512];
+  std::array<long, 13> f = s.fontFields;
+  f[0] = s.font.heightTenths;
+  if ((f[4] >= 600) != s.font.bold) f[4] = s.font.bold ? 700 : 400;
+  f[5] = s.font.italic ? (f[5] ? f[5] : 1) : 0;
+  std::snprintf(text, sizeof text, "%d,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%s",
+                s.font.heightTenths / 10, static_cast<long>(s.fontColour), f[0], f[1], f[2], f[3], f[4], f[5], f[6],
+                f[7], f[8], f[9], f[10], f[11], f[12], s.font.face.c_str());
   ini_.SetString(section, "Font", text);
   std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d", s.margins[0], s.margins[1], s.margins[2],
                 s.margins[3], s.landscape ? 1 : 0, s.linesPerPage, s.lineWidth);

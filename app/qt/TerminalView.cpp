@@ -30,6 +30,9 @@ namespace corvina::qt {
 namespace {
 
 constexpr int kBlinkMs = 500;  // the cursor's half period; text blinks at twice it
+// Attribute tips: shown when the mouse has rested on a cell this long, for
+// this long; moving to another cell hides the tip and waits again.
+constexpr int kTipDelayMs = 1000, kTipShowMs = 20000;
 
 }  // namespace
 
@@ -37,8 +40,12 @@ CCorvinaView::CCorvinaView(CHostSession& session, QWidget* parent) : QWidget(par
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_InputMethodEnabled, false);
+<<<<<<< HEAD
   setMouseTracking(false);
   setAcceptDrops(true);
+=======
+  setMouseTracking(true);  // for the attribute tips
+>>>>>>> main
   bar_ = new QScrollBar(Qt::Vertical, this);
   bar_->setFocusPolicy(Qt::NoFocus);
   bar_->hide();
@@ -46,6 +53,8 @@ CCorvinaView::CCorvinaView(CHostSession& session, QWidget* parent) : QWidget(par
   blink_.setInterval(kBlinkMs);
   connect(&blink_, &QTimer::timeout, this, [this] { BlinkStep(); });
   blink_.start();
+  tip_.setSingleShot(true);
+  connect(&tip_, &QTimer::timeout, this, [this] { ShowTip(); });
   oiaShown_ = (session.Profile().displayOptions & kDisplayOiaInWindow) != 0;
   ApplyProfile();
 }
@@ -256,7 +265,6 @@ void CCorvinaView::DrawOverlays(QPainter& p, QPoint origin) {
 void CCorvinaView::BlinkStep() {
   cursorOn_ = !cursorOn_;
   ++blinkStep_;
-  if (canvas_.Blinking()) canvas_.Invalidate();
   if (session_ && (canvas_.Blinking() || (session_->Profile().displayOptions &
                                           (kDisplayCursorBlinks | kDisplayInsertCursorBlinks))))
     update();
@@ -277,28 +285,45 @@ QPoint CCorvinaView::CellAt(QPoint viewPoint) const {
   return {column, row};
 }
 
+void CCorvinaView::TipMoved(QPoint viewPoint) {
+  if (!session_ || !(session_->Profile().displayOptions & kDisplayAttributeChars)) {
+    tip_.stop();
+    return;
+  }
+  const QPoint cell = CellAt(viewPoint);
+  if (cell == tipCell_ && (tip_.isActive() || QToolTip::isVisible())) return;
+  tipCell_ = cell;
+  tipAt_ = mapToGlobal(viewPoint);
+  QToolTip::hideText();
+  tip_.start(kTipDelayMs);
+}
+
+void CCorvinaView::ShowTip() {
+  if (!session_ || !(session_->Profile().displayOptions & kDisplayAttributeChars)) return;
+  // "Display attribute characters": a field attribute's description.
+  const int position = tipCell_.y() * std::max(1, ScreenColumns()) + tipCell_.x();
+  std::string tip;
+  if (auto* e3270 = dynamic_cast<C3270Engine*>(session_->Engine())) {
+    if (e3270->Screen().Attribute(position) != 0) tip = e3270->Screen().DescribeAttribute(position);
+  } else if (auto* e5250 = dynamic_cast<C5250Engine*>(session_->Engine())) {
+    tip = e5250->DescribeAttribute(position);
+  }
+  if (tip.empty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(tipAt_, QString::fromLatin1(tip.c_str()), this, QRect(), kTipShowMs);
+}
+
+void CCorvinaView::leaveEvent(QEvent*) {
+  tip_.stop();
+  QToolTip::hideText();
+}
+
 // ------------------------------------------------------------ keyboard
 
 bool CCorvinaView::event(QEvent* e) {
-  // "Display attribute characters": a field attribute's description as its tip.
-  if (e->type() == QEvent::ToolTip && session_) {
-    auto* help = static_cast<QHelpEvent*>(e);
-    std::string tip;
-    if (session_->Profile().displayOptions & kDisplayAttributeChars) {
-      const QPoint cell = CellAt(help->pos());
-      const int position = cell.y() * std::max(1, ScreenColumns()) + cell.x();
-      if (auto* e3270 = dynamic_cast<C3270Engine*>(session_->Engine())) {
-        if (e3270->Screen().Attribute(position) != 0) tip = e3270->Screen().DescribeAttribute(position);
-      } else if (auto* e5250 = dynamic_cast<C5250Engine*>(session_->Engine())) {
-        tip = e5250->DescribeAttribute(position);
-      }
-    }
-    if (tip.empty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(help->globalPos(), QString::fromLatin1(tip.c_str()), this, QRect(), 20000);
-    return true;
-  }
+  // The attribute tips keep their own delays (TipMoved).
+  if (e->type() == QEvent::ToolTip) return true;
   // A key the session's map binds is the session's, never a Qt shortcut's.
   if (e->type() == QEvent::ShortcutOverride && session_) {
     auto* k = static_cast<QKeyEvent*>(e);
@@ -406,6 +431,7 @@ void CCorvinaView::SelectTo(QPoint viewPoint) {
 }
 
 void CCorvinaView::mouseMoveEvent(QMouseEvent* e) {
+  TipMoved(e->position().toPoint());
   if (!session_ || !dragging_) return;
   if (!dragMoved_ && (e->position().toPoint() - dragStart_).manhattanLength() < QApplication::startDragDistance())
     return;
