@@ -170,18 +170,13 @@ void CMainFrame::BuildMenus() {
   AddCommand(host, sys::kHostSaveAs, tr("Save &As..."));
   AddCommand(host, sys::kHostPrintScreen, tr("&Print Screen"));
   host->addSeparator();
-<<<<<<< HEAD
   AddCommand(host, sys::kHostFileTransfer, QString::fromLatin1(transfer_texts::kMenuTransfer));
   AddCommand(host, sys::kHostCancelFileTransfer, QString::fromLatin1(transfer_texts::kMenuCancel));
-  // Another starter (a script, HLLAPI) may have begun or ended one meanwhile.
-  connect(host, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
-=======
   AddCommand(host, sys::kHostRunScript, L1(app::texts::kRunScriptMenu));
   AddCommand(host, sys::kHostCancelScript, L1(app::texts::kCancelScriptMenu));
->>>>>>> main
   host->addSeparator();
   AddCommand(host, sys::kHostExit, tr("E&xit"));
-  // Scripts start and end without the frame hearing of it.
+  // Scripts and transfers start and end without the frame hearing of it.
   connect(host, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
 
   editMenu_ = menuBar()->addMenu(tr("&Edit"));

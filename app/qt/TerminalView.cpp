@@ -40,12 +40,8 @@ CCorvinaView::CCorvinaView(CHostSession& session, QWidget* parent) : QWidget(par
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_InputMethodEnabled, false);
-<<<<<<< HEAD
-  setMouseTracking(false);
-  setAcceptDrops(true);
-=======
   setMouseTracking(true);  // for the attribute tips
->>>>>>> main
+  setAcceptDrops(true);
   bar_ = new QScrollBar(Qt::Vertical, this);
   bar_->setFocusPolicy(Qt::NoFocus);
   bar_->hide();
