@@ -465,10 +465,14 @@ void CCorvinaView::dragEnterEvent(QDragEnterEvent* e) {
 
 void CCorvinaView::dropEvent(QDropEvent* e) {
   if (!e->mimeData()->hasUrls()) return;
-  std::vector<std::string> paths;
-  for (const QUrl& url : e->mimeData()->urls())
-    paths.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()).toStdString() : std::string());
   e->acceptProposedAction();
+  Drop(*e->mimeData());
+}
+
+void CCorvinaView::Drop(const QMimeData& data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data.urls())
+    paths.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()).toStdString() : std::string());
   // The dialog it opens runs after the drag source has been answered.
   QTimer::singleShot(0, this, [this, paths] {
     if (filesDropped && session_) filesDropped(paths);

@@ -16,6 +16,7 @@
 #include "app/qt/QtCanvas.h"
 #include "app/qt/ScreenFont.h"
 
+class QMimeData;
 class QScrollBar;
 
 namespace corvina {
@@ -73,6 +74,8 @@ class CCorvinaView final : public QWidget {
   // Files dropped on the window, as local paths (empty for a URL that is
   // no local file).
   std::function<void(const std::vector<std::string>&)> filesDropped;
+  // What a drop on the window does with its data (tests drop through it).
+  void Drop(const QMimeData& data);
 
   // The view shows history lines rather than the live screen.
   bool ScrolledBack() const { return canvas_.ViewOffset() != 0; }

@@ -35,16 +35,18 @@ constexpr char k3279[] = "TerminalType=3279,24,80,IBM-3279-2-E\n";
 // Runs `step` on the File Transfer dialog once it is open; true once it ran.
 std::shared_ptr<bool> OnTransferDialog(std::function<void(CFileTransferDialog&)> step) {
   auto ran = std::make_shared<bool>(false);
-  auto poll = std::make_shared<std::function<void(int)>>();
-  *poll = [step, ran, poll](int left) {
-    if (auto* d = qobject_cast<CFileTransferDialog*>(QApplication::activeModalWidget())) {
-      *ran = true;
-      step(*d);
-    } else if (left > 0) {
-      QTimer::singleShot(20, [poll, left] { (*poll)(left - 1); });
-    }
-  };
-  QTimer::singleShot(20, [poll] { (*poll)(250); });
+  auto* poll = new QTimer(qApp);
+  poll->setInterval(20);
+  QObject::connect(poll, &QTimer::timeout, [poll, step, ran, left = 250]() mutable {
+    auto* d = qobject_cast<CFileTransferDialog*>(QApplication::activeModalWidget());
+    if (!d && --left > 0) return;
+    poll->stop();
+    poll->deleteLater();
+    if (!d) return;
+    *ran = true;
+    step(*d);
+  });
+  poll->start();
   return ran;
 }
 
@@ -136,7 +138,11 @@ TEST(FileTransferDialog, CancelFromTheProgressWindowEndsTheTransferAndUnlocksThe
   const std::string pc = d.Root() + "/got";
   CTransferProgressWindow* progress = StartGet(d, pc);
   ASSERT_TRUE(progress);
-  EXPECT_NE(d.TakeSent().find("IND$FILE GET DATA FILE A"), std::string::npos);
+  std::string command;
+  for (char c : std::string("IND$FILE GET DATA FILE A"))
+    command += static_cast<char>(d.Session().CodePage().ToEbcdic(static_cast<std::uint8_t>(c)));
+  std::string sent;
+  EXPECT_TRUE(SpinUntil([&] { return (sent += d.TakeSent()).find(command) != std::string::npos; }, 5s));
   EXPECT_NE(d.Session().LockReason(), 0) << "the command went with Enter";
   EXPECT_FALSE(d.Frame().Action(kf::sys::kHostFileTransfer)->isEnabled());
   EXPECT_TRUE(d.Frame().Action(kf::sys::kHostCancelFileTransfer)->isEnabled());
@@ -195,8 +201,7 @@ TEST(FileTransferDialog, ADroppedFileOpensTheDialogFilledInAndOtherDropsBeep) {
   auto drop = [&](const std::vector<QUrl>& urls) {
     QMimeData mime;
     mime.setUrls(QList<QUrl>(urls.begin(), urls.end()));
-    QDropEvent e(QPointF(d.View().rect().center()), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&d.View(), &e);
+    d.View().Drop(mime);
   };
 
   QString pcFile, hostFile;
@@ -220,15 +225,16 @@ TEST(FileTransferDialog, ADroppedFileOpensTheDialogFilledInAndOtherDropsBeep) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }
 
-  // The key function opens it too, and refuses while a transfer runs.
+  // The key function (a key bound to it ends here) opens it too, and
+  // refuses while a transfer runs.
   ran = OnTransferDialog([&](CFileTransferDialog& t) {
     Fill(t, "DATA FILE A", d.Root() + "/got", false);
     t.GetButton()->click();
   });
-  d.Session().PerformSystemCommand(kf::sys::kHostFileTransfer);
+  d.App().Sessions().SystemCommand(d.Session(), kf::sys::kHostFileTransfer, 0);
   ASSERT_TRUE(*ran);
   ASSERT_TRUE(filetransfer::FileTransferRunning(d.Session()));
-  for (const auto& again : {std::function<void()>([&] { d.Session().PerformSystemCommand(kf::sys::kHostFileTransfer); }),
+  for (const auto& again : {std::function<void()>([&] { d.App().Sessions().SystemCommand(d.Session(), kf::sys::kHostFileTransfer, 0); }),
                             std::function<void()>([&] { drop({QUrl::fromLocalFile(QString::fromStdString(file))}); })}) {
     const int beeps = d.Ui().BeepCount();
     again();
