@@ -59,10 +59,15 @@ CFileTransferDialog::CFileTransferDialog(app::CCorvinaApp& application, CHostSes
   };
 
   auto* files = new QGridLayout;
-  files->addWidget(new QLabel(T(texts::kHostFileLabel)), 0, 0);
-  files->addWidget(box("hostFile"), 0, 1, 1, 2);
-  files->addWidget(new QLabel(T(texts::kPcFileLabel)), 1, 0);
-  files->addWidget(box("pcFile"), 1, 1);
+  // The labels' mnemonics reach their boxes.
+  auto* hostLabel = new QLabel(T(texts::kHostFileLabel));
+  hostLabel->setBuddy(box("hostFile"));
+  auto* pcLabel = new QLabel(T(texts::kPcFileLabel));
+  pcLabel->setBuddy(box("pcFile"));
+  files->addWidget(hostLabel, 0, 0);
+  files->addWidget(boxes_["hostFile"], 0, 1, 1, 2);
+  files->addWidget(pcLabel, 1, 0);
+  files->addWidget(boxes_["pcFile"], 1, 1);
   auto* browse = new QPushButton(T(texts::kBrowse));
   browse->setAutoDefault(false);
   connect(browse, &QPushButton::clicked, this, [this] { BrowsePcFile(); });
