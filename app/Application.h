@@ -104,6 +104,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   bool ScriptsRunning() const;
   // A top-level script ended: 1 complete, 0 or 2 cancelled, -1 not loaded.
   std::function<void(const std::string& file, int result)> onScriptEnded;
+  // Where the code-page chooser looks for files.
+  const std::string& CodePageFolder() const { return env_.codePageFolder; }
 
  private:
   // The profile a command-line start runs: the stored one, or with the run's

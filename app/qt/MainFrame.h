@@ -49,6 +49,9 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   bool RunCommand(int id, CHostSession* session = nullptr);
   CCorvinaView* ActiveView() const;
   CKeypadToolbar* KeypadToolbar() const { return keypad_; }
+  QToolBar* StandardToolbar() const { return toolBar_; }
+  // The toolbars after their objects or the shown profile changed.
+  void RefreshToolbars();
   CCorvinaView* ViewOf(const CHostSession& session) const;
   QAction* Action(int id) const;
   bool FullScreenMode() const { return fullScreen_; }
@@ -86,6 +89,10 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
 
   void BuildMenus();
   void BuildToolBar();
+  // The standard toolbar from its stored object, rebuilt when that changed.
+  void RebuildStandardToolbar();
+  void SaveToolbarState();
+  void RestoreToolbarState();
   void BuildStatusBar();
   QAction* AddCommand(QMenu* menu, int id, const QString& text, bool checkable = false);
   void UpdateCommands();
@@ -137,6 +144,8 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   std::map<int, bool> marked_;  // session buttons with output not yet seen
   std::unique_ptr<CDialogCommands> dialogs_;
   CKeypadToolbar* keypad_ = nullptr;
+  std::string standardLayout_;  // LayoutKey of the standard toolbar shown
+  std::vector<QAction*> standardButtons_;
 };
 
 }  // namespace corvina::qt

@@ -48,4 +48,14 @@ inline void AnswerNextBox(QMessageBox::StandardButton button, QString* text = nu
   });
 }
 
+// Runs `step` on the modal dialog of type T once it is open (looking for
+// it for five seconds at most).
+template <typename T>
+void OnNextModal(std::function<void(T&)> step, int tries = 250) {
+  QTimer::singleShot(20, [step, tries] {
+    if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d && d->isVisible()) return step(*d);
+    if (tries > 0) OnNextModal<T>(step, tries - 1);
+  });
+}
+
 }  // namespace corvina::qt::test

@@ -1,0 +1,63 @@
+#include "app/qt/FileChooser.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+#include "app/qt/QtEventLoop.h"
+#include "app/qt/WidgetText.h"
+
+namespace corvina::qt {
+
+QStringList NameFilters(const std::string& filter) {
+  const QStringList parts = L1(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].isEmpty()) break;
+    QString description = parts[i];
+    if (const qsizetype open = description.indexOf(QLatin1Char('(')); open > 0) description.truncate(open);
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QStringLiteral("*.*"), QStringLiteral("*"));
+    out << description.trimmed() + QStringLiteral(" (") + patterns + QLatin1Char(')');
+  }
+  return out;
+}
+
+int ExecWindowModal(QDialog& dialog, platform::EventLoop& loop) {
+  dialog.setWindowModality(Qt::WindowModal);
+  std::optional<LoopHold> hold;
+  if (auto* qtLoop = dynamic_cast<QtEventLoop*>(&loop)) hold.emplace(*qtLoop);
+  return dialog.exec();
+}
+
+std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::EventLoop& loop,
+                                                 const app::FileChoice& choice, FileMode mode) {
+  QFileDialog dialog(parent, L1(choice.title));
+  if (mode == FileMode::kSave) {
+    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The caller's own question about an existing file follows.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  } else {
+    dialog.setObjectName(QStringLiteral("OpenFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  dialog.setNameFilters(NameFilters(choice.filter));
+  if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(L1(choice.defaultExtension));
+  const bool absolute = !choice.defaultName.empty() && choice.defaultName[0] == '/';
+  if (!absolute && !choice.folder.empty()) dialog.setDirectory(QString::fromStdString(choice.folder));
+  // A pattern such as "/data/*.txt" only names the folder to start in.
+  if (choice.defaultName.find('*') == std::string::npos) {
+    dialog.selectFile(L1(choice.defaultName));
+  } else if (absolute) {
+    dialog.setDirectory(L1(choice.defaultName.substr(0, choice.defaultName.rfind('/') + 1)));
+  }
+  const int result = ExecWindowModal(dialog, loop);
+  const QStringList files = dialog.selectedFiles();
+  if (result != QDialog::Accepted || files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  const QByteArray path = QFile::encodeName(files.front());
+  return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+}
+
+}  // namespace corvina::qt

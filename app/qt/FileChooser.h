@@ -1,0 +1,38 @@
+// The desktop's file choosers: window-modal on their parent, with the
+// core's loop held while they run (a session's callbacks never run inside
+// the chooser's own loop).
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+#include <string>
+
+#include "app/SaveFiles.h"
+
+class QDialog;
+class QWidget;
+
+namespace corvina::platform {
+class EventLoop;
+}
+
+namespace corvina::qt {
+
+// "Log files (*.log)|*.log|All Files (*.*)|*.*||" as Qt's filters; "*.*"
+// takes every file, as it does where the form comes from.
+QStringList NameFilters(const std::string& filter);
+
+// Runs the dialog window-modal on its parent with the core's loop held.
+int ExecWindowModal(QDialog& dialog, platform::EventLoop& loop);
+
+enum class FileMode {
+  kSave,   // any name; the caller asks about an existing file itself
+  kOpen,   // an existing file
+};
+
+// The path chosen (in the file system's encoding), or nullopt for Cancel.
+std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::EventLoop& loop,
+                                                 const app::FileChoice& choice, FileMode mode);
+
+}  // namespace corvina::qt
