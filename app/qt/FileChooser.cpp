@@ -4,6 +4,7 @@
 #include <QFileDialog>
 
 #include "app/qt/QtEventLoop.h"
+#include "app/qt/QtUserInterface.h"
 #include "app/qt/WidgetText.h"
 
 namespace corvina::qt {
@@ -22,14 +23,14 @@ QStringList NameFilters(const std::string& filter) {
   return out;
 }
 
-int ExecWindowModal(QDialog& dialog, platform::EventLoop& loop) {
+int ExecWindowModal(QDialog& dialog, platform::UserInterface& ui) {
   dialog.setWindowModality(Qt::WindowModal);
   std::optional<LoopHold> hold;
-  if (auto* qtLoop = dynamic_cast<QtEventLoop*>(&loop)) hold.emplace(*qtLoop);
+  if (auto* desktop = dynamic_cast<QtUserInterface*>(&ui)) hold.emplace(desktop->Loop());
   return dialog.exec();
 }
 
-std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::EventLoop& loop,
+std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::UserInterface& ui,
                                                  const app::FileChoice& choice, FileMode mode) {
   QFileDialog dialog(parent, L1(choice.title));
   if (mode == FileMode::kSave) {
@@ -53,7 +54,7 @@ std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::Even
   } else if (absolute) {
     dialog.setDirectory(L1(choice.defaultName.substr(0, choice.defaultName.rfind('/') + 1)));
   }
-  const int result = ExecWindowModal(dialog, loop);
+  const int result = ExecWindowModal(dialog, ui);
   const QStringList files = dialog.selectedFiles();
   if (result != QDialog::Accepted || files.isEmpty() || files.front().isEmpty()) return std::nullopt;
   const QByteArray path = QFile::encodeName(files.front());

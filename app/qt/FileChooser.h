@@ -14,7 +14,7 @@ class QDialog;
 class QWidget;
 
 namespace corvina::platform {
-class EventLoop;
+class UserInterface;
 }
 
 namespace corvina::qt {
@@ -23,8 +23,9 @@ namespace corvina::qt {
 // takes every file, as it does where the form comes from.
 QStringList NameFilters(const std::string& filter);
 
-// Runs the dialog window-modal on its parent with the core's loop held.
-int ExecWindowModal(QDialog& dialog, platform::EventLoop& loop);
+// Runs the dialog window-modal on its parent with the core's loop held
+// (when the interface is the desktop's).
+int ExecWindowModal(QDialog& dialog, platform::UserInterface& ui);
 
 enum class FileMode {
   kSave,   // any name; the caller asks about an existing file itself
@@ -32,7 +33,7 @@ enum class FileMode {
 };
 
 // The path chosen (in the file system's encoding), or nullopt for Cancel.
-std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::EventLoop& loop,
+std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::UserInterface& ui,
                                                  const app::FileChoice& choice, FileMode mode);
 
 }  // namespace corvina::qt

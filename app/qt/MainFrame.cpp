@@ -731,7 +731,7 @@ void CMainFrame::SetEditOption(std::uint32_t mask, std::uint32_t value) {
 
 std::optional<std::string> CMainFrame::ChooseFile(const app::FileChoice& choice) {
   if (chooseFileForTests) return chooseFileForTests(choice);
-  return ChooseFileWindowModal(this, ui_.Loop(), choice, FileMode::kSave);
+  return ChooseFileWindowModal(this, ui_, choice, FileMode::kSave);
 }
 
 std::optional<std::string> CMainFrame::Text() {

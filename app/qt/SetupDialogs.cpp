@@ -75,7 +75,7 @@ dialogs::DialogServices MakeDialogServices(app::CCorvinaApp& application, QWidge
   };
   services.chooseScriptFile = [&application, parent]() -> std::optional<std::string> {
     const auto request = dialogs::FileBrowseFor(dialogs::PageId::kHost, "script", application.Store(), {});
-    return ChooseFileWindowModal(parent, application.Loop(), request->choice, FileMode::kOpen);
+    return ChooseFileWindowModal(parent, application.Store().Ui(), request->choice, FileMode::kOpen);
   };
   services.profileChanged = [&application](const CCorvinaSessionProfile& changed) {
     app::CSessionTable& table = application.Sessions();
@@ -573,7 +573,7 @@ void CSessionSetupDialog::FieldButton(const std::string& id) {
   const dialogs::PageId shown = model_->ShownPage().id;
   auto* edit = qobject_cast<QLineEdit*>(page_->Control(id));
   if (auto request = dialogs::FileBrowseFor(shown, id, app_.Store(), edit ? ToL1(edit->text()) : std::string())) {
-    const auto chosen = ChooseFileWindowModal(this, app_.Loop(), request->choice,
+    const auto chosen = ChooseFileWindowModal(this, app_.Store().Ui(), request->choice,
                                               request->mustExist ? FileMode::kOpen : FileMode::kSave);
     if (!chosen || !edit) return;
     edit->setText(L1(*chosen));
@@ -608,7 +608,7 @@ void CSessionSetupDialog::ChooseCodePage() {
   dialog.setComboBoxItems(items);
   dialog.setComboBoxEditable(false);
   dialog.setTextValue(items.value(current));
-  if (ExecWindowModal(dialog, app_.Loop()) != QDialog::Accepted) return;
+  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return;
   const qsizetype chosen = items.indexOf(dialog.textValue());
   if (chosen < 0 || choices[static_cast<std::size_t>(chosen)].fileName == working.codePageFile) return;
   working.codePageFile = choices[static_cast<std::size_t>(chosen)].fileName;
@@ -627,7 +627,7 @@ void CSessionSetupDialog::ChoosePrinterFont() {
   QFontDialog dialog(initial, this);
   dialog.setObjectName(QStringLiteral("PrinterFontDialog"));
   dialog.setOption(QFontDialog::MonospacedFonts);
-  if (ExecWindowModal(dialog, app_.Loop()) != QDialog::Accepted) return;
+  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return;
   const QFont chosen = dialog.selectedFont();
   FontDescription& f = working.printerFont;
   f.faceName = ToL1(chosen.family()).substr(0, kMaxFaceNameLength);
@@ -647,7 +647,7 @@ std::optional<std::vector<ToolbarButton>> CSessionSetupDialog::Customize(const s
     return std::nullopt;
   }
   CToolbarCustomizeDialog dialog(*bar, this);
-  if (ExecWindowModal(dialog, app_.Loop()) != QDialog::Accepted) return std::nullopt;
+  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return std::nullopt;
   return dialog.Buttons();
 }
 
@@ -1050,6 +1050,8 @@ void CKeypadToolbar::ShowFor(CHostSession* session) {
 
 void CKeypadToolbar::Rebuild(const CCorvinaToolbar& bar) {
   clear();
+  delete grid_;
+  grid_ = nullptr;
   qDeleteAll(buttons_);
   buttons_.clear();
   for (const ToolbarButton& b : bar.buttons) {
@@ -1071,6 +1073,7 @@ void CKeypadToolbar::Rebuild(const CCorvinaToolbar& bar) {
     // A fixed width: the buttons wrap into rows of that many columns, and a
     // separator starts a new row.
     auto* grid = new QWidget(this);
+    grid_ = grid;
     auto* layout = new QGridLayout(grid);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
@@ -1082,6 +1085,7 @@ void CKeypadToolbar::Rebuild(const CCorvinaToolbar& bar) {
         if (!a) continue;
       }
       auto* button = new QToolButton(grid);
+      button->setObjectName(QStringLiteral("KeypadButton"));
       button->setDefaultAction(a);
       button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
       layout->addWidget(button, row, column++);

@@ -234,6 +234,7 @@ class CKeypadToolbar final : public QToolBar {
   CHostSession* session_ = nullptr;
   std::string shownLayout_;  // LayoutKey of the toolbar shown
   std::vector<QAction*> buttons_;
+  QWidget* grid_ = nullptr;  // the buttons of a fixed width
 };
 
 // The frame's dialog commands; the last page shown in Session Setup is kept here.
