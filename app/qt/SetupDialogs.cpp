@@ -149,6 +149,8 @@ CFieldPage::CFieldPage(const dialogs::Page& page, QWidget* parent) : QWidget(par
       auto* line = new QHBoxLayout(row);
       line->setContentsMargins(0, 0, 0, 0);
       control->setParent(row);
+      // Room for a path beside its button.
+      if (qobject_cast<QLineEdit*>(control)) control->setMinimumWidth(control->fontMetrics().averageCharWidth() * 28);
       line->addWidget(control, 1);
       QPushButton* b = AddButton(line, L1(field.button));
       b->setObjectName(QString::fromStdString(field.id + "Button"));
@@ -1087,9 +1089,11 @@ void CKeypadToolbar::Rebuild(const CCorvinaToolbar& bar) {
       auto* button = new QToolButton(grid);
       button->setObjectName(QStringLiteral("KeypadButton"));
       button->setDefaultAction(a);
-      button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+      button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
       layout->addWidget(button, row, column++);
     }
+    // Its own size: the columns keep the width of their widest button.
+    grid->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     addWidget(grid);
   } else {
     for (QAction* a : buttons_) {

@@ -181,6 +181,11 @@ TEST(SetupPages, PrinterListOffersFileAndRefusesBadEntries) {
   EXPECT_GE(printer->findText(QStringLiteral("office")), 0);
   EXPECT_EQ(printer->itemText(printer->count() - 1), QStringLiteral("file:"));
   SaveScreenshot(setup.grab().toImage(), "dialog-setup-printer");
+  printer->showPopup();
+  SpinFor(50ms);
+  SaveScreenshot(printer->view()->window()->grab().toImage(), "dialog-setup-printer-list");
+  printer->hidePopup();
+  SpinFor(50ms);
   printer->setEditText(QStringLiteral("file:"));
   QString text;
   AnswerNextBox(QMessageBox::Ok, &text);
