@@ -71,12 +71,9 @@ inline constexpr char kRenameButton[] = "Rename...";
 inline constexpr char kLogFileTitle[] = "Select Log File Name - %s";
 inline constexpr char kClipboardFileTitle[] = "Select Clipboard File Name - %s";
 inline constexpr char kPrinterFileTitle[] = "Select Printer File Name - %s";
-inline constexpr char kScriptFileTitle[] = "Select Script File Name - %s";
 inline constexpr char kLogFilter[] = "Log files (*.%s)|*.%s|All Files (*.*)|*.*||";
 inline constexpr char kTextFilter[] = "Text files (*.txt)|*.txt|All Files (*.*)|*.*||";
 inline constexpr char kPrinterFilter[] = "Text files (*.%s)|*.%s|All Files (*.*)|*.*||";
-inline constexpr char kScriptTextFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
-inline constexpr char kScriptFilterPrefix[] = "Script Files (*.%s)|*.%s|";
 // The code-page chooser behind the Host page's "Browse...".
 inline constexpr char kCodePageTitle[] = "Select Code Page - %s";
 inline constexpr char kCodePagePrompt[] = "Code Page:";

@@ -504,19 +504,11 @@ std::optional<int> ParseDialogPort(const std::string& text) {
   return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
-std::optional<BrowseRequest> FileBrowseFor(PageId page, const std::string& fieldId,
-                                           const CCorvinaPersistentData& store, const std::string& text) {
-  BrowseRequest r;
-  app::FileChoice& c = r.choice;
-  c.folder = store.DataFolder();
-  c.defaultName = text;
+std::optional<app::FileChoice> FileBrowseFor(PageId page, const std::string& fieldId,
+                                             const CCorvinaPersistentData& store, const std::string& text) {
+  app::FileChoice c;
   if (page == PageId::kHost && fieldId == "script") {
-    const std::string& ext = store.scriptExtension;
-    c.title = Format(texts::kScriptFileTitle, texts::kProduct);
-    c.filter = (ext == "txt" ? std::string() : Format(texts::kScriptFilterPrefix, ext.c_str(), ext.c_str())) +
-               texts::kScriptTextFilter;
-    if (text.empty()) c.defaultName = store.DataFolder() + "*.txt";
-    r.mustExist = true;
+    c = app::ScriptFileChoice(store.scriptExtension, store.DataFolder());
   } else if (page == PageId::kHost && fieldId == "log") {
     const std::string& ext = store.logExtension;
     c.title = Format(texts::kLogFileTitle, texts::kProduct);
@@ -530,11 +522,13 @@ std::optional<BrowseRequest> FileBrowseFor(PageId page, const std::string& field
     c.title = Format(texts::kPrinterFileTitle, texts::kProduct);
     c.filter = Format(texts::kPrinterFilter, "txt", "txt");
     c.defaultExtension = "txt";
-    if (text.empty()) c.defaultName = store.DataFolder() + "*.txt";
+    c.defaultName = store.DataFolder() + "*.txt";
   } else {
     return std::nullopt;
   }
-  return r;
+  c.folder = store.DataFolder();
+  if (!text.empty()) c.defaultName = text;
+  return c;
 }
 
 FieldValues Page::Load(const CCorvinaSessionProfile& profile) const {

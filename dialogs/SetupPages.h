@@ -89,12 +89,8 @@ Page BuildPage(PageId id, const CCorvinaSessionProfile& profile, const PageConte
 
 // The file dialog of a text field's "Browse..." button: title, filter and
 // starting name from the field's text; nullopt for a field without one.
-struct BrowseRequest {
-  app::FileChoice choice;
-  bool mustExist = false;  // an open dialog, else a save dialog
-};
-std::optional<BrowseRequest> FileBrowseFor(PageId page, const std::string& fieldId,
-                                           const CCorvinaPersistentData& store, const std::string& text);
+std::optional<app::FileChoice> FileBrowseFor(PageId page, const std::string& fieldId,
+                                             const CCorvinaPersistentData& store, const std::string& text);
 
 // Whether the two would write the same profile file.
 bool SameSettings(const CCorvinaSessionProfile& a, const CCorvinaSessionProfile& b);

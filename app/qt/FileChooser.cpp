@@ -31,24 +31,25 @@ int ExecWindowModal(QDialog& dialog, platform::UserInterface& ui) {
 }
 
 std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::UserInterface& ui,
-                                                 const app::FileChoice& choice, FileMode mode) {
+                                                 const app::FileChoice& choice) {
   QFileDialog dialog(parent, L1(choice.title));
-  if (mode == FileMode::kSave) {
-    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The caller's own question about an existing file follows.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  } else {
+  if (choice.existing) {
     dialog.setObjectName(QStringLiteral("OpenFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The append question follows; the dialog's own overwrite question would be a second one.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(L1(choice.defaultExtension));
   }
   dialog.setNameFilters(NameFilters(choice.filter));
-  if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(L1(choice.defaultExtension));
   const bool absolute = !choice.defaultName.empty() && choice.defaultName[0] == '/';
   if (!absolute && !choice.folder.empty()) dialog.setDirectory(QString::fromStdString(choice.folder));
-  // A pattern such as "/data/*.txt" only names the folder to start in.
+  // A pattern ("*.txt", "/data/*.txt") is what the filters already show, not
+  // a name; its folder is where the dialog starts.
   if (choice.defaultName.find('*') == std::string::npos) {
     dialog.selectFile(L1(choice.defaultName));
   } else if (absolute) {

@@ -27,13 +27,10 @@ QStringList NameFilters(const std::string& filter);
 // (when the interface is the desktop's).
 int ExecWindowModal(QDialog& dialog, platform::UserInterface& ui);
 
-enum class FileMode {
-  kSave,   // any name; the caller asks about an existing file itself
-  kOpen,   // an existing file
-};
-
-// The path chosen (in the file system's encoding), or nullopt for Cancel.
+// An existing file for `choice.existing`, else any name (the caller asks
+// about an existing file itself). The path chosen, in the file system's
+// encoding, or nullopt for Cancel.
 std::optional<std::string> ChooseFileWindowModal(QWidget* parent, platform::UserInterface& ui,
-                                                 const app::FileChoice& choice, FileMode mode);
+                                                 const app::FileChoice& choice);
 
 }  // namespace corvina::qt

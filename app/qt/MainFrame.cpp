@@ -167,7 +167,12 @@ void CMainFrame::BuildMenus() {
   AddCommand(host, sys::kHostSaveAs, tr("Save &As..."));
   AddCommand(host, sys::kHostPrintScreen, tr("&Print Screen"));
   host->addSeparator();
+  AddCommand(host, sys::kHostRunScript, L1(app::texts::kRunScriptMenu));
+  AddCommand(host, sys::kHostCancelScript, L1(app::texts::kCancelScriptMenu));
+  host->addSeparator();
   AddCommand(host, sys::kHostExit, tr("E&xit"));
+  // Scripts start and end without the frame hearing of it.
+  connect(host, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
 
   editMenu_ = menuBar()->addMenu(tr("&Edit"));
   AddCommand(editMenu_, sys::kEditCut, tr("Cu&t"));
@@ -524,6 +529,7 @@ void CMainFrame::UpdateCommands() {
     if (QAction* a = Action(id)) a->setEnabled(live);
   if (QAction* a = Action(-sys::kEditSaveClipboard)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(sys::kViewResponseTime)) a->setEnabled(s != nullptr);
+  if (QAction* a = Action(sys::kHostCancelScript)) a->setEnabled(app_.CanCancelScript());
   if (QAction* a = Action(sys::kMacroStartRecording)) a->setEnabled(live && !s->Recording());
   if (QAction* a = Action(sys::kMacroStopRecording)) a->setEnabled(s && s->Recording());
   for (QMenu* m : macroMenus_)
@@ -617,6 +623,14 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
     case sys::kHostConnect:
       dialogs_->Connect();
       RefreshToolbars();
+      return true;
+    case sys::kHostRunScript:
+      app_.RunScriptCommand();
+      UpdateCommands();
+      return true;
+    case sys::kHostCancelScript:
+      app_.CancelScriptCommand();
+      UpdateCommands();
       return true;
     case sys::kSetupSessions:
       dialogs_->SetupSessions();
@@ -731,7 +745,7 @@ void CMainFrame::SetEditOption(std::uint32_t mask, std::uint32_t value) {
 
 std::optional<std::string> CMainFrame::ChooseFile(const app::FileChoice& choice) {
   if (chooseFileForTests) return chooseFileForTests(choice);
-  return ChooseFileWindowModal(this, ui_, choice, FileMode::kSave);
+  return ChooseFileWindowModal(this, ui_, choice);
 }
 
 std::optional<std::string> CMainFrame::Text() {

@@ -9,7 +9,6 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -27,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "app/Application.h"
+#include "app/SaveFiles.h"
 #include "app/qt/FileChooser.h"
 #include "app/qt/MacroDialogs.h"
 #include "codepage/CodePage.h"
@@ -73,9 +73,11 @@ dialogs::DialogServices MakeDialogServices(app::CCorvinaApp& application, QWidge
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Chosen();
   };
-  services.chooseScriptFile = [&application, parent]() -> std::optional<std::string> {
-    const auto request = dialogs::FileBrowseFor(dialogs::PageId::kHost, "script", application.Store(), {});
-    return ChooseFileWindowModal(parent, application.Store().Ui(), request->choice, FileMode::kOpen);
+  // The Run Script chooser, through the frame.
+  services.chooseScriptFile = [&application]() -> std::optional<std::string> {
+    const app::ChooseFile& choose = application.Sessions().chooseFile;
+    if (!choose) return std::nullopt;
+    return choose(app::ScriptFileChoice(application.Store().scriptExtension, application.DataFolder()));
   };
   services.profileChanged = [&application](const CCorvinaSessionProfile& changed) {
     app::CSessionTable& table = application.Sessions();
@@ -574,9 +576,8 @@ bool CSessionSetupDialog::StoreShownTexts() {
 void CSessionSetupDialog::FieldButton(const std::string& id) {
   const dialogs::PageId shown = model_->ShownPage().id;
   auto* edit = qobject_cast<QLineEdit*>(page_->Control(id));
-  if (auto request = dialogs::FileBrowseFor(shown, id, app_.Store(), edit ? ToL1(edit->text()) : std::string())) {
-    const auto chosen = ChooseFileWindowModal(this, app_.Store().Ui(), request->choice,
-                                              request->mustExist ? FileMode::kOpen : FileMode::kSave);
+  if (auto choice = dialogs::FileBrowseFor(shown, id, app_.Store(), edit ? ToL1(edit->text()) : std::string())) {
+    const auto chosen = ChooseFileWindowModal(this, app_.Store().Ui(), *choice);
     if (!chosen || !edit) return;
     edit->setText(L1(*chosen));
     emit page_->changed();
