@@ -52,6 +52,10 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   QToolBar* StandardToolbar() const { return toolBar_; }
   // The toolbars after their objects or the shown profile changed.
   void RefreshToolbars();
+  // Where the toolbars are docked, kept in the application profile under
+  // "Release 2.2\ToolBars" (saved on close, restored at start).
+  void SaveToolbarState();
+  void RestoreToolbarState();
   CCorvinaView* ViewOf(const CHostSession& session) const;
   QAction* Action(int id) const;
   bool FullScreenMode() const { return fullScreen_; }
@@ -91,8 +95,6 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   void BuildToolBar();
   // The standard toolbar from its stored object, rebuilt when that changed.
   void RebuildStandardToolbar();
-  void SaveToolbarState();
-  void RestoreToolbarState();
   void BuildStatusBar();
   QAction* AddCommand(QMenu* menu, int id, const QString& text, bool checkable = false);
   void UpdateCommands();

@@ -16,8 +16,13 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
 #include <QAbstractItemView>
 
+#include "app/qt/PrinterList.h"
 #include "app/qt/SetupDialogs.h"
 #include "config/PersistentData.h"
 #include "keyboard/KeyFunctions.h"
@@ -272,6 +277,63 @@ TEST(SetupPages, TerminalPageFollowsItsTypeListAndHostBrowseFillsTheLogFile) {
   EXPECT_EQ(stored->terminalType, kKindVt220);
   EXPECT_EQ(stored->logFile, log.toStdString());
   EXPECT_EQ(stored->keypadToolbarName, "VT100 Default");
+}
+
+TEST(UserToolbars, DockingIsKeptUnderTheReleaseKeyAndADamagedValueChangesNothing) {
+  Desktop d("TerminalType=3279,24,80,IBM-3279-2-E\nDisplayOptions=3632\n");
+  ASSERT_TRUE(d.Start(kKind3279));
+  CMainFrame& frame = d.Frame();
+  CKeypadToolbar* keypad = frame.KeypadToolbar();
+  ASSERT_TRUE(keypad->isVisible());
+  frame.addToolBar(Qt::LeftToolBarArea, keypad);
+  frame.SaveToolbarState();
+  EXPECT_FALSE(d.App().AppProfile().GetString("Release 2.2\\ToolBars", "State").empty());
+  frame.addToolBar(Qt::TopToolBarArea, keypad);
+  frame.RestoreToolbarState();
+  EXPECT_EQ(frame.toolBarArea(keypad), Qt::LeftToolBarArea);
+  d.App().Store().UpdateAppProfile(
+      [](platform::IniFile& ini) { ini.SetString("Release 2.2\\ToolBars", "State", "not a state"); });
+  frame.RestoreToolbarState();
+  EXPECT_EQ(frame.toolBarArea(keypad), Qt::LeftToolBarArea);
+}
+
+TEST(UserToolbars, ThePrinterListIsAskedOffTheWindowsThread) {
+  std::atomic<int> asked{0};
+  CPrinterList list([&asked] {
+    ++asked;
+    std::this_thread::sleep_for(100ms);
+    return std::vector<std::string>{"office"};
+  });
+  list.Refresh();
+  list.Refresh();  // one query at a time
+  EXPECT_TRUE(list.Names().empty());
+  ASSERT_TRUE(SpinUntil([&] { return list.Idle(); }, 5s));
+  EXPECT_EQ(list.Names(), std::vector<std::string>{"office"});
+  EXPECT_EQ(asked.load(), 1);
+}
+
+TEST(SetupPages, CodePageBrowseOffersTheFolderAndStoresTheFileName) {
+  Desktop d("TerminalType=3279,24,80,IBM-3279-2-E\n");
+  const std::string folder = d.App().CodePageFolder();
+  ASSERT_FALSE(folder.empty());
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(std::string(CORVINA_SOURCE_DIR) + "/codepage/files/IBM273.cpg", folder + "/IBM273.cpg",
+                             std::filesystem::copy_options::overwrite_existing);
+  CSessionSetupDialog setup(d.App(), "Test", 0, &d.Frame());
+  setup.show();
+  SpinFor(30ms);
+  QStringList offered;
+  OnNextModal<QInputDialog>([&](QInputDialog& c) {
+    offered = c.comboBoxItems();
+    if (offered.size() > 1) c.setTextValue(offered[1]);
+    c.accept();
+  });
+  setup.Page()->Button("codePage")->click();
+  ASSERT_EQ(offered.size(), 2) << offered.join(QStringLiteral(",")).toStdString();
+  EXPECT_EQ(offered[0], QStringLiteral("Default Code Page"));
+  EXPECT_TRUE(offered[1].endsWith(QStringLiteral("(IBM273.cpg)"))) << offered[1].toStdString();
+  EXPECT_EQ(qobject_cast<QLineEdit*>(setup.Page()->Control("codePage"))->text(), QStringLiteral("IBM273.cpg"));
+  EXPECT_TRUE(setup.Button(QStringLiteral("Apply"))->isEnabled());
 }
 
 }  // namespace
