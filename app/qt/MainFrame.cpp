@@ -9,8 +9,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
-#include <QFileDialog>
 #include <QFontDialog>
 #include <QLabel>
 #include <QMenuBar>
