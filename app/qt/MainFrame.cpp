@@ -342,7 +342,8 @@ void CMainFrame::RebuildStandardToolbar() {
         button->setChecked(command->isChecked());
       });
     } else {
-      connect(button, &QAction::triggered, this, [this, id] { RunCommand(id); });
+      // A command this version has no menu item for does nothing: it shows so.
+      button->setEnabled(false);
     }
   }
   toolBar_->setMovable(bar.dockable);
