@@ -112,6 +112,8 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   bool CanCancelScript() const;
   // A top-level script ended: 1 complete, 0 or 2 cancelled, -1 not loaded.
   std::function<void(const std::string& file, int result)> onScriptEnded;
+  // Where the code-page chooser looks for files.
+  const std::string& CodePageFolder() const { return env_.codePageFolder; }
 
   // Where code page files are listed and relative names are found.
   const std::string& CodePageFolder() const { return env_.codePageFolder; }

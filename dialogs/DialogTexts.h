@@ -20,10 +20,15 @@ inline constexpr char kSelectScreenSize[] = "Please select a screen size.";
 inline constexpr char kEnterTelnetType[] = "Please enter a Telnet Terminal Type.";
 inline constexpr char kBadSessionNumber[] = "Please enter a session number between 1 and %d.";
 inline constexpr char kEnterFileName[] = "Please enter a file name.";
+// The Printer page's typed entries: "file:PATH" or a printer the list shows.
+inline constexpr char kPrintFileNotAbsolute[] = "Please enter the full path of the print file after \"file:\" (for example file:/tmp/screen.pdf).";
+inline constexpr char kPrinterNotListed[] = "That printer is not installed. Please choose one from the list, or type file: and a file name.";
+inline constexpr char kBadPrinterName[] = "Please enter a printer name without blanks, slashes or control characters.";
 inline constexpr char kSelectKeyboardMap[] = "Please select a keyboard map";
 inline constexpr char kCantDeleteDefaultMap[] = "Can't delete the default keyboard map";
 inline constexpr char kCantDeleteDefaultToolbar[] = "Can't delete the default keypad toolbar";
 inline constexpr char kSelectKeypadToolbar[] = "Please select a keypad toolbar";
+inline constexpr char kCantRenameDefaultToolbar[] = "Can't rename the default keypad toolbar";
 // Numbers the pages take that no message was given for: label, lowest, highest.
 inline constexpr char kNumberRange[] = "Please enter a number between %d and %d for \"%s\".";
 // Kind short name, rows, columns: the terminal-type list has no such row.
@@ -57,5 +62,33 @@ inline constexpr char kUnits[] = "Units";
 inline constexpr char kInches[] = "&Inches";
 inline constexpr char kMillimeters[] = "&Millimeters";
 inline constexpr char kPageSetupButton[] = "Page Setup...";
+inline constexpr char kBrowseButton[] = "Browse...";
+inline constexpr char kChangeButton[] = "Change...";
+inline constexpr char kCustomizeButton[] = "Customize...";
+inline constexpr char kRenameButton[] = "Rename...";
+
+// The pages' file dialogs, each with the product name after the title.
+inline constexpr char kLogFileTitle[] = "Select Log File Name - %s";
+inline constexpr char kClipboardFileTitle[] = "Select Clipboard File Name - %s";
+inline constexpr char kPrinterFileTitle[] = "Select Printer File Name - %s";
+inline constexpr char kLogFilter[] = "Log files (*.%s)|*.%s|All Files (*.*)|*.*||";
+inline constexpr char kTextFilter[] = "Text files (*.txt)|*.txt|All Files (*.*)|*.*||";
+inline constexpr char kPrinterFilter[] = "Text files (*.%s)|*.%s|All Files (*.*)|*.*||";
+// The code-page chooser behind the Host page's "Browse...".
+inline constexpr char kCodePageTitle[] = "Select Code Page - %s";
+inline constexpr char kCodePagePrompt[] = "Code Page:";
+
+// The toolbar customisation dialog.
+inline constexpr char kCustomizeTitle[] = "Customize Toolbar - %s";
+inline constexpr char kAvailableButtons[] = "Available buttons:";
+inline constexpr char kToolbarButtons[] = "Toolbar buttons:";
+inline constexpr char kAddButton[] = "&Add ->";
+inline constexpr char kRemoveButton[] = "<- &Remove";
+inline constexpr char kSeparatorButton[] = "&Separator";
+inline constexpr char kMoveUpButton[] = "Move &Up";
+inline constexpr char kMoveDownButton[] = "Move &Down";
+inline constexpr char kLabelButton[] = "&Label...";
+inline constexpr char kLabelPrompt[] = "Button label (empty for the function's own):";
+inline constexpr char kResetButton[] = "R&eset";
 
 }  // namespace corvina::dialogs::texts

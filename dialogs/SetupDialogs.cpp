@@ -405,4 +405,70 @@ bool CSessionSetupModel::FinishKeypadCustomize(const std::string& toolbarName,
   }
 }
 
+bool CSessionSetupModel::FinishStandardCustomize(const std::vector<ToolbarButton>& customised) {
+  CCorvinaPersistentData& store = services_.store;
+  auto* bar = dynamic_cast<CCorvinaToolbar*>(store.Find(ObjectKind::kToolbar, kStandardToolbarName));
+  if (!bar || customised.empty()) return false;
+  if (bar->buttons == customised) return true;
+  bar->buttons = customised;
+  bar->modified = true;
+  return store.SaveModified(ObjectKind::kToolbar);
+}
+
+bool CSessionSetupModel::RenameKeypadToolbar(const std::string& toolbarName) {
+  CCorvinaPersistentData& store = services_.store;
+  auto old = std::dynamic_pointer_cast<CCorvinaToolbar>(store.FindShared(ObjectKind::kToolbar, toolbarName));
+  if (!old || old->TypeCode() == 0) {
+    ShowWarning(store, texts::kSelectKeypadToolbar);
+    return false;
+  }
+  if (NameKey(old->name) == NameKey(old->DefaultName())) {
+    ShowWarning(store, texts::kCantRenameDefaultToolbar);
+    return false;
+  }
+  const auto typed = AskNewObjectName(services_, ObjectKind::kToolbar, old->name);
+  if (!typed) return false;
+  // The new file is written before the old one goes: a failed save loses nothing.
+  auto renamed = std::make_shared<CCorvinaToolbar>(*old);
+  renamed->name = *typed;
+  renamed->fileName.clear();
+  renamed->modified = true;
+  if (!store.Add(renamed, true)) return false;
+  const std::string oldKey = NameKey(old->name);
+  std::vector<std::shared_ptr<CCorvinaSessionProfile>> running;
+  for (const auto& p : store.Profiles()) {
+    if (NameKey(p->keypadToolbarName) != oldKey) continue;
+    p->keypadToolbarName = *typed;
+    p->modified = true;
+    if (p->connectedSessions > 0) running.push_back(p);
+  }
+  store.Delete(ObjectKind::kToolbar, old->name, false);
+  if (NameKey(working_.keypadToolbarName) == oldKey) {
+    working_.keypadToolbarName = *typed;
+    working_.modified = true;
+    modified_ = true;
+  }
+  store.SaveModified(ObjectKind::kSessionProfile);
+  for (const auto& p : running) {
+    if (services_.profileChanged) services_.profileChanged(*p);
+  }
+  Reload();
+  return true;
+}
+
+std::optional<Refusal> CSessionSetupModel::ChooseTerminalType(const std::string& shortName, FieldValues shown) {
+  const auto size = TerminalSelectionForShortName(shortName);
+  if (!size || page_.id != PageId::kTerminal) return std::nullopt;
+  shown["type"] = shortName;
+  const std::string text = Format("%d x %d", size->rows, size->columns);
+  shown["size"] = std::find(std::begin(kScreenSizes), std::end(kScreenSizes), text) != std::end(kScreenSizes)
+                      ? text
+                      : std::string("Custom");
+  shown["rows"] = std::to_string(size->rows);
+  shown["columns"] = std::to_string(size->columns);
+  if (auto refusal = StoreShown(shown)) return refusal;
+  Reload();
+  return std::nullopt;
+}
+
 }  // namespace corvina::dialogs

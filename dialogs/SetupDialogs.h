@@ -118,6 +118,15 @@ class CSessionSetupModel {
   // Keypad "Customize...": `customised` holds the buttons the user made of
   // the toolbar `toolbarName`; asks for a name as the Part says.
   bool FinishKeypadCustomize(const std::string& toolbarName, const std::vector<ToolbarButton>& customised);
+  // Standard "Customize...": the buttons go into the "Standard" toolbar in place.
+  bool FinishStandardCustomize(const std::vector<ToolbarButton>& customised);
+  // Keypad "Rename...": the name dialog until the name is free; the default
+  // toolbars keep theirs. Profiles naming the toolbar take the new name.
+  bool RenameKeypadToolbar(const std::string& toolbarName);
+  // The Terminal page's type list changed: the type's own screen size and
+  // Telnet type, and the page rebuilt for the new family (labels, option
+  // groups, the other pages' default names).
+  std::optional<Refusal> ChooseTerminalType(const std::string& shortName, FieldValues shown);
 
   // The page shown rebuilt (after lists or the family changed).
   void Reload();

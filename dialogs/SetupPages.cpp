@@ -28,6 +28,7 @@ constexpr char kNoShortName[] = "None";
 constexpr char kPrinterDefault[] = "Application Default";
 constexpr char kPrinterAppend[] = "<<Disk File: append>>";
 constexpr char kPrinterIncremental[] = "<<Disk File: incremental>>";
+constexpr char kPrintFileChoice[] = "file:";
 constexpr int kMaxSessionSlots = 10;
 
 template <std::size_t N>
@@ -78,6 +79,11 @@ Field Number(std::string id, std::string label, T Profile::*member, long low, lo
 Field ReadOnly(std::string id, std::string label, std::function<std::string(const Profile&)> get) {
   Field f{std::move(id), std::move(label), FieldType::kReadOnly};
   f.get = std::move(get);
+  return f;
+}
+
+Field WithButton(Field f, std::string button) {
+  f.button = std::move(button);
   return f;
 }
 
@@ -166,10 +172,11 @@ Page HostPage(const Profile& profile, const PageContext& context) {
     return std::string();
   };
   f.push_back(std::move(port));
-  f.push_back(ReadOnly("codePage", "Code Page:", [](const Profile& p) { return p.codePageFile; }));
-  f.push_back(Text("script", "Script File:", &Profile::scriptFile));
-  f.push_back(Text("log", "Log File:", &Profile::logFile));
-  f.push_back(Text("clipboard", "Clipboard File:", &Profile::clipboardFile));
+  f.push_back(WithButton(ReadOnly("codePage", "Code Page:", [](const Profile& p) { return p.codePageFile; }),
+                         texts::kBrowseButton));
+  f.push_back(WithButton(Text("script", "Script File:", &Profile::scriptFile), texts::kBrowseButton));
+  f.push_back(WithButton(Text("log", "Log File:", &Profile::logFile), texts::kBrowseButton));
+  f.push_back(WithButton(Text("clipboard", "Clipboard File:", &Profile::clipboardFile), texts::kBrowseButton));
   const int slots = std::clamp(context.store.maximumSessions, 1, kMaxSessionSlots);
   Field session{"session", "Session Number:"};
   session.get = [](const Profile& p) { return p.sessionNumber < 1 ? std::string() : std::to_string(p.sessionNumber); };
@@ -332,17 +339,44 @@ Page DisplayPage(const Profile&, const PageContext&) {
   return page;
 }
 
+// What a typed printer entry may be: "file:" and an absolute path of a file
+// (not a folder), or a destination name the scheduler would take.
+std::string PrintDestinationProblem(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return texts::kBadPrinterName;
+  }
+  if (text.rfind(kPrintFileChoice, 0) == 0) {
+    const std::string path = text.substr(sizeof(kPrintFileChoice) - 1);
+    if (path.empty()) return texts::kEnterFileName;
+    if (path.front() != '/' || path.back() == '/') return texts::kPrintFileNotAbsolute;
+    return std::string();
+  }
+  // Destination names: printable, no blank, slash or '#', at most 127 bytes.
+  if (text.empty() || text.size() > 127 || text.find_first_of(" /#\\") != std::string::npos)
+    return texts::kBadPrinterName;
+  return texts::kPrinterNotListed;
+}
+
 Page PrinterPage(const Profile&, const PageContext& context) {
   Page page{PageId::kPrinter, texts::kPageNames[4], 905};
   auto& f = page.fields;
   std::vector<std::string> printers{kPrinterDefault, kPrinterAppend, kPrinterIncremental};
-  printers.insert(printers.end(), context.printers.begin(), context.printers.end());
+  for (const std::string& name : context.printers) {
+    if (!name.empty() && IndexOf(printers, name) < 0) printers.push_back(name);
+  }
+  printers.push_back(kPrintFileChoice);
   Field printer{"printer", "Printer:", FieldType::kChoice, printers};
   printer.get = [](const Profile& p) {
     if (p.printOptions & kPrintToFile) return std::string((p.printOptions & kPrintNewFileEachTime) ? kPrinterIncremental : kPrinterAppend);
     return p.printerName.empty() ? std::string(kPrinterDefault) : p.printerName;
   };
-  printer.set = [](const std::string& text, const FieldValues&, const Profile&, Profile& p) {
+  printer.editable = true;  // for "file:PATH"
+  printer.set = [printers](const std::string& text, const FieldValues&, const Profile& before, Profile& p) {
+    // A name the profile had stays even when the scheduler does not list it now.
+    const bool file = text.rfind(kPrintFileChoice, 0) == 0;
+    if (file || (IndexOf(printers, text) < 0 && text != before.printerName)) {
+      if (std::string problem = PrintDestinationProblem(text); !problem.empty()) return problem;
+    }
     p.printOptions &= ~(kPrintToFile | kPrintNewFileEachTime);
     if (text == kPrinterAppend) {
       p.printOptions |= kPrintToFile;
@@ -361,10 +395,10 @@ Page PrinterPage(const Profile&, const PageContext& context) {
     p.printerFile = text;
     return std::string();
   };
-  f.push_back(std::move(file));
-  f.push_back(ReadOnly("font", "Font:", [](const Profile& p) {
+  f.push_back(WithButton(std::move(file), texts::kBrowseButton));
+  f.push_back(WithButton(ReadOnly("font", "Font:", [](const Profile& p) {
     return Format("%s - %dpt", p.printerFont.faceName.c_str(), static_cast<int>(p.printerFontPointSize));
-  }));
+  }), texts::kChangeButton));
   f.push_back(Bit("printOia", "Print Operator Information Area", &Profile::printOptions, kPrintOia));
   f.push_back(Bit("center", "Center Print Screen output on page", &Profile::printOptions, kPrintCenter));
   f.push_back(Bit("monochrome", "Monochrome Print Screen", &Profile::printOptions, kPrintMonochrome));
@@ -400,7 +434,8 @@ Page KeyboardPage(const Profile& profile, const PageContext& context) {
 Page ToolbarsPage(const Profile& profile, const PageContext& context) {
   Page page{PageId::kToolbars, texts::kPageNames[6], 907};
   auto& f = page.fields;
-  f.push_back(Bit("standard", "Standard toolbar", &Profile::displayOptions, kDisplayStandardToolbar));
+  f.push_back(WithButton(Bit("standard", "Standard toolbar", &Profile::displayOptions, kDisplayStandardToolbar),
+                         texts::kCustomizeButton));
   f.push_back(Bit("statusBar", "Status bar", &Profile::displayOptions, kDisplayStatusBar));
   f.push_back(Bit("keypad", "Keypad toolbar", &Profile::displayOptions, kDisplayKeypadToolbar));
   f.push_back(FamilyChoice("keypadName", "Keypad Toolbar Name", &Profile::keypadToolbarName,
@@ -467,6 +502,33 @@ std::optional<long> ParseBoundedNumber(const std::string& text, long low, long h
 std::optional<int> ParseDialogPort(const std::string& text) {
   const auto value = ParseBoundedNumber(text, 1, 65535, 5);
   return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
+}
+
+std::optional<app::FileChoice> FileBrowseFor(PageId page, const std::string& fieldId,
+                                             const CCorvinaPersistentData& store, const std::string& text) {
+  app::FileChoice c;
+  if (page == PageId::kHost && fieldId == "script") {
+    c = app::ScriptFileChoice(store.scriptExtension, store.DataFolder());
+  } else if (page == PageId::kHost && fieldId == "log") {
+    const std::string& ext = store.logExtension;
+    c.title = Format(texts::kLogFileTitle, texts::kProduct);
+    c.filter = Format(texts::kLogFilter, ext.c_str(), ext.c_str());
+    c.defaultExtension = ext;
+  } else if (page == PageId::kHost && fieldId == "clipboard") {
+    c.title = Format(texts::kClipboardFileTitle, texts::kProduct);
+    c.filter = texts::kTextFilter;
+    c.defaultExtension = "txt";
+  } else if (page == PageId::kPrinter && fieldId == "file") {
+    c.title = Format(texts::kPrinterFileTitle, texts::kProduct);
+    c.filter = Format(texts::kPrinterFilter, "txt", "txt");
+    c.defaultExtension = "txt";
+    c.defaultName = store.DataFolder() + "*.txt";
+  } else {
+    return std::nullopt;
+  }
+  c.folder = store.DataFolder();
+  if (!text.empty()) c.defaultName = text;
+  return c;
 }
 
 FieldValues Page::Load(const CCorvinaSessionProfile& profile) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SaveFiles.h"
 #include "config/SessionProfile.h"
 
 namespace corvina {
@@ -42,6 +43,8 @@ struct Field {
   std::vector<std::string> choices;
   std::string group;  // the frame the control sits in; empty for none
   bool enabled = true;
+  bool editable = false;  // a choice that also takes typed text
+  std::string button;     // the push button beside it ("Browse..."); empty for none
   std::function<std::string(const CCorvinaSessionProfile&)> get;
   // Null for read-only fields. Gets the field's text, every text of the
   // page, the profile as loaded and the copy being stored into; returns the
@@ -83,6 +86,11 @@ struct Page {
 // The page's fields for this profile (labels and offered options follow
 // the profile's family).
 Page BuildPage(PageId id, const CCorvinaSessionProfile& profile, const PageContext& context);
+
+// The file dialog of a text field's "Browse..." button: title, filter and
+// starting name from the field's text; nullopt for a field without one.
+std::optional<app::FileChoice> FileBrowseFor(PageId page, const std::string& fieldId,
+                                             const CCorvinaPersistentData& store, const std::string& text);
 
 // Whether the two would write the same profile file.
 bool SameSettings(const CCorvinaSessionProfile& a, const CCorvinaSessionProfile& b);

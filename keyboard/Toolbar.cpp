@@ -138,6 +138,12 @@ std::string CCorvinaToolbar::ButtonLabel(const ToolbarButton& button) const {
   return std::string(KeyFunctionName(type_, button.id));
 }
 
+std::string CCorvinaToolbar::LayoutKey() const {
+  std::string key = Format("%s\n%d\n%d", name.c_str(), dockable ? 1 : 0, columns);
+  for (const ToolbarButton& b : buttons) key += Format("\n%d,", b.id) + b.label;
+  return key;
+}
+
 bool CCorvinaToolbar::ReadFrom(const platform::IniFile& ini) {
   const CIniSection section(ini, kToolbarSection);
   const std::optional<unsigned> type = ToolbarTypeOfName(section.Get("Type"));

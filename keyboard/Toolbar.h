@@ -62,6 +62,9 @@ class CCorvinaToolbar : public CCorvinaNamedObject {
   std::string ButtonLabel(const ToolbarButton& button) const;
   // Whether the function belongs on this toolbar (customising offers these).
   bool Offers(int id) const;
+  // What a window shows of it: name, placement settings and every button.
+  // Two toolbars with the same key look the same.
+  std::string LayoutKey() const;
 
   // Fails without a name, with an unknown type, an ID of 0, Dockable other
   // than 0 or 1, Columns outside 0 to kMaxToolbarColumns, or no button left

@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/Application.h"
+#include "app/qt/FileChooser.h"
 #include "app/qt/QtEventLoop.h"
 #include "app/qt/QtUserInterface.h"
 #include "app/qt/WidgetText.h"
@@ -234,20 +234,17 @@ void CFileTransferDialog::Transfer(Direction direction) {
 }
 
 void CFileTransferDialog::BrowsePcFile() {
+  TakeTexts();
   std::optional<std::string> chosen;
   if (choosePcFileForTests) {
     chosen = choosePcFileForTests();
   } else {
-    QFileDialog dialog(this, L1(std::string(texts::kBrowseTitle) + texts::kProduct));
-    dialog.setObjectName(QStringLiteral("PcFileDialog"));
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The transfer asks about an existing file itself (Prompt before replace).
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilters(NameFilters(texts::kBrowseFilter));
-    dialog.selectFile(boxes_["pcFile"]->text());
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-      chosen = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+    app::FileChoice choice;
+    choice.title = std::string(texts::kBrowseTitle) + texts::kProduct;
+    choice.filter = texts::kBrowseFilter;
+    choice.defaultName = model_.pcFile;
+    // An existing file is asked about by the transfer (Prompt before replace).
+    chosen = ChooseFileWindowModal(this, session_.Ui(), choice);
   }
   if (chosen && !chosen->empty()) boxes_["pcFile"]->setText(QFile::decodeName(QByteArray::fromStdString(*chosen)));
 }

@@ -9,8 +9,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
-#include <QFileDialog>
 #include <QFontDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -29,6 +27,7 @@
 #include "app/AppTexts.h"
 #include "app/Application.h"
 #include "app/Preferences.h"
+#include "app/qt/FileChooser.h"
 #include "app/qt/FileTransferDialog.h"
 #include "app/qt/MacroDialogs.h"
 #include "app/qt/QtEventLoop.h"
@@ -40,6 +39,7 @@
 #include "keyboard/KeyboardMap.h"
 #include "keyboard/KeyboardTexts.h"
 #include "keyboard/Macro.h"
+#include "keyboard/Toolbar.h"
 #include "config/PersistentData.h"
 #include "dialogs/MacroDialogs.h"
 #include "filetransfer/FileTransfer.h"
@@ -58,16 +58,6 @@ using platform::Format;
 
 namespace {
 
-
-// A toolbar button's label: the description's last short name ("Font +").
-QString ButtonLabel(int id) {
-  const KeyFunctionRow* row = KeyFunctionRowById(0, id);
-  if (!row) return {};
-  std::string_view d = row->description;
-  const auto nl = d.rfind('\n');
-  if (nl != std::string_view::npos) d = d.substr(nl + 1);
-  return QString::fromLatin1(d.data(), static_cast<qsizetype>(d.size()));
-}
 
 QString StatusTip(int id) {
   const KeyFunctionRow* row = KeyFunctionRowById(0, id);
@@ -88,6 +78,15 @@ std::string OiaColumns(const std::string& oia, std::size_t from, std::size_t cou
 
 constexpr char kPlacementSection[] = "Settings";
 constexpr char kPlacementKey[] = "WindowPlacement";
+constexpr char kToolbarStateKey[] = "State";
+
+// "Release 2.2\ToolBars": the settings version with two decimals, its last
+// digit dropped.
+std::string ToolbarStateSection() {
+  std::string release = Format("Release %.2f", CCorvinaPersistentData::kCurrentVersion);
+  release.pop_back();
+  return release + "\\ToolBars";
+}
 
 }  // namespace
 
@@ -110,6 +109,7 @@ CMainFrame::CMainFrame(app::CCorvinaApp& application, QtUserInterface& ui) : app
   keypad_ = new CKeypadToolbar(app_, this);
   addToolBarBreak();
   addToolBar(Qt::TopToolBarArea, keypad_);
+  RestoreToolbarState();
   app_.openConnectDialog = [this] { QTimer::singleShot(0, this, [this] { dialogs_->Connect(); }); };
   BuildStatusBar();
   app_.SetObserver(this);
@@ -303,36 +303,69 @@ void CMainFrame::BuildMenus() {
 void CMainFrame::BuildToolBar() {
   toolBar_ = addToolBar(tr("Standard"));
   toolBar_->setObjectName(QStringLiteral("StandardToolbar"));
-  toolBar_->setMovable(false);
-  const int buttons[] = {sys::kHostClose, 0, sys::kHostRunScript, 0, sys::kEditCut, sys::kEditCopy, sys::kEditPaste, 0,
-                         sys::kViewFullScreen, 0, sys::kSetupFont, sys::kSetupFontLarger, sys::kSetupFontSmaller, 0};
-  for (int id : buttons) {
-    if (id == 0) {
+  RebuildStandardToolbar();
+}
+
+void CMainFrame::RebuildStandardToolbar() {
+  const auto* stored =
+      dynamic_cast<const CCorvinaToolbar*>(app_.Store().Find(ObjectKind::kToolbar, kStandardToolbarName));
+  const CCorvinaToolbar builtIn(kStandardToolbarName, 0);
+  const CCorvinaToolbar& bar = stored ? *stored : builtIn;
+  const std::string layout = bar.LayoutKey();
+  if (layout == standardLayout_) return;
+  standardLayout_ = layout;
+  for (int n = 1; n <= 9; ++n) actions_.erase(sys::kHostSession1 + n - 1);
+  toolBar_->clear();
+  qDeleteAll(standardButtons_);
+  standardButtons_.clear();
+  for (const ToolbarButton& b : bar.buttons) {
+    if (b.IsSeparator()) {
       toolBar_->addSeparator();
       continue;
     }
-    QAction* command = Action(id);
-    if (!command) continue;
-    // The button runs the menu's action under its short label.
-    QAction* button = toolBar_->addAction(ButtonLabel(id));
-    button->setToolTip(command->text().remove(QLatin1Char('&')));
-    button->setStatusTip(command->statusTip());
-    button->setCheckable(command->isCheckable());
-    connect(button, &QAction::triggered, command, &QAction::trigger);
-    connect(command, &QAction::changed, button, [button, command] {
+    const int id = b.id;
+    QAction* button = toolBar_->addAction(L1(bar.ButtonLabel(b)));
+    standardButtons_.push_back(button);
+    if (id >= sys::kHostSession1 && id <= sys::kHostSession9) {
+      // Pressed for the shown session.
+      if (b.label.empty()) button->setText(QString::number(id - sys::kHostSession1 + 1));
+      button->setCheckable(true);
+      button->setData(id);
+      connect(button, &QAction::triggered, this, [this, id] { RunCommand(id); });
+      actions_[id] = button;
+      continue;
+    }
+    button->setToolTip(StatusTip(id));
+    button->setStatusTip(StatusTip(id));
+    if (QAction* command = Action(id)) {
+      // The button runs the menu's action.
+      button->setToolTip(command->text().remove(QLatin1Char('&')));
+      button->setCheckable(command->isCheckable());
       button->setEnabled(command->isEnabled());
       button->setChecked(command->isChecked());
-    });
+      connect(button, &QAction::triggered, command, &QAction::trigger);
+      connect(command, &QAction::changed, button, [button, command] {
+        button->setEnabled(command->isEnabled());
+        button->setChecked(command->isChecked());
+      });
+    } else {
+      // A command this version has no menu item for does nothing: it shows so.
+      button->setEnabled(false);
+    }
   }
-  // The session buttons 1 to 9: pressed for the shown session.
-  for (int n = 1; n <= 9; ++n) {
-    const int id = sys::kHostSession1 + n - 1;
-    QAction* a = toolBar_->addAction(QString::number(n));
-    a->setCheckable(true);
-    a->setData(id);
-    connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
-    actions_[id] = a;
-  }
+  toolBar_->setMovable(bar.dockable);
+  toolBar_->setFloatable(bar.dockable);
+  // The session buttons take their state and marks again.
+  const auto marks = marked_;
+  marked_.clear();
+  for (const auto& [slot, marked] : marks) MarkSessionButton(slot, marked);
+  if (windowMenu_) UpdateWindowMenu();
+}
+
+void CMainFrame::RefreshToolbars() {
+  RebuildStandardToolbar();
+  keypad_->ShowFor(app_.Sessions().Active());
+  ApplySettings();
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -601,6 +634,7 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       return true;
     case sys::kHostConnect:
       dialogs_->Connect();
+      RefreshToolbars();
       return true;
     case sys::kHostRunScript:
       app_.RunScriptCommand();
@@ -612,8 +646,7 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       return true;
     case sys::kSetupSessions:
       dialogs_->SetupSessions();
-      keypad_->ShowFor(table.Active());
-      ApplySettings();
+      RefreshToolbars();
       return true;
     case sys::kViewResponseTime:
       dialogs_->ResponseTime();
@@ -732,34 +765,7 @@ void CMainFrame::SetEditOption(std::uint32_t mask, std::uint32_t value) {
 
 std::optional<std::string> CMainFrame::ChooseFile(const app::FileChoice& choice) {
   if (chooseFileForTests) return chooseFileForTests(choice);
-  QFileDialog dialog(this, L1(choice.title));
-  if (choice.existing) {
-    dialog.setObjectName(QStringLiteral("OpenFileDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-  } else {
-    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The append question follows; the dialog's own overwrite question would be a second one.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(L1(choice.defaultExtension));
-  }
-  dialog.setNameFilters(NameFilters(choice.filter));
-  const bool absolute = !choice.defaultName.empty() && choice.defaultName[0] == '/';
-  if (!absolute && !choice.folder.empty()) dialog.setDirectory(QString::fromStdString(choice.folder));
-  // A pattern ("*.txt") is what the filters already show, not a name.
-  if (choice.defaultName.find('*') == std::string::npos) dialog.selectFile(L1(choice.defaultName));
-  dialog.setWindowModality(Qt::WindowModal);
-  int result = 0;
-  {
-    LoopHold hold(ui_.Loop());
-    result = dialog.exec();
-  }
-  const QStringList files = dialog.selectedFiles();
-  if (result != QDialog::Accepted || files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  const QByteArray path = QFile::encodeName(files.front());
-  return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+  return ChooseFileWindowModal(this, ui_, choice);
 }
 
 std::optional<std::string> CMainFrame::Text() {
@@ -1069,6 +1075,19 @@ void CMainFrame::SavePlacement() {
       [&value](platform::IniFile& ini) { ini.SetString(kPlacementSection, kPlacementKey, value); });
 }
 
+void CMainFrame::SaveToolbarState() {
+  const QByteArray state = saveState().toBase64();
+  const std::string value(state.constData(), static_cast<std::size_t>(state.size()));
+  app_.Store().UpdateAppProfile(
+      [&value](platform::IniFile& ini) { ini.SetString(ToolbarStateSection(), kToolbarStateKey, value); });
+}
+
+void CMainFrame::RestoreToolbarState() {
+  const std::string value = app_.AppProfile().GetString(ToolbarStateSection(), kToolbarStateKey);
+  // A damaged value is refused by the toolkit and changes nothing.
+  if (!value.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(value)));
+}
+
 void CMainFrame::WriteSnapshot() {
   if (snapshotFile_.empty()) return;
   QImage image(size(), QImage::Format_RGB32);
@@ -1082,6 +1101,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     return;
   }
   SavePlacement();
+  SaveToolbarState();
   if (!app_.CloseProgram(true)) {
     e->ignore();
     return;

@@ -50,6 +50,13 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   bool RunCommand(int id, CHostSession* session = nullptr);
   CCorvinaView* ActiveView() const;
   CKeypadToolbar* KeypadToolbar() const { return keypad_; }
+  QToolBar* StandardToolbar() const { return toolBar_; }
+  // The toolbars after their objects or the shown profile changed.
+  void RefreshToolbars();
+  // Where the toolbars are docked, kept in the application profile under
+  // "Release 2.2\ToolBars" (saved on close, restored at start).
+  void SaveToolbarState();
+  void RestoreToolbarState();
   CCorvinaView* ViewOf(const CHostSession& session) const;
   CFileTransferCommands& Transfers() { return *transfers_; }
   QAction* Action(int id) const;
@@ -88,6 +95,8 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
 
   void BuildMenus();
   void BuildToolBar();
+  // The standard toolbar from its stored object, rebuilt when that changed.
+  void RebuildStandardToolbar();
   void BuildStatusBar();
   QAction* AddCommand(QMenu* menu, int id, const QString& text, bool checkable = false);
   void UpdateCommands();
@@ -140,6 +149,8 @@ class CMainFrame final : public QMainWindow, private app::SessionTableObserver, 
   std::unique_ptr<CDialogCommands> dialogs_;
   std::unique_ptr<CFileTransferCommands> transfers_;
   CKeypadToolbar* keypad_ = nullptr;
+  std::string standardLayout_;  // LayoutKey of the standard toolbar shown
+  std::vector<QAction*> standardButtons_;
 };
 
 }  // namespace corvina::qt

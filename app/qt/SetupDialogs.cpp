@@ -1,11 +1,15 @@
 #include "app/qt/SetupDialogs.h"
 #include "app/qt/WidgetText.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,11 +22,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/Application.h"
 #include "app/SaveFiles.h"
+#include "app/qt/FileChooser.h"
 #include "app/qt/MacroDialogs.h"
+#include "codepage/CodePage.h"
 #include "config/TerminalTypes.h"
 #include "dialogs/DialogTexts.h"
 #include "dialogs/ResponseTimeView.h"
@@ -125,6 +132,11 @@ CFieldPage::CFieldPage(const dialogs::Page& page, QWidget* parent) : QWidget(par
       case FieldType::kChoice: {
         auto* combo = new QComboBox(this);
         for (const auto& c : field.choices) combo->addItem(L1(c));
+        if (field.editable) {
+          combo->setEditable(true);
+          combo->setInsertPolicy(QComboBox::NoInsert);
+          connect(combo->lineEdit(), &QLineEdit::textEdited, this, &CFieldPage::changed);
+        }
         connect(combo, &QComboBox::activated, this, &CFieldPage::changed);
         control = combo;
         break;
@@ -132,10 +144,27 @@ CFieldPage::CFieldPage(const dialogs::Page& page, QWidget* parent) : QWidget(par
     }
     control->setObjectName(QString::fromStdString(field.id));
     control->setEnabled(field.enabled);
+    QWidget* row = control;
+    if (!field.button.empty()) {
+      // The control with its button ("Browse...") on one row.
+      row = new QWidget(this);
+      auto* line = new QHBoxLayout(row);
+      line->setContentsMargins(0, 0, 0, 0);
+      control->setParent(row);
+      // Room for a path beside its button.
+      if (qobject_cast<QLineEdit*>(control)) control->setMinimumWidth(control->fontMetrics().averageCharWidth() * 28);
+      line->addWidget(control, 1);
+      QPushButton* b = AddButton(line, L1(field.button));
+      b->setObjectName(QString::fromStdString(field.id + "Button"));
+      b->setEnabled(field.enabled);
+      const std::string id = field.id;
+      connect(b, &QPushButton::clicked, this, [this, id] { emit buttonClicked(id); });
+      buttons_[field.id] = b;
+    }
     if (field.type == FieldType::kCheck) {
-      form->addRow(control);
+      form->addRow(row);
     } else {
-      form->addRow(L1(field.label), control);
+      form->addRow(L1(field.label), row);
     }
     controls_[field.id] = control;
   }
@@ -148,7 +177,10 @@ void CFieldPage::Load(const FieldValues& values) {
     const QString text = it == values.end() ? QString() : L1(it->second);
     if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->setText(text);
     if (auto* check = qobject_cast<QCheckBox*>(control)) check->setChecked(text == QLatin1String("1"));
-    if (auto* combo = qobject_cast<QComboBox*>(control)) combo->setCurrentIndex(combo->findText(text));
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+      combo->setCurrentIndex(combo->findText(text));
+      if (combo->isEditable()) combo->setEditText(text);
+    }
   }
 }
 
@@ -171,14 +203,21 @@ QWidget* CFieldPage::Control(const std::string& id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
+QPushButton* CFieldPage::Button(const std::string& id) const {
+  auto it = buttons_.find(id);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
 // ---------------------------------------------------------------- connect
 
-CConnectDialog::CConnectDialog(app::CCorvinaApp& application, int& lastSetupPage, QWidget* parent)
+CConnectDialog::CConnectDialog(app::CCorvinaApp& application, int& lastSetupPage, QWidget* parent,
+                               std::vector<std::string> printers)
     : QDialog(parent),
       app_(application),
       services_(MakeDialogServices(application, this)),
       model_(services_),
-      lastPage_(lastSetupPage) {
+      lastPage_(lastSetupPage),
+      printers_(std::move(printers)) {
   setObjectName(QStringLiteral("ConnectDialog"));
   setWindowTitle(L1(model_.Caption()));
   auto* form = new QFormLayout;
@@ -233,7 +272,7 @@ CConnectDialog::CConnectDialog(app::CCorvinaApp& application, int& lastSetupPage
   connect(advanced_, &QPushButton::clicked, this, [this] {
     TakeTexts();
     const bool opened = model_.Advanced([this](const std::string& profile) -> std::optional<std::string> {
-      CSessionSetupDialog setup(app_, profile, lastPage_, this);
+      CSessionSetupDialog setup(app_, profile, lastPage_, this, printers_);
       const bool ok = setup.exec() == QDialog::Accepted;
       lastPage_ = setup.ShownIndex();
       if (!ok) return std::nullopt;
@@ -352,9 +391,10 @@ void CPageSetupDialog::accept() {
 // ---------------------------------------------------------------- session setup
 
 CSessionSetupDialog::CSessionSetupDialog(app::CCorvinaApp& application, const std::string& profileName, int page,
-                                         QWidget* parent)
+                                         QWidget* parent, std::vector<std::string> printers)
     : QDialog(parent), app_(application), services_(MakeDialogServices(application, this)) {
   setObjectName(QStringLiteral("SessionSetupDialog"));
+  services_.printers = std::move(printers);
   model_ = std::make_unique<dialogs::CSessionSetupModel>(services_, profileName, page);
   setWindowTitle(L1(model_->Caption()));
   auto* top = new QHBoxLayout;
@@ -471,6 +511,7 @@ void CSessionSetupDialog::BuildPage() {
   page_ = new CFieldPage(page, pageHolder_);
   page_->Load(model_->ShownValues());
   connect(page_, &CFieldPage::changed, this, &CSessionSetupDialog::Changed);
+  connect(page_, &CFieldPage::buttonClicked, this, &CSessionSetupDialog::FieldButton);
   box->addWidget(page_);
   auto* row = new QHBoxLayout;
   switch (page.id) {
@@ -514,20 +555,160 @@ void CSessionSetupDialog::BuildPage() {
       });
       break;
     }
-    case dialogs::PageId::kToolbars: {
-      QPushButton* del = AddButton(row, tr("Delete"));
-      connect(del, &QPushButton::clicked, this, [this] {
-        auto values = page_->Values();
-        if (model_->DeleteKeypadToolbar(values["keypadName"])) AfterModel();
-      });
+    case dialogs::PageId::kToolbars:
+      BuildToolbarButtons(row);
       break;
-    }
+    case dialogs::PageId::kTerminal:
+      BuildTerminal();
+      break;
     default:
       break;
   }
   row->addStretch(1);
   box->addLayout(row);
   frameLayout_->addWidget(pageHolder_);
+}
+
+bool CSessionSetupDialog::StoreShownTexts() {
+  return !Refused(model_->ShowPage(model_->ShownIndex(), page_->Values()));
+}
+
+void CSessionSetupDialog::FieldButton(const std::string& id) {
+  const dialogs::PageId shown = model_->ShownPage().id;
+  auto* edit = qobject_cast<QLineEdit*>(page_->Control(id));
+  if (auto choice = dialogs::FileBrowseFor(shown, id, app_.Store(), edit ? ToL1(edit->text()) : std::string())) {
+    const auto chosen = ChooseFileWindowModal(this, app_.Store().Ui(), *choice);
+    if (!chosen || !edit) return;
+    edit->setText(L1(*chosen));
+    emit page_->changed();
+    return;
+  }
+  if (shown == dialogs::PageId::kHost && id == "codePage") {
+    ChooseCodePage();
+  } else if (shown == dialogs::PageId::kPrinter && id == "font") {
+    ChoosePrinterFont();
+  } else if (shown == dialogs::PageId::kToolbars && id == "standard") {
+    if (!StoreShownTexts()) return;
+    if (auto buttons = Customize(kStandardToolbarName)) model_->FinishStandardCustomize(*buttons);
+  }
+}
+
+void CSessionSetupDialog::ChooseCodePage() {
+  if (!StoreShownTexts()) return;
+  const auto choices = ListCodePages(app_.CodePageFolder());
+  CCorvinaSessionProfile& working = model_->Working();
+  QStringList items;
+  int current = 0;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    const auto& c = choices[i];
+    items << (c.fileName.empty() ? L1(c.name) : L1(c.name + " (" + c.fileName + ")"));
+    if (c.fileName == working.codePageFile) current = static_cast<int>(i);
+  }
+  QInputDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("CodePageDialog"));
+  dialog.setWindowTitle(L1(Format(texts::kCodePageTitle, texts::kProduct)));
+  dialog.setLabelText(QString::fromLatin1(texts::kCodePagePrompt));
+  dialog.setComboBoxItems(items);
+  dialog.setComboBoxEditable(false);
+  dialog.setTextValue(items.value(current));
+  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return;
+  const qsizetype chosen = items.indexOf(dialog.textValue());
+  if (chosen < 0 || choices[static_cast<std::size_t>(chosen)].fileName == working.codePageFile) return;
+  working.codePageFile = choices[static_cast<std::size_t>(chosen)].fileName;
+  working.modified = true;
+  Changed();
+  AfterModel();
+}
+
+void CSessionSetupDialog::ChoosePrinterFont() {
+  if (!StoreShownTexts()) return;
+  CCorvinaSessionProfile& working = model_->Working();
+  QFont initial(L1(working.printerFont.faceName));
+  initial.setPointSize(std::clamp(static_cast<int>(working.printerFontPointSize), 1, 72));
+  initial.setBold(working.printerFont.weight >= 600);
+  initial.setItalic(working.printerFont.italic != 0);
+  QFontDialog dialog(initial, this);
+  dialog.setObjectName(QStringLiteral("PrinterFontDialog"));
+  dialog.setOption(QFontDialog::MonospacedFonts);
+  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return;
+  const QFont chosen = dialog.selectedFont();
+  FontDescription& f = working.printerFont;
+  f.faceName = ToL1(chosen.family()).substr(0, kMaxFaceNameLength);
+  f.weight = chosen.bold() ? 700 : 400;
+  f.italic = chosen.italic() ? 1 : 0;
+  working.printerFontPointSize =
+      static_cast<std::int16_t>(std::clamp(static_cast<int>(std::lround(chosen.pointSizeF())), 1, 72));
+  working.modified = true;
+  Changed();
+  AfterModel();
+}
+
+std::optional<std::vector<ToolbarButton>> CSessionSetupDialog::Customize(const std::string& toolbarName) {
+  const auto* bar = dynamic_cast<const CCorvinaToolbar*>(app_.Store().Find(ObjectKind::kToolbar, toolbarName));
+  if (!bar) {
+    dialogs::ShowWarning(app_.Store(), texts::kSelectKeypadToolbar);
+    return std::nullopt;
+  }
+  CToolbarCustomizeDialog dialog(*bar, this);
+  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return std::nullopt;
+  return dialog.Buttons();
+}
+
+void CSessionSetupDialog::BuildToolbarButtons(QHBoxLayout* row) {
+  QPushButton* customize = AddButton(row, QString::fromLatin1(texts::kCustomizeButton));
+  customize->setObjectName(QStringLiteral("keypadCustomize"));
+  connect(customize, &QPushButton::clicked, this, [this] {
+    const std::string name = page_->Values()["keypadName"];
+    if (!StoreShownTexts()) return;
+    const auto buttons = Customize(name);
+    if (buttons && model_->FinishKeypadCustomize(name, *buttons)) {
+      Changed();
+      AfterModel();
+    }
+  });
+  QPushButton* rename = AddButton(row, QString::fromLatin1(texts::kRenameButton));
+  connect(rename, &QPushButton::clicked, this, [this] {
+    const std::string name = page_->Values()["keypadName"];
+    if (!StoreShownTexts()) return;
+    if (model_->RenameKeypadToolbar(name)) AfterModel();
+  });
+  QPushButton* del = AddButton(row, tr("Delete"));
+  connect(del, &QPushButton::clicked, this, [this] {
+    auto values = page_->Values();
+    if (model_->DeleteKeypadToolbar(values["keypadName"])) AfterModel();
+  });
+}
+
+void CSessionSetupDialog::BuildTerminal() {
+  auto* type = qobject_cast<QComboBox*>(page_->Control("type"));
+  auto* size = qobject_cast<QComboBox*>(page_->Control("size"));
+  auto* rows = qobject_cast<QLineEdit*>(page_->Control("rows"));
+  auto* columns = qobject_cast<QLineEdit*>(page_->Control("columns"));
+  if (!type || !size || !rows || !columns) return;
+  // Rows and columns are typed only for a custom size.
+  auto sizeShown = [size, rows, columns] {
+    const bool custom = size->currentText() == QLatin1String("Custom");
+    rows->setEnabled(size->isEnabled() && custom);
+    columns->setEnabled(size->isEnabled() && custom);
+    const QStringList parts = size->currentText().split(QStringLiteral(" x "));
+    if (!custom && parts.size() == 2) {
+      rows->setText(parts[0]);
+      columns->setText(parts[1]);
+    }
+  };
+  sizeShown();
+  connect(size, &QComboBox::activated, this, sizeShown);
+  connect(type, &QComboBox::activated, this, [this, type](int index) {
+    const std::string chosen = ToL1(type->itemText(index));
+    if (chosen == TerminalShortName(model_->Working().terminalType)) return;
+    if (Refused(model_->ChooseTerminalType(chosen, page_->Values()))) {
+      type->setCurrentIndex(type->findText(L1(std::string(TerminalShortName(model_->Working().terminalType)))));
+      return;
+    }
+    Changed();
+    // Rebuilt on a later turn: the list that sent this goes with the page.
+    QTimer::singleShot(0, this, [this] { AfterModel(); });
+  });
 }
 
 void CSessionSetupDialog::BuildColors(QVBoxLayout* box) {
@@ -733,6 +914,110 @@ void CResponseTimeWindow::Refresh() {
   }
 }
 
+// ---------------------------------------------------------------- customise
+
+CToolbarCustomizeDialog::CToolbarCustomizeDialog(const CCorvinaToolbar& toolbar, QWidget* parent)
+    : QDialog(parent), model_(toolbar) {
+  setObjectName(QStringLiteral("ToolbarCustomizeDialog"));
+  setWindowTitle(L1(Format(texts::kCustomizeTitle, toolbar.name.c_str())));
+  available_ = new QListWidget(this);
+  available_->setObjectName(QStringLiteral("available"));
+  current_ = new QListWidget(this);
+  current_->setObjectName(QStringLiteral("buttons"));
+  auto* left = new QVBoxLayout;
+  left->addWidget(new QLabel(QString::fromLatin1(texts::kAvailableButtons), this));
+  left->addWidget(available_, 1);
+  auto* middle = new QVBoxLayout;
+  middle->addStretch(1);
+  QPushButton* add = AddButton(middle, QString::fromLatin1(texts::kAddButton));
+  QPushButton* remove = AddButton(middle, QString::fromLatin1(texts::kRemoveButton));
+  QPushButton* separator = AddButton(middle, QString::fromLatin1(texts::kSeparatorButton));
+  middle->addStretch(1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(new QLabel(QString::fromLatin1(texts::kToolbarButtons), this));
+  right->addWidget(current_, 1);
+  auto* side = new QVBoxLayout;
+  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
+  side->addWidget(box);
+  QPushButton* reset = AddButton(side, QString::fromLatin1(texts::kResetButton));
+  side->addSpacing(12);
+  QPushButton* up = AddButton(side, QString::fromLatin1(texts::kMoveUpButton));
+  QPushButton* down = AddButton(side, QString::fromLatin1(texts::kMoveDownButton));
+  QPushButton* label = AddButton(side, QString::fromLatin1(texts::kLabelButton));
+  side->addStretch(1);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(left, 1);
+  layout->addLayout(middle);
+  layout->addLayout(right, 1);
+  layout->addLayout(side);
+  resize(620, 420);
+
+  auto at = [this] { return current_->currentRow() < 0 ? -1 : current_->currentRow() + 1; };
+  auto addChosen = [this, at] {
+    QListWidgetItem* item = available_->currentItem();
+    if (!item) return;
+    const int made = model_.Add(item->data(Qt::UserRole).toInt(), at());
+    if (made >= 0) Fill(made);
+  };
+  connect(add, &QPushButton::clicked, this, addChosen);
+  connect(available_, &QListWidget::itemDoubleClicked, this, addChosen);
+  connect(separator, &QPushButton::clicked, this, [this, at] {
+    if (const int made = model_.AddSeparator(at()); made >= 0) Fill(made);
+  });
+  connect(remove, &QPushButton::clicked, this, [this] {
+    if (const int left = model_.Remove(current_->currentRow()); left >= 0) Fill(left);
+  });
+  connect(up, &QPushButton::clicked, this, [this] {
+    if (const int to = model_.Move(current_->currentRow(), -1); to >= 0) Fill(to);
+  });
+  connect(down, &QPushButton::clicked, this, [this] {
+    if (const int to = model_.Move(current_->currentRow(), 1); to >= 0) Fill(to);
+  });
+  connect(label, &QPushButton::clicked, this, [this] {
+    const int row = current_->currentRow();
+    if (row < 0 || Buttons()[static_cast<std::size_t>(row)].IsSeparator()) return;
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("LabelDialog"));
+    dialog.setWindowTitle(windowTitle());
+    dialog.setLabelText(QString::fromLatin1(texts::kLabelPrompt));
+    dialog.setTextValue(L1(model_.Label(Buttons()[static_cast<std::size_t>(row)])));
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (model_.SetLabel(row, ToL1(dialog.textValue().trimmed()))) Fill(row);
+  });
+  connect(reset, &QPushButton::clicked, this, [this] {
+    model_.Reset();
+    Fill(0);
+  });
+  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  Fill(0);
+}
+
+QPushButton* CToolbarCustomizeDialog::Button(const QString& text) const {
+  for (QPushButton* b : findChildren<QPushButton*>()) {
+    if (b->text().remove(QLatin1Char('&')) == text) return b;
+  }
+  return nullptr;
+}
+
+void CToolbarCustomizeDialog::Fill(int selected) {
+  const int availableRow = std::max(available_->currentRow(), 0);
+  available_->clear();
+  for (int id : model_.Available()) {
+    auto* item = new QListWidgetItem(L1(model_.FunctionLabel(id)), available_);
+    item->setData(Qt::UserRole, id);
+    item->setToolTip(L1(std::string(KeyFunctionName(model_.TypeCode(), id))));
+  }
+  available_->setCurrentRow(std::min(availableRow, available_->count() - 1));
+  current_->clear();
+  for (const ToolbarButton& b : model_.Buttons()) {
+    auto* item = new QListWidgetItem(L1(model_.Label(b)), current_);
+    item->setData(Qt::UserRole, b.id);
+    if (b.IsSeparator()) item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+  }
+  current_->setCurrentRow(std::min(selected, current_->count() - 1));
+}
+
 // ---------------------------------------------------------------- keypad toolbar
 
 CKeypadToolbar::CKeypadToolbar(app::CCorvinaApp& application, QWidget* parent)
@@ -742,8 +1027,8 @@ CKeypadToolbar::CKeypadToolbar(app::CCorvinaApp& application, QWidget* parent)
 }
 
 QAction* CKeypadToolbar::ButtonFor(int id) const {
-  for (QAction* a : actions()) {
-    if (a->data().toInt() == id && !a->isSeparator()) return a;
+  for (QAction* a : buttons_) {
+    if (a->data().toInt() == id) return a;
   }
   return nullptr;
 }
@@ -759,39 +1044,84 @@ void CKeypadToolbar::ShowFor(CHostSession* session) {
     hide();
     return;
   }
-  const std::string shown = bar->name + "/" + std::to_string(bar->buttons.size()) + "/" +
-                            std::to_string(bar->columns);
-  if (shown != shownName_) {
-    clear();
-    for (const ToolbarButton& b : bar->buttons) {
-      if (b.IsSeparator()) {
-        addSeparator();
-        continue;
-      }
-      QAction* a = addAction(L1(bar->ButtonLabel(b)));
-      a->setData(b.id);
-      const int id = b.id;
-      connect(a, &QAction::triggered, this, [this, id] {
-        if (session_) session_->OnKeyFunction(id);
-      });
-    }
-    shownName_ = shown;
+  if (const std::string shown = bar->LayoutKey(); shown != shownLayout_) {
+    Rebuild(*bar);
+    shownLayout_ = shown;
   }
-  setMovable(bar->dockable);
   show();
+}
+
+void CKeypadToolbar::Rebuild(const CCorvinaToolbar& bar) {
+  clear();
+  delete grid_;
+  grid_ = nullptr;
+  qDeleteAll(buttons_);
+  buttons_.clear();
+  for (const ToolbarButton& b : bar.buttons) {
+    if (b.IsSeparator()) {
+      buttons_.push_back(nullptr);
+      continue;
+    }
+    auto* a = new QAction(L1(bar.ButtonLabel(b)), this);
+    a->setData(b.id);
+    const std::string_view tip = KeyFunctionName(bar.TypeCode(), b.id);
+    a->setToolTip(L1(std::string(tip)));
+    const int id = b.id;
+    connect(a, &QAction::triggered, this, [this, id] {
+      if (session_) session_->OnKeyFunction(id);
+    });
+    buttons_.push_back(a);
+  }
+  if (bar.columns > 0) {
+    // A fixed width: the buttons wrap into rows of that many columns, and a
+    // separator starts a new row.
+    auto* grid = new QWidget(this);
+    grid_ = grid;
+    auto* layout = new QGridLayout(grid);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    int row = 0, column = 0;
+    for (QAction* a : buttons_) {
+      if (!a || column == bar.columns) {
+        if (column > 0) ++row;
+        column = 0;
+        if (!a) continue;
+      }
+      auto* button = new QToolButton(grid);
+      button->setObjectName(QStringLiteral("KeypadButton"));
+      button->setDefaultAction(a);
+      button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+      layout->addWidget(button, row, column++);
+    }
+    // Its own size: the columns keep the width of their widest button.
+    grid->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    addWidget(grid);
+  } else {
+    for (QAction* a : buttons_) {
+      if (a) addAction(a);
+      else addSeparator();
+    }
+  }
+  std::erase(buttons_, nullptr);
+  // Not dockable: it stays where the frame put it.
+  setMovable(bar.dockable);
+  setFloatable(bar.dockable);
 }
 
 // ---------------------------------------------------------------- commands
 
 void CDialogCommands::Connect() {
-  CConnectDialog dialog(app_, lastPage_, frame_);
+  printers_.Refresh();
+  CConnectDialog dialog(app_, lastPage_, frame_, printers_.Names());
   if (dialog.exec() != QDialog::Accepted) return;
   if (auto profile = app_.Store().FindProfile(dialog.Name())) app_.Sessions().StartSession(profile);
 }
 
 void CDialogCommands::SetupSessions() {
   CHostSession* s = app_.Sessions().Active();
-  CSessionSetupDialog dialog(app_, s ? s->Profile().name : app_.Store().sessionName, lastPage_, frame_);
+  printers_.Refresh();
+  CSessionSetupDialog dialog(app_, s ? s->Profile().name : app_.Store().sessionName, lastPage_, frame_,
+                             printers_.Names());
   dialog.exec();
   lastPage_ = dialog.ShownIndex();
 }

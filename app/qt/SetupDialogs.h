@@ -17,10 +17,13 @@
 #include "dialogs/ColorSchemeEditor.h"
 #include "dialogs/PageSetup.h"
 #include "dialogs/SetupDialogs.h"
+#include "dialogs/ToolbarCustomizer.h"
+#include "app/qt/PrinterList.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -50,17 +53,22 @@ class CFieldPage final : public QWidget {
   dialogs::FieldValues Values() const;
   void Focus(const std::string& id);
   QWidget* Control(const std::string& id) const;
+  // The button beside a field ("Browse...", "Change..."), or null.
+  QPushButton* Button(const std::string& id) const;
  signals:
   void changed();
+  void buttonClicked(const std::string& id);
 
  private:
   std::map<std::string, QWidget*> controls_;
+  std::map<std::string, QPushButton*> buttons_;
 };
 
 class CConnectDialog final : public QDialog {
   Q_OBJECT
  public:
-  CConnectDialog(app::CCorvinaApp& application, int& lastSetupPage, QWidget* parent);
+  CConnectDialog(app::CCorvinaApp& application, int& lastSetupPage, QWidget* parent,
+                 std::vector<std::string> printers = {});
   // The profile to start after the dialog closed with OK.
   std::string Name() const { return model_.name; }
   QComboBox* NameBox() const { return name_; }
@@ -87,12 +95,15 @@ class CConnectDialog final : public QDialog {
   QPushButton* advanced_;
   int& lastPage_;
   std::string shownName_;
+  std::vector<std::string> printers_;
 };
 
 class CSessionSetupDialog final : public QDialog {
   Q_OBJECT
  public:
-  CSessionSetupDialog(app::CCorvinaApp& application, const std::string& profileName, int page, QWidget* parent);
+  // `printers`: the installed printers the Printer page lists.
+  CSessionSetupDialog(app::CCorvinaApp& application, const std::string& profileName, int page, QWidget* parent,
+                      std::vector<std::string> printers = {});
   ~CSessionSetupDialog() override;
   dialogs::CSessionSetupModel& Model() { return *model_; }
   // The page last shown, for the next opening.
@@ -107,6 +118,18 @@ class CSessionSetupDialog final : public QDialog {
  private:
   void BuildPage();
   void BuildColors(QVBoxLayout* box);
+  void BuildToolbarButtons(QHBoxLayout* row);
+  void BuildTerminal();
+  // A field's own button: Browse..., Change..., Customize...
+  void FieldButton(const std::string& id);
+  // Keeps the page's texts in the working copy before a chooser edits it;
+  // false when they are refused.
+  bool StoreShownTexts();
+  void ChooseCodePage();
+  void ChoosePrinterFont();
+  // Runs the customisation dialog on the toolbar; the buttons made, or
+  // nullopt for Cancel.
+  std::optional<std::vector<ToolbarButton>> Customize(const std::string& toolbarName);
   void AfterModel();
   bool Refused(const std::optional<dialogs::Refusal>& refusal);
   void Changed();
@@ -175,6 +198,26 @@ class CResponseTimeWindow final : public QDialog {
   std::vector<QProgressBar*> bars_;
 };
 
+// The customisation dialog of one toolbar: the functions its type offers on
+// the left, its buttons on the right. OK leaves the list in Buttons().
+class CToolbarCustomizeDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  CToolbarCustomizeDialog(const CCorvinaToolbar& toolbar, QWidget* parent);
+  const std::vector<ToolbarButton>& Buttons() const { return model_.Buttons(); }
+  dialogs::CToolbarCustomizer& Model() { return model_; }
+  QListWidget* AvailableList() const { return available_; }
+  QListWidget* ButtonList() const { return current_; }
+  QPushButton* Button(const QString& text) const;
+
+ private:
+  void Fill(int selected);
+
+  dialogs::CToolbarCustomizer model_;
+  QListWidget* available_;
+  QListWidget* current_;
+};
+
 // The keypad toolbar of the shown session's profile.
 class CKeypadToolbar final : public QToolBar {
   Q_OBJECT
@@ -185,15 +228,21 @@ class CKeypadToolbar final : public QToolBar {
   QAction* ButtonFor(int id) const;
 
  private:
+  void Rebuild(const CCorvinaToolbar& bar);
+
   app::CCorvinaApp& app_;
   CHostSession* session_ = nullptr;
-  std::string shownName_;
+  std::string shownLayout_;  // LayoutKey of the toolbar shown
+  std::vector<QAction*> buttons_;
+  QWidget* grid_ = nullptr;  // the buttons of a fixed width
 };
 
 // The frame's dialog commands; the last page shown in Session Setup is kept here.
 class CDialogCommands {
  public:
-  CDialogCommands(app::CCorvinaApp& application, QWidget* frame) : app_(application), frame_(frame) {}
+  CDialogCommands(app::CCorvinaApp& application, QWidget* frame) : app_(application), frame_(frame) {
+    printers_.Refresh();
+  }
   // Connect: starts the chosen profile in any free slot.
   void Connect();
   void SetupSessions();
@@ -205,6 +254,7 @@ class CDialogCommands {
   QWidget* frame_;
   int lastPage_ = 0;
   CResponseTimeWindow* response_ = nullptr;
+  CPrinterList printers_;
 };
 
 }  // namespace corvina::qt

@@ -14,6 +14,7 @@
 #include "dialogs/MacroDialogs.h"
 #include "dialogs/ResponseTimeView.h"
 #include "dialogs/SetupDialogs.h"
+#include "dialogs/ToolbarCustomizer.h"
 #include "keyboard/KeyFunctions.h"
 #include "keyboard/KeyboardMap.h"
 #include "keyboard/StoreKinds.h"
@@ -736,6 +737,192 @@ TEST(PageSetup, MarginsAreShownAndTakenInTheProfilesUnit) {
   // Back to inches: 1.50 mm is 0.059 inch.
   again.SetMetric(false);
   EXPECT_EQ(again.margins[0], "0.059");
+}
+
+TEST_F(Dialogs, ToolbarCustomizerEditsAWorkingListThatPersistsThroughTheStore) {
+  Load();
+  AddProfile("P", "host");
+  auto* standard = dynamic_cast<CCorvinaToolbar*>(store_->Find(ObjectKind::kToolbar, "Standard"));
+  ASSERT_NE(standard, nullptr);
+  const auto original = standard->buttons;
+  CToolbarCustomizer c(*standard);
+  // Functions on the bar are not offered again; others of the table are.
+  auto offered = [&](int id) {
+    const auto a = c.Available();
+    return std::find(a.begin(), a.end(), id) != a.end();
+  };
+  EXPECT_FALSE(offered(kf::sys::kEditCopy));
+  EXPECT_TRUE(offered(kf::sys::kSetupSessions));
+  EXPECT_EQ(c.Add(kf::ibm3270::kPF3, 0), -1);  // another table's
+  EXPECT_EQ(c.Add(kf::sys::kEditCopy, 0), -1);  // already there
+  ASSERT_EQ(c.Add(kf::sys::kSetupSessions, 1), 1);
+  EXPECT_FALSE(offered(kf::sys::kSetupSessions));
+  EXPECT_EQ(c.AddSeparator(2), 2);
+  EXPECT_EQ(c.Move(1, -1), 0);
+  EXPECT_EQ(c.Move(0, -1), -1);
+  EXPECT_EQ(c.Buttons()[0].id, kf::sys::kSetupSessions);
+  EXPECT_FALSE(c.SetLabel(2, "never"));  // a separator
+  // Commas and control characters cannot reach the file's "id,label" form.
+  ASSERT_TRUE(c.SetLabel(0, "Set,up\x01"));
+  EXPECT_EQ(c.Buttons()[0].label, "Setup");
+  EXPECT_EQ(c.Remove(static_cast<int>(c.Buttons().size()) - 1), static_cast<int>(c.Buttons().size()) - 2);
+  EXPECT_EQ(standard->buttons, original);
+  EXPECT_TRUE(c.Changed());
+  const auto made = c.Buttons();
+
+  CSessionSetupModel setup(*services_, "P", 6);
+  ASSERT_TRUE(setup.FinishStandardCustomize(made));
+  // A second store reads the same buttons back from the file.
+  CCorvinaPersistentData again(data_, appProfile_, ui_);
+  RegisterKeyboardObjects(again);
+  ASSERT_TRUE(again.LoadAll());
+  auto* reread = dynamic_cast<CCorvinaToolbar*>(again.Find(ObjectKind::kToolbar, "Standard"));
+  ASSERT_NE(reread, nullptr);
+  EXPECT_EQ(reread->buttons, made);
+  EXPECT_EQ(reread->ButtonLabel(reread->buttons[0]), "Setup");
+
+  // Reset brings the built-in buttons back; the last button is never removed.
+  CToolbarCustomizer r(*reread);
+  r.Reset();
+  EXPECT_EQ(r.Buttons(), original);
+  while (r.Buttons().size() > 1) ASSERT_GE(r.Remove(0), 0);
+  EXPECT_EQ(r.Remove(0), -1);
+}
+
+TEST_F(Dialogs, KeypadRenameMovesProfilesAndRefusesTheDefaults) {
+  Load();
+  auto p = AddProfile("P", "host");
+  CSessionSetupModel setup(*services_, "P", 6);
+  names_ = {"Mine"};
+  ASSERT_TRUE(setup.FinishKeypadCustomize("3270 Default", {{kf::ibm3270::kPF3, "Quit"}}));
+  ASSERT_TRUE(setup.Apply(setup.ShownValues()) == std::nullopt);
+  ASSERT_EQ(p->keypadToolbarName, "Mine");
+  const std::string oldFile = store_->Find(ObjectKind::kToolbar, "Mine")->fileName;
+
+  EXPECT_FALSE(setup.RenameKeypadToolbar("3270 Default"));
+  EXPECT_EQ(ui_.boxes.back().text, "Can't rename the default keypad toolbar");
+  names_ = {"3270 default", "Yours"};  // a used name is asked again
+  ASSERT_TRUE(setup.RenameKeypadToolbar("Mine"));
+  EXPECT_EQ(ui_.boxes.back().text, "That name already exists, please choose another.");
+  EXPECT_EQ(store_->Find(ObjectKind::kToolbar, "Mine"), nullptr);
+  auto* yours = dynamic_cast<CCorvinaToolbar*>(store_->Find(ObjectKind::kToolbar, "Yours"));
+  ASSERT_NE(yours, nullptr);
+  EXPECT_EQ(yours->buttons, (std::vector<ToolbarButton>{{kf::ibm3270::kPF3, "Quit"}}));
+  EXPECT_TRUE(FileThere(yours->fileName));
+  EXPECT_FALSE(FileThere(oldFile));
+  EXPECT_EQ(p->keypadToolbarName, "Yours");
+  EXPECT_EQ(setup.Working().keypadToolbarName, "Yours");
+  EXPECT_EQ(setup.ShownValues()["keypadName"], "Yours");
+}
+
+TEST_F(Dialogs, PrinterListOffersFileAndRefusesBadEntries) {
+  Load();
+  AddProfile("P", "host");
+  services_->printers = {"office", "lab"};
+  CSessionSetupModel setup(*services_, "P", 4);
+  const Field* printer = setup.ShownPage().Find("printer");
+  ASSERT_NE(printer, nullptr);
+  EXPECT_TRUE(printer->editable);
+  EXPECT_EQ(printer->choices, (std::vector<std::string>{"Application Default", "<<Disk File: append>>",
+                                                        "<<Disk File: incremental>>", "office", "lab", "file:"}));
+  auto refused = [&](const std::string& text) {
+    auto v = setup.ShownValues();
+    v["printer"] = text;
+    auto r = setup.ShowPage(4, v);
+    return r ? r->message : std::string();
+  };
+  EXPECT_EQ(refused("file:"), "Please enter a file name.");
+  EXPECT_EQ(refused("file:out.pdf"),
+            "Please enter the full path of the print file after \"file:\" (for example file:/tmp/screen.pdf).");
+  EXPECT_EQ(refused("file:/tmp/"),
+            "Please enter the full path of the print file after \"file:\" (for example file:/tmp/screen.pdf).");
+  EXPECT_EQ(refused("attic"),
+            "That printer is not installed. Please choose one from the list, or type file: and a file name.");
+  EXPECT_EQ(refused("a b"), "Please enter a printer name without blanks, slashes or control characters.");
+  EXPECT_EQ(refused("file:/tmp/x\n.pdf"), "Please enter a printer name without blanks, slashes or control characters.");
+  EXPECT_TRUE(setup.Working().printerName.empty());
+  EXPECT_EQ(refused("file:/tmp/screen.pdf"), "");
+  EXPECT_EQ(setup.Working().printerName, "file:/tmp/screen.pdf");
+  EXPECT_EQ(refused("lab"), "");
+  EXPECT_EQ(setup.Working().printerName, "lab");
+  ASSERT_FALSE(setup.Apply(setup.ShownValues()));
+  // A printer the scheduler no longer lists stays when nothing else changes.
+  services_->printers.clear();
+  CSessionSetupModel later(*services_, "P", 4);
+  EXPECT_EQ(later.ShownValues()["printer"], "lab");
+  EXPECT_FALSE(later.ShowPage(0, later.ShownValues()));
+  EXPECT_EQ(later.Working().printerName, "lab");
+}
+
+TEST_F(Dialogs, TerminalTypeChangeRefreshesTheTerminalPage) {
+  Load();
+  AddProfile("P", "host");
+  CSessionSetupModel setup(*services_, "P", 1);
+  auto labels = [&] {
+    std::vector<std::string> l;
+    for (const Field& f : setup.ShownPage().fields) l.push_back(f.group.empty() ? f.label : f.group + "/" + f.label);
+    return l;
+  };
+  auto has = [&](const std::string& label) {
+    const auto l = labels();
+    return std::find(l.begin(), l.end(), label) != l.end();
+  };
+  EXPECT_TRUE(has("Resource Name"));
+  EXPECT_TRUE(has("3270 Options/Disable CorvinaE"));
+  auto shown = setup.ShownValues();
+  shown["scrollBack"] = "500";  // typed before the change: kept
+  ASSERT_FALSE(setup.ChooseTerminalType("5250", shown));
+  auto v = setup.ShownValues();
+  EXPECT_EQ(v["type"], "5250");
+  EXPECT_EQ(v["size"], "27 x 132");
+  EXPECT_EQ(v["telnetType"], setup.Working().telnetTerminalType);
+  EXPECT_EQ(setup.Working().telnetTerminalType.rfind("IBM-3477", 0), 0u) << setup.Working().telnetTerminalType;
+  EXPECT_EQ(v["scrollBack"], "500");
+  EXPECT_TRUE(has("Device Name"));
+  EXPECT_TRUE(has("5250 Options/Monochrome display"));
+  EXPECT_FALSE(has("3270 Options/Disable CorvinaE"));
+  EXPECT_EQ(setup.Working().keypadToolbarName, "5250 Default");
+  EXPECT_FALSE(setup.ShownPage().Find("associate")->enabled);
+
+  ASSERT_FALSE(setup.ChooseTerminalType("VT220", setup.ShownValues()));
+  EXPECT_EQ(setup.ShownValues()["size"], "24 x 80");
+  EXPECT_TRUE(has("DEC Answerback"));
+  EXPECT_TRUE(has("ANSI/VT Options/Local Echo"));
+  EXPECT_EQ(setup.Working().keyboardMapName, "VT100 Default");
+  ASSERT_FALSE(setup.ChooseTerminalType("3270P", setup.ShownValues()));
+  EXPECT_TRUE(setup.ShownPage().Find("associate")->enabled);
+  // A refused text elsewhere on the page keeps the old type.
+  auto bad = setup.ShownValues();
+  bad["scrollBack"] = "40000";
+  EXPECT_TRUE(setup.ChooseTerminalType("VT100", bad));
+  EXPECT_EQ(setup.Working().terminalType, kKind3270Printer);
+  EXPECT_EQ(store_->FindProfile("P")->terminalType, kKind3279);  // stored only on Apply
+}
+
+TEST_F(Dialogs, BrowseButtonsOpenTheirPagesFileDialogs) {
+  Load();
+  auto script = FileBrowseFor(PageId::kHost, "script", *store_, "");
+  ASSERT_TRUE(script);
+  EXPECT_TRUE(script->existing);
+  EXPECT_EQ(script->title, "Select Script File Name - Corvina");
+  EXPECT_EQ(script->defaultName, "*.txt");
+  auto log = FileBrowseFor(PageId::kHost, "log", *store_, "P.log");
+  ASSERT_TRUE(log);
+  EXPECT_FALSE(log->existing);
+  EXPECT_EQ(log->title, "Select Log File Name - Corvina");
+  EXPECT_EQ(log->filter, "Log files (*.log)|*.log|All Files (*.*)|*.*||");
+  EXPECT_EQ(log->defaultName, "P.log");
+  EXPECT_EQ(log->folder, store_->DataFolder());
+  auto clip = FileBrowseFor(PageId::kHost, "clipboard", *store_, "");
+  ASSERT_TRUE(clip);
+  EXPECT_EQ(clip->title, "Select Clipboard File Name - Corvina");
+  EXPECT_EQ(clip->filter, "Text files (*.txt)|*.txt|All Files (*.*)|*.*||");
+  auto file = FileBrowseFor(PageId::kPrinter, "file", *store_, "");
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->title, "Select Printer File Name - Corvina");
+  EXPECT_EQ(file->defaultName, store_->DataFolder() + "*.txt");
+  EXPECT_FALSE(FileBrowseFor(PageId::kHost, "host", *store_, ""));
+  EXPECT_FALSE(FileBrowseFor(PageId::kPrinter, "log", *store_, ""));
 }
 
 }  // namespace
