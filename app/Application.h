@@ -115,9 +115,6 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   // Where the code-page chooser looks for files.
   const std::string& CodePageFolder() const { return env_.codePageFolder; }
 
-  // Where code page files are listed and relative names are found.
-  const std::string& CodePageFolder() const { return env_.codePageFolder; }
-
  private:
   // The profile a command-line start runs: the stored one, or with the run's
   // overrides a copy of it. Null when the overrides do not fit (the user is

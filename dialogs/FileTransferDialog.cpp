@@ -100,8 +100,6 @@ std::string CFileTransferModel::CodePageName() const {
   return page.Load(CodePagePath(), error) && !page.Name().empty() ? page.Name() : codePageFile_;
 }
 
-std::vector<CodePageChoice> CFileTransferModel::CodePages() const { return ListCodePages(codePageFolder_); }
-
 FileTransferDefaults CFileTransferModel::Fields() const {
   FileTransferDefaults d = profile_.fileTransfer;
   d.hostFile = hostFile;

@@ -59,7 +59,6 @@ class CFileTransferModel {
   // The read-only Host Code Page box: the code page's own name.
   const std::string& CodePageFile() const { return codePageFile_; }
   std::string CodePageName() const;
-  std::vector<CodePageChoice> CodePages() const;
   void ChooseCodePage(const std::string& fileName) { codePageFile_ = fileName; }
 
   // The checks of "==>" and "<==" in order, a refusal shown and returned

@@ -79,8 +79,6 @@ inline constexpr char kPutButton[] = "==>";
 inline constexpr char kGetButton[] = "<==";
 inline constexpr char kHelpButton[] = "Help";
 inline constexpr char kCancelButton[] = "Cancel";
-// The code page chooser behind the Host Code Page's Browse button.
-inline constexpr char kCodePageTitle[] = "Host Code Page - %s";
 // The progress window's second button.
 inline constexpr char kSendClear[] = "Send Clear key";
 

@@ -6,7 +6,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -19,6 +18,7 @@
 #include "app/qt/FileChooser.h"
 #include "app/qt/QtEventLoop.h"
 #include "app/qt/QtUserInterface.h"
+#include "app/qt/SetupDialogs.h"
 #include "app/qt/WidgetText.h"
 #include "filetransfer/TransferTexts.h"
 #include "keyboard/KeyFunctions.h"
@@ -235,39 +235,20 @@ void CFileTransferDialog::Transfer(Direction direction) {
 
 void CFileTransferDialog::BrowsePcFile() {
   TakeTexts();
-  std::optional<std::string> chosen;
-  if (choosePcFileForTests) {
-    chosen = choosePcFileForTests();
-  } else {
-    app::FileChoice choice;
-    choice.title = std::string(texts::kBrowseTitle) + texts::kProduct;
-    choice.filter = texts::kBrowseFilter;
-    choice.defaultName = model_.pcFile;
-    // An existing file is asked about by the transfer (Prompt before replace).
-    chosen = ChooseFileWindowModal(this, session_.Ui(), choice);
-  }
+  app::FileChoice choice;
+  choice.title = std::string(texts::kBrowseTitle) + texts::kProduct;
+  choice.filter = texts::kBrowseFilter;
+  choice.defaultName = model_.pcFile;
+  // An existing file is asked about by the transfer (Prompt before replace).
+  const std::optional<std::string> chosen = ChooseFileWindowModal(this, session_.Ui(), choice);
   if (chosen && !chosen->empty()) boxes_["pcFile"]->setText(QFile::decodeName(QByteArray::fromStdString(*chosen)));
 }
 
 void CFileTransferDialog::BrowseCodePage() {
-  const std::vector<CodePageChoice> choices = model_.CodePages();
-  QStringList names;
-  int current = 0;
-  for (std::size_t i = 0; i < choices.size(); ++i) {
-    names << QString::fromStdString(choices[i].name);  // the code page's own name is UTF-8
-    if (choices[i].fileName == model_.CodePageFile()) current = static_cast<int>(i);
-  }
-  QInputDialog dialog(this);
-  dialog.setObjectName(QStringLiteral("CodePageDialog"));
-  dialog.setWindowTitle(L1(Format(texts::kCodePageTitle, texts::kProduct)));
-  dialog.setLabelText(T(texts::kHostCodePage));
-  dialog.setComboBoxItems(names);
-  dialog.setComboBoxEditable(false);
-  if (current < names.size()) dialog.setTextValue(names[current]);
-  if (dialog.exec() != QDialog::Accepted) return;
-  const qsizetype chosen = names.indexOf(dialog.textValue());
-  if (chosen < 0) return;
-  model_.ChooseCodePage(choices[static_cast<std::size_t>(chosen)].fileName);
+  const std::optional<std::string> chosen =
+      ChooseCodePageFile(this, session_.Ui(), app_.CodePageFolder(), model_.CodePageFile());
+  if (!chosen) return;
+  model_.ChooseCodePage(*chosen);
   codePage_->setText(L1(model_.CodePageName()));
 }
 

@@ -52,8 +52,6 @@ class CFileTransferDialog final : public QDialog {
   QPushButton* PutButton() const { return put_; }
   QPushButton* GetButton() const { return get_; }
   QPushButton* CodePageButton() const { return codePageBrowse_; }
-  // Answers the PC file chooser without a dialog (tests).
-  std::function<std::optional<std::string>()> choosePcFileForTests;
 
  private:
   // The plain text boxes and the model's strings they show.

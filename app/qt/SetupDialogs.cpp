@@ -593,28 +593,36 @@ void CSessionSetupDialog::FieldButton(const std::string& id) {
   }
 }
 
-void CSessionSetupDialog::ChooseCodePage() {
-  if (!StoreShownTexts()) return;
-  const auto choices = ListCodePages(app_.CodePageFolder());
-  CCorvinaSessionProfile& working = model_->Working();
+std::optional<std::string> ChooseCodePageFile(QWidget* parent, platform::UserInterface& ui, const std::string& folder,
+                                              const std::string& current) {
+  const auto choices = ListCodePages(folder);
   QStringList items;
-  int current = 0;
+  int shown = 0;
   for (std::size_t i = 0; i < choices.size(); ++i) {
     const auto& c = choices[i];
     items << (c.fileName.empty() ? L1(c.name) : L1(c.name + " (" + c.fileName + ")"));
-    if (c.fileName == working.codePageFile) current = static_cast<int>(i);
+    if (c.fileName == current) shown = static_cast<int>(i);
   }
-  QInputDialog dialog(this);
+  QInputDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("CodePageDialog"));
   dialog.setWindowTitle(L1(Format(texts::kCodePageTitle, texts::kProduct)));
   dialog.setLabelText(QString::fromLatin1(texts::kCodePagePrompt));
   dialog.setComboBoxItems(items);
   dialog.setComboBoxEditable(false);
-  dialog.setTextValue(items.value(current));
-  if (ExecWindowModal(dialog, app_.Store().Ui()) != QDialog::Accepted) return;
+  dialog.setTextValue(items.value(shown));
+  if (ExecWindowModal(dialog, ui) != QDialog::Accepted) return std::nullopt;
   const qsizetype chosen = items.indexOf(dialog.textValue());
-  if (chosen < 0 || choices[static_cast<std::size_t>(chosen)].fileName == working.codePageFile) return;
-  working.codePageFile = choices[static_cast<std::size_t>(chosen)].fileName;
+  if (chosen < 0) return std::nullopt;
+  return choices[static_cast<std::size_t>(chosen)].fileName;
+}
+
+void CSessionSetupDialog::ChooseCodePage() {
+  if (!StoreShownTexts()) return;
+  CCorvinaSessionProfile& working = model_->Working();
+  const std::optional<std::string> chosen =
+      ChooseCodePageFile(this, app_.Store().Ui(), app_.CodePageFolder(), working.codePageFile);
+  if (!chosen || *chosen == working.codePageFile) return;
+  working.codePageFile = *chosen;
   working.modified = true;
   Changed();
   AfterModel();

@@ -39,7 +39,16 @@ class CCorvinaApp;
 }
 }  // namespace corvina
 
+namespace corvina::platform {
+class UserInterface;
+}
+
 namespace corvina::qt {
+
+// The code page chooser: the file name chosen in `folder` ("" for the
+// built-in tables), or nullopt for Cancel.
+std::optional<std::string> ChooseCodePageFile(QWidget* parent, platform::UserInterface& ui, const std::string& folder,
+                                              const std::string& current);
 
 // The services the models need, answered by windows on `parent`.
 dialogs::DialogServices MakeDialogServices(app::CCorvinaApp& application, QWidget* parent);
