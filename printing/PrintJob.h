@@ -57,6 +57,24 @@ struct PrintFile {
   std::uint64_t length = UINT64_MAX;  // to the end of the file
 };
 
+// A screen as Print Screen puts it on a page: runs of cells with their
+// printed colours and renditions on a grid of lines (header, rows, the
+// operator information line, footer).
+struct ScreenRun {
+  int line = 0, column = 0;
+  std::string latin1;  // one character per cell, for text destinations
+  std::string utf8;    // the shapes drawn (glyphs as their Unicode shapes)
+  std::uint32_t colour = 0;             // 0x00BBGGRR
+  std::uint32_t background = 0xFFFFFF;  // white is left unfilled
+  bool bold = false, underline = false;
+};
+
+struct ScreenPage {
+  int lines = 0, columns = 0;
+  bool centre = false;  // in the middle of the paper, not at the margins
+  std::vector<ScreenRun> runs;
+};
+
 struct PrintFont {
   std::string face = "Courier New";
   int heightTenths = 100;  // tenths of a point
@@ -71,6 +89,8 @@ struct PrintJob {
   // Empty: the default destination; "file:PATH": a file; else a destination name.
   std::string printerName;
   std::vector<printing::PrintFile> files;
+  // Set: the job is this one page, not its files.
+  std::shared_ptr<const printing::ScreenPage> screen;
   std::string documentName;
   std::string headerTitle;   // empty: the document name
   std::string codePageFile;  // SCS jobs; empty: the built-in table
