@@ -54,10 +54,10 @@ namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0x000000;
 
-// Collects the painted screen as runs with their printed colours: in the
-// print colour on white when monochrome; else text the colour of its
-// background white on white, the screen's own background white (and white
-// text on it black), every other colour as shown.
+// Collects the painted screen as runs with their printed colours: text the
+// colour of its background is left out (white on white); the rest is in the
+// print colour on white when monochrome, else the screen's own background
+// becomes white (and white text on it black), every other colour as shown.
 class CPrintPageCanvas final : public Canvas {
  public:
   CPrintPageCanvas(printing::ScreenPage& page, const CCorvinaColorScheme& scheme, bool monochrome,
@@ -82,27 +82,25 @@ class CPrintPageCanvas final : public Canvas {
     run.column = column;
     run.bold = (look.flags & kCellBold) != 0;
     run.underline = (look.flags & kCellUnderline) != 0;
+    Rgb text = scheme_.Foreground(look.foreground & 31);
+    Rgb back = (look.flags & kCellBackgroundFromForeground) ? scheme_.Foreground(look.background & 31)
+                                                            : scheme_.Background(look.background & 31);
+    if (look.flags & kCellReverse) std::swap(text, back);
+    if (look.flags & kCellInvisible) text = back;
+    // Text that the screen does not show (hidden fields) is not printed either.
+    if (text == back) return;
     if (monochrome_) {
       run.colour = printColour_;
     } else {
-      Rgb text = scheme_.Foreground(look.foreground & 31);
-      Rgb back = (look.flags & kCellBackgroundFromForeground) ? scheme_.Foreground(look.background & 31)
-                                                              : scheme_.Background(look.background & 31);
-      if (look.flags & kCellReverse) std::swap(text, back);
-      if (look.flags & kCellInvisible) text = back;
       run.colour = ColorRef(text);
       run.background = ColorRef(back);
-      if (text == back) {
-        run.colour = run.background = kWhite;
-      } else if (back == scheme_.Background(0)) {
+      if (back == scheme_.Background(0)) {
         run.background = kWhite;
         if (run.colour == kWhite) run.colour = kBlack;
       }
     }
     // Blanks on white leave nothing on the paper.
-    if (run.background == kWhite && (run.colour == kWhite || latin1.find_first_not_of(' ') == std::string::npos))
-      return;
-    if (run.colour == kWhite && run.background == kWhite) return;
+    if (run.background == kWhite && latin1.find_first_not_of(' ') == std::string::npos) return;
     run.latin1 = std::move(latin1);
     run.utf8 = std::move(utf8);
     page_.runs.push_back(std::move(run));

@@ -15,6 +15,7 @@
 #include "../session/TestSupport.h"
 #include "app/Clipboard.h"
 #include "app/Engines.h"
+#include "app/ScreenPrint.h"
 #include "keyboard/KeyFunctions.h"
 #include "platform/IniFile.h"
 #include "printing/PrintJob.h"
@@ -599,6 +600,74 @@ TEST_F(SavedFiles, AScriptsFilespecFilesTakeThePlaceOfTheSessions) {
   // Once the script has ended the session's own files are used again.
   Command(s, kf::sys::kHostSave);
   EXPECT_EQ(ReadFile(data_ + "alpha.log"), Screen());
+}
+
+TEST_F(SavedFiles, AVtHostsPrintBufferGoesToThePrintFileAndAScriptsPrinterFileTakesItsJobs) {
+  CHostSession& s = Start("PrintOptions=8\nPrinterFile=screen.txt\n");
+  // The printer controller is on: Print Screen to a file writes what the host printed so far.
+  server_.Send("\x1b[5iFIRST LINE\r\n\x1b[1mSECOND\r\n");
+  ASSERT_TRUE(loop_.RunUntil([&] { return s.Engine()->PrintBuffer().value_or("").ends_with("SECOND\r\n"); },
+                             std::chrono::seconds(5)));
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  EXPECT_EQ(ReadFile(data_ + "screen.txt"), "FIRST LINE\r\n\x1b[1mSECOND\r\n");
+  // The job ends while a script with a Printer file waits: the file takes it as it came.
+  WriteFile(data_ + "vt.txt", "kept\r\n");
+  WriteFile(root_ + "/print.txt", "filespec Printer,vt.txt,Append\nwaitfor DONE\n");
+  ASSERT_TRUE(app_->Scripts().Start(&s, root_ + "/print.txt")) << Boxes();
+  ASSERT_TRUE(loop_.RunUntil([&] { return app_->Sessions().ScriptFilesOf(s).printer; }, std::chrono::seconds(5)));
+  server_.Send("THIRD\x1b[4iDONE");
+  ASSERT_TRUE(loop_.RunUntil([&] { return !app_->ScriptsRunning(); }, std::chrono::seconds(5)));
+  EXPECT_EQ(ReadFile(data_ + "vt.txt"), "kept\r\nFIRST LINE\r\n\x1b[1mSECOND\r\nTHIRD");
+  // With no job under way the screen is printed again.
+  EXPECT_FALSE(s.Engine()->PrintBuffer());
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  EXPECT_NE(ReadFile(data_ + "screen.txt").find("\r\nHello"), std::string::npos);
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+}
+
+TEST_F(SavedFiles, APrintedScreenKeepsItsColoursOnWhitePaper) {
+  CHostSession& s = Start("PrintScreenHeader=Top of %SESSION\nPrintScreenFooter=Bottom\nPrintOptions=17\n");
+  server_.Send("\r\n\x1b[1;31;44mRED ON BLUE\x1b[0m \x1b[7mREVERSED\x1b[0m \x1b[8mHIDDEN\x1b[0m \x1b[4mUNDER\x1b[0m");
+  ASSERT_TRUE(loop_.RunUntil([&] { return s.ScreenRows()[2].find("UNDER") != std::string::npos; }, std::chrono::seconds(5)));
+  auto find = [](const printing::ScreenPage& page, const std::string& text) -> const printing::ScreenRun* {
+    for (const auto& run : page.runs)
+      if (run.latin1.find(text) != std::string::npos) return &run;
+    return nullptr;
+  };
+  printing::ScreenPage page = ScreenPrintPage(s, 0);
+  // Header, blank line, 24 rows, the information line, blank line, footer
+  // and a line to spare; centred.
+  EXPECT_EQ(page.lines, 24 + 6);
+  EXPECT_EQ(page.columns, 80);
+  EXPECT_TRUE(page.centre);
+  ASSERT_TRUE(find(page, "Top of Alpha"));
+  EXPECT_EQ(find(page, "Top of Alpha")->line, 0);
+  ASSERT_TRUE(find(page, "Bottom"));
+  EXPECT_EQ(find(page, "Bottom")->line, 28);
+  const auto* plain = find(page, "Hello");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->line, 2);
+  // The screen's black background is the paper; the default green stays.
+  EXPECT_EQ(plain->background, 0xFFFFFFu);
+  EXPECT_EQ(plain->colour, 0x00FF00u);
+  const auto* coloured = find(page, "RED ON BLUE");
+  ASSERT_TRUE(coloured);
+  EXPECT_EQ(coloured->line, 4);
+  EXPECT_TRUE(coloured->bold);
+  EXPECT_NE(coloured->background, 0xFFFFFFu);
+  EXPECT_NE(coloured->colour, coloured->background);
+  const auto* reversed = find(page, "REVERSED");
+  ASSERT_TRUE(reversed);
+  EXPECT_EQ(reversed->colour, 0u);  // black on green, as shown
+  EXPECT_EQ(reversed->background, 0x00FF00u);
+  EXPECT_TRUE(find(page, "UNDER") && find(page, "UNDER")->underline);
+  EXPECT_FALSE(find(page, "HIDDEN"));  // text the colour of its background: white on white
+  // Monochrome: everything in the print colour on white.
+  s.Profile().printOptions |= kPrintMonochrome;
+  page = ScreenPrintPage(s, 0);
+  ASSERT_TRUE(find(page, "RED ON BLUE"));
+  for (const auto& run : page.runs) EXPECT_TRUE(run.colour == 0 && run.background == 0xFFFFFFu) << run.latin1;
+  EXPECT_FALSE(find(page, "HIDDEN"));  // hidden text stays hidden on paper too
 }
 
 class FakeClipboard final : public ClipboardPort {
