@@ -151,13 +151,22 @@ bool PrintsToFile(const CHostSession& session, const script::ScriptFileOverride*
   return scriptPrinter || ((profile.printOptions & kPrintToFile) && !profile.printerFile.empty());
 }
 
-// Failures are shown while the session lives.
+// Failures are shown while the session lives; with the profile's abort
+// dialog the job can be cancelled while it waits or prints.
 void Submit(CHostSession& session, std::shared_ptr<PrintJob> job) {
-  job->notify = [ui = &session.Ui(), alive = session.AliveToken()](const PrintJob& j, int state) {
-    if (state == printing::kJobQueued || state == printing::kJobPrinting || state == printing::kJobComplete ||
-        state == printing::kJobCancelled)
-      return;
-    if (!*alive) return;
+  auto dialog = std::make_shared<std::unique_ptr<platform::ModelessDialog>>();
+  if (session.Profile().printOptions & kPrintAbortDialog) {
+    const platform::PrintProgress progress{texts::kPrintingCaption,
+                                           platform::Format(texts::kPrintingDocument, job->documentName.c_str()),
+                                           texts::kCancelPrinting};
+    *dialog = session.Ui().OpenPrintProgress(progress, [weak = std::weak_ptr<PrintJob>(job)] {
+      if (auto j = weak.lock()) printing::CancelJob(*j);
+    });
+  }
+  job->notify = [ui = &session.Ui(), alive = session.AliveToken(), dialog](const PrintJob& j, int state) {
+    if (state == printing::kJobQueued || state == printing::kJobPrinting) return;
+    dialog->reset();  // the job has ended
+    if (state == printing::kJobComplete || state == printing::kJobCancelled || !*alive) return;
     const std::string reason = printing::JobFailureText(j);
     ui->MessageBox(platform::Format(texts::kCannotPrint, reason.empty() ? printing::texts::kNoDestination : reason.c_str()),
                    texts::kCaption, platform::Buttons::Ok, platform::Answer::Ok, platform::Icon::Error);
@@ -166,6 +175,13 @@ void Submit(CHostSession& session, std::shared_ptr<PrintJob> job) {
 }
 
 }  // namespace
+
+int CancelPrinting(CHostSession& session) {
+  printing::CPrinterThread* printer = session.Printer();
+  const int cancelled = printer ? printer->CancelJobsOf(&session) : 0;
+  session.Ui().SetStatusText(cancelled ? platform::Format(texts::kPrintJobsCancelled, cancelled) : texts::kNoPrintJobs);
+  return cancelled;
+}
 
 printing::ScreenPage ScreenPrintPage(CHostSession& session, std::time_t now) {
   const CCorvinaSessionProfile& profile = session.Profile();

@@ -43,4 +43,8 @@ bool PrintText(CHostSession& session, ScreenPrintFiles& files, script::ScriptFil
 bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, script::ScriptFileOverride* scriptPrinter,
                  std::time_t now);
 
+// Cancels the session's print jobs that wait or print (its status line says
+// how many); a 3270 printer session's and VT jobs too.
+int CancelPrinting(CHostSession& session);
+
 }  // namespace corvina::app

@@ -109,7 +109,11 @@ struct PrintJob {
   int jobNumber = 0;
   std::time_t created = 0;
 
-  // Written by the printer thread; the owner may set kJobCancelled.
+  // Who submitted it, so that its jobs can be cancelled together; never
+  // dereferenced.
+  const void* source = nullptr;
+
+  // Written by the printer thread; the owner cancels with CancelJob.
   std::atomic<int> state{0};
   int error = 0;          // errno of a failure, 0 when none
   std::string errorText;  // what failed, for the user
@@ -122,6 +126,10 @@ namespace printing {
 // Why a job failed: its own reason, else the system's text of its error;
 // empty when it has neither.
 std::string JobFailureText(const PrintJob& job);
+// Any thread: a job that is queued or printing is cancelled (the printer
+// thread stops it at the next page or file and reports kJobCancelled);
+// false for one that has ended.
+bool CancelJob(PrintJob& job);
 }  // namespace printing
 
 }  // namespace corvina

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/UserInterface.h"
@@ -28,6 +29,9 @@ class QtUserInterface final : public platform::UserInterface {
   int BeepCount() const { return beeps_; }
   void SetStatusText(const std::string& text) override;
   bool OpenUrl(const std::string& url) override;
+  // A small window beside the frame; it never holds the event loop.
+  std::unique_ptr<platform::ModelessDialog> OpenPrintProgress(const platform::PrintProgress& progress,
+                                                              std::function<void()> cancel) override;
 
  protected:
   platform::Answer ShowMessageBox(const std::string& text, const std::string& caption, platform::Buttons buttons,

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,8 @@
 #include "keyboard/KeyFunctions.h"
 #include "platform/IniFile.h"
 #include "printing/PrintJob.h"
+#include "printing/PrinterThread.h"
+#include "printing/TextGridSink.h"
 #include "session/LineModeEngine.h"
 #include "session/SessionPrintJob.h"
 
@@ -60,7 +63,9 @@ class Application : public ::testing::Test {
   bool Initialise(const std::string& commandLine = "", bool headless = false, SessionOverrides overrides = {},
                   bool sessionFileOnly = false) {
     settings_.Load();
-    app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, engines_}, settings_);
+    AppEnvironment env{loop_, ui_, clock_, engines_};
+    env.printer = printer_;
+    app_ = std::make_unique<CCorvinaApp>(env, settings_);
     app_->onQuit = [this] { ++quits_; };
     AppOptions options;
     options.dataFolder = data_;
@@ -99,6 +104,7 @@ class Application : public ::testing::Test {
   platform::FakeClock clock_;
   platform::IniFile settings_;
   std::unique_ptr<CCorvinaApp> app_;
+  printing::CPrinterThread* printer_ = nullptr;  // set before Initialise
   // The engines the application has; a kind without one is refused.
   EngineFactory engines_ = CreateEngine;
   int quits_ = 0;
@@ -668,6 +674,72 @@ TEST_F(SavedFiles, APrintedScreenKeepsItsColoursOnWhitePaper) {
   ASSERT_TRUE(find(page, "RED ON BLUE"));
   for (const auto& run : page.runs) EXPECT_TRUE(run.colour == 0 && run.background == 0xFFFFFFu) << run.latin1;
   EXPECT_FALSE(find(page, "HIDDEN"));  // hidden text stays hidden on paper too
+}
+
+TEST_F(SavedFiles, TheAbortDialogAndTheMenuCancelPrintScreensThatWaitOrPrint) {
+  // A printer whose pages wait until the test lets them go.
+  std::mutex mutex;
+  std::condition_variable cv;
+  int entered = 0;
+  bool release = false;
+  struct HeldSink final : printing::CTextGridSink {
+    HeldSink(std::mutex& m, std::condition_variable& c, int& in, bool& go)
+        : CTextGridSink(132, 66), m_(m), c_(c), in_(in), go_(go) {}
+    bool StartPage() override {
+      std::unique_lock lock(m_);
+      ++in_;
+      c_.notify_all();
+      c_.wait(lock, [this] { return go_; });
+      return CTextGridSink::StartPage();
+    }
+    std::mutex& m_;
+    std::condition_variable& c_;
+    int& in_;
+    bool& go_;
+  };
+  printing::CPrinterThread printer([this](std::function<void()> task) { loop_.Post(std::move(task)); },
+                                   [&](const PrintJob&, std::string&) -> std::unique_ptr<printing::PageSink> {
+                                     return std::make_unique<HeldSink>(mutex, cv, entered, release);
+                                   });
+  printer_ = &printer;
+  CHostSession& s = Start("PrintOptions=32\n");  // the abort dialog
+  auto printing = [&] {
+    std::unique_lock lock(mutex);
+    return cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered > 0; });
+  };
+  auto finish = [&] {
+    std::lock_guard lock(mutex);
+    release = true;
+    cv.notify_all();
+  };
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  ASSERT_EQ(ui_.printing.size(), 1u);
+  EXPECT_EQ(ui_.printing[0].progress.caption, "Printing");
+  EXPECT_EQ(ui_.printing[0].progress.text, "Printing " + s.Title() + "...");
+  EXPECT_EQ(ui_.printing[0].progress.cancelButton, "Cancel");
+  ASSERT_TRUE(printing());
+  ui_.printing[0].cancel();  // while its page is being drawn
+  finish();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !*ui_.printing[0].open; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();  // a cancelled job is no failure
+  // From the menu: the printing job and the one queued behind it.
+  {
+    std::lock_guard lock(mutex);
+    release = false;
+    entered = 0;
+  }
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  ASSERT_TRUE(printing());
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  EXPECT_EQ(CancelPrinting(s), 2);
+  EXPECT_EQ(ui_.statuses.back(), "Print jobs cancelled: 2");
+  finish();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !*ui_.printing[1].open && !*ui_.printing[2].open; }, std::chrono::seconds(5)));
+  EXPECT_EQ(entered, 1);  // the queued one never started
+  EXPECT_EQ(CancelPrinting(s), 0);
+  EXPECT_EQ(ui_.statuses.back(), "No print job is waiting or printing");
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+  app_.reset();  // before the printer goes
 }
 
 class FakeClipboard final : public ClipboardPort {
