@@ -137,6 +137,7 @@ std::unique_ptr<platform::ModelessDialog> QtUserInterface::OpenPrintProgress(con
   dialog->setObjectName(QStringLiteral("printProgress"));
   dialog->setWindowTitle(FromCore(progress.caption));
   dialog->setModal(false);
+  dialog->setMinimumWidth(320);
   auto* layout = new QVBoxLayout(dialog);
   auto* text = new QLabel(FromCore(progress.text));
   text->setObjectName(QStringLiteral("printProgressText"));
