@@ -80,6 +80,14 @@ inline constexpr char kWriteFailed[] = "Can't write to file %s: %s";
 
 inline constexpr char kNotRegularFile[] = "not a regular file";  // a cause
 
+// Run Script.
+inline constexpr char kScriptFileTitle[] = "Select Script File Name - ";  // and the caption
+inline constexpr char kScriptFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+inline constexpr char kScriptExtensionFilter[] = "Script Files (*.%s)|*.%s|";  // before the text files
+inline constexpr char kScriptDefaultName[] = "*.txt";
+inline constexpr char kRunScriptMenu[] = "&Run Script...";
+inline constexpr char kCancelScriptMenu[] = "Cance&l Script...";
+
 // Save and Save As of the screen image.
 inline constexpr char kSaveScreenTitle[] = "Select Log File Name - ";  // and the caption
 inline constexpr char kLogFilter[] = "Log files (*.%s)|*.%s|All Files (*.*)|*.*||";

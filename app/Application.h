@@ -102,6 +102,14 @@ class CCorvinaApp final : private SessionTableObserver, private automation::DdeF
   script::CScriptManager& Scripts() { return *scripts_; }
   // Whether a script is running that has not ended yet.
   bool ScriptsRunning() const;
+  // Run Script: asks for a file with the session table's chooser and runs
+  // it on the active session (or none). False when nothing was started.
+  bool RunScriptCommand();
+  // Cancel Script on the active session's script: asks, and on Yes ends
+  // it. False when there was none or the user said No.
+  bool CancelScriptCommand();
+  // Whether Cancel Script has a script to end.
+  bool CanCancelScript() const;
   // A top-level script ended: 1 complete, 0 or 2 cancelled, -1 not loaded.
   std::function<void(const std::string& file, int result)> onScriptEnded;
 

@@ -12,6 +12,7 @@
 #include "platform/Format.h"
 #include "platform/UserInterface.h"
 #include "printing/PrintTexts.h"
+#include "script/ScriptParser.h"
 #include "session/HostSession.h"
 #include "session/TextCanvas.h"
 
@@ -75,6 +76,15 @@ bool WriteSessionFile(platform::UserInterface& ui, SessionFile& file, const std:
   }
   file.append = true;
   return true;
+}
+
+FileChoice ScriptFileChoice(const std::string& scriptExtension, const std::string& dataFolder) {
+  FileChoice choice{std::string(texts::kScriptFileTitle) + texts::kCaption, texts::kScriptFilter, dataFolder,
+                    texts::kScriptDefaultName, "txt", true};
+  if (!script::SameWord(scriptExtension, "txt"))
+    choice.filter = Format(texts::kScriptExtensionFilter, scriptExtension.c_str(), scriptExtension.c_str()) +
+                    choice.filter;
+  return choice;
 }
 
 std::optional<SessionFile> AskSaveFile(platform::UserInterface& ui, const ChooseFile& choose, const FileChoice& choice) {

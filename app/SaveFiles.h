@@ -34,11 +34,17 @@ struct SessionFiles {
 // What a file chooser offers: the title, a filter in the form
 // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||", the name it starts with
 // (in `folder` when not absolute) and the extension added to a bare name.
+// With `existing` the chooser asks for a file to read, which must exist.
 struct FileChoice {
   std::string title, filter, folder, defaultName, defaultExtension;
+  bool existing = false;
 };
 // The name chosen; nullopt for Cancel.
 using ChooseFile = std::function<std::optional<std::string>(const FileChoice&)>;
+
+// The Run Script chooser: text files, led by the script extension's files
+// when that is another one, starting in the data folder.
+FileChoice ScriptFileChoice(const std::string& scriptExtension, const std::string& dataFolder);
 
 // Writes to a regular file only: no links followed, no FIFO or device (and
 // no blocking on one). Created 0600 or truncated, or appended to. A write

@@ -3,6 +3,7 @@
 
 #include "app/AppTexts.h"
 #include "app/Application.h"
+#include "app/SaveFiles.h"
 #include "codepage/CodePage.h"
 #include "filetransfer/FileTransfer.h"
 
@@ -24,6 +25,23 @@ bool CCorvinaApp::RunScript(CHostSession* session, const std::string& file) {
       ::stat((DataFolder() + path).c_str(), &st) == 0)
     path = DataFolder() + path;
   return scripts_->Start(session, path);
+}
+
+bool CCorvinaApp::RunScriptCommand() {
+  if (!table_->chooseFile) return false;
+  const std::optional<std::string> file = table_->chooseFile(ScriptFileChoice(store_->scriptExtension, DataFolder()));
+  if (!file || file->empty()) return false;
+  return scripts_->Start(table_->Active(), *file);
+}
+
+bool CCorvinaApp::CancelScriptCommand() {
+  CHostSession* active = table_->Active();
+  return active && scripts_->CancelScript(*active);
+}
+
+bool CCorvinaApp::CanCancelScript() const {
+  const CHostSession* active = table_->Active();
+  return active && scripts_ && scripts_->ScriptOf(*active);
 }
 
 void CCorvinaApp::ScriptEnded(const std::string& file, int result) {

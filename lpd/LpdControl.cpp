@@ -6,14 +6,20 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include "lpd/LpdTexts.h"
+#include "platform/Format.h"
 #include "platform/LocalSocket.h"
+#include "printing/PrintFiles.h"
 
 namespace corvina::lpd {
 
@@ -31,9 +37,33 @@ std::vector<std::string> Fields(const std::string& line) {
   return fields;
 }
 
-std::string ListJobs(const CPrintQueues& queues) {
+// The job list; by "Created On", oldest first, unless a column is named.
+// Names compare ignoring case, the rest as numbers.
+std::optional<std::string> ListJobs(const CPrintQueues& queues, const std::string& column, bool reverse) {
+  static constexpr const char* kColumns[] = {"printer", "owner", "job", "files", "size", "created", "status"};
+  const auto* found = std::find(std::begin(kColumns), std::end(kColumns), column.empty() ? "created" : column);
+  if (found == std::end(kColumns)) return std::nullopt;
+  const int by = static_cast<int>(found - std::begin(kColumns));
+  std::vector<const CPrintJob*> jobs = queues.JobList();
+  auto names = [](const std::string& a, const std::string& b) { return ::strcasecmp(a.c_str(), b.c_str()); };
+  auto order = [&](const CPrintJob* a, const CPrintJob* b) {
+    switch (by) {
+      case 0: return names(a->queue->name, b->queue->name);
+      case 1: return names(a->control.owner, b->control.owner);
+      case 2: return (a->number > b->number) - (a->number < b->number);
+      case 3: return names(a->FileNames(), b->FileNames());
+      case 4: return (a->TotalSize() > b->TotalSize()) - (a->TotalSize() < b->TotalSize());
+      case 6: return (a->status > b->status) - (a->status < b->status);
+      default: return 0;  // the list's own order is by creation
+    }
+  };
+  std::stable_sort(jobs.begin(), jobs.end(), [&](const CPrintJob* a, const CPrintJob* b) {
+    const int c = order(a, b);
+    return reverse ? c > 0 : c < 0;
+  });
+  if (reverse && by == 5) std::reverse(jobs.begin(), jobs.end());
   std::string out = "Printer\tOwner\tJob\tFiles\tTotal Size\tCreated On\tStatus\n";
-  for (const CPrintJob* job : queues.JobList()) {
+  for (const CPrintJob* job : jobs) {
     char created[32];
     std::tm local{};
     localtime_r(&job->created, &local);
@@ -43,6 +73,113 @@ std::string ListJobs(const CPrintQueues& queues) {
            texts::kStatus[job->status] + "\n";
   }
   return out;
+}
+
+std::string WithoutAccelerator(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+  return text;
+}
+
+// A queue's setup as the setup dialog shows it.
+std::string ShowQueue(const CPrintQueue& q, bool metric) {
+  const QueueSettings& s = q.settings;
+  std::string out = platform::Format(texts::kSetupTitle, texts::kProgramName) + "\nQueue: " + q.name +
+                    "\nPrinter: " + (s.printerName.empty() ? "(the default printer)" : s.printerName) + "\n" +
+                    (metric ? texts::kMarginsMillimeters : texts::kMarginsInches) + ":";
+  static constexpr const char* kSides[] = {"left", "top", "right", "bottom"};
+  for (int i = 0; i < 4; ++i)
+    out += std::string(i ? ", " : " ") + kSides[i] + " " + printing::FormatMargin(s.margins[i], metric);
+  out += "\nOrientation: " + WithoutAccelerator(s.landscape ? texts::kLandscape : texts::kPortrait) +
+         "\nRows: " + std::to_string(s.linesPerPage) + "\nColumns: " + std::to_string(s.lineWidth) +
+         "\nFont: " + platform::Format(texts::kFontShown, s.font.face.c_str(), s.font.heightTenths / 10) +
+         (s.font.bold ? ", bold" : "") + ", colour " + std::to_string(s.fontColour) + "\nSpool folder: " + q.folder +
+         "\n";
+  for (const auto& option : texts::kOptionLabels)
+    out += std::string((s.options & option.bit) ? "[x] " : "[ ] ") + option.label + "\n";
+  out += "Host code page: " + (s.codePage.empty() ? std::string("(built in)") : s.codePage) + "\n";
+  return out;
+}
+
+// base 0 takes 0x hex too (option bits, colours).
+bool ParseNumber(const std::string& text, long low, long high, long& value, int base = 10) {
+  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(text.c_str(), &end, base);
+  return !*end && errno == 0 && value >= low && value <= high;
+}
+
+// Applies the "key=value" fields of a define or new request; empty when
+// every one is taken, else the refusal.
+std::string ApplySettings(const std::vector<std::string>& fields, bool metric, QueueSettings& s) {
+  bool codePageGiven = false;
+  for (std::size_t i = 2; i < fields.size(); ++i) {
+    const std::size_t equals = fields[i].find('=');
+    if (equals == std::string::npos) return "unknown setting " + fields[i];
+    const std::string key = fields[i].substr(0, equals), value = fields[i].substr(equals + 1);
+    long number = 0;
+    if (key == "printer") {
+      s.printerName = value;
+    } else if (key == "options") {
+      if (!ParseNumber(value, 0, 0x1FF, number, 0)) return texts::kBadOptions;
+      s.options = static_cast<unsigned>(number);
+    } else if (key == "margins") {
+      int margins[4];
+      std::size_t start = 0;
+      for (int m = 0; m < 4; ++m) {
+        const std::size_t comma = value.find(',', start);
+        if ((m < 3) == (comma == std::string::npos)) return platform::Format(texts::kBadMargins, value.c_str());
+        const auto parsed = printing::ParseMargin(value.substr(start, comma - start), metric);
+        if (!parsed || *parsed > 100000) return platform::Format(texts::kBadMargins, value.c_str());
+        margins[m] = *parsed;
+        start = comma + 1;
+      }
+      std::copy(margins, margins + 4, s.margins);
+    } else if (key == "orientation") {
+      if (value != "portrait" && value != "landscape") return texts::kBadOrientation;
+      s.landscape = value == "landscape";
+    } else if (key == "rows") {
+      if (!ParseNumber(value, 0, 999, number)) return texts::kBadRows;
+      s.linesPerPage = number ? static_cast<int>(number) : 66;
+    } else if (key == "columns") {
+      if (!ParseNumber(value, 1, 999, number)) return texts::kBadColumns;
+      s.lineWidth = static_cast<int>(number);
+    } else if (key == "font") {
+      // FACE,POINTS[,COLOUR]; the face may itself hold commas.
+      std::vector<std::string> parts;
+      for (std::size_t start = 0;;) {
+        const std::size_t comma = value.find(',', start);
+        parts.push_back(value.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+      long colour = 0, points = 0;
+      std::size_t faceParts = parts.size() - 1;
+      if (parts.size() >= 3 && ParseNumber(parts.back(), 0, 0xFFFFFF, colour, 0) &&
+          ParseNumber(parts[parts.size() - 2], 1, 199, points)) {
+        faceParts = parts.size() - 2;
+      } else if (parts.size() < 2 || !ParseNumber(parts.back(), 1, 199, points)) {
+        return texts::kBadFont;
+      } else {
+        colour = static_cast<long>(s.fontColour);
+      }
+      std::string face;
+      for (std::size_t p = 0; p < faceParts; ++p) face += (p ? "," : "") + parts[p];
+      if (face.empty() || face.size() > 31) return texts::kBadFont;
+      s.font.face = face;
+      s.font.heightTenths = static_cast<int>(points) * 10;
+      s.fontColour = static_cast<std::uint32_t>(colour);
+    } else if (key == "spool") {
+      s.spoolFolder = value;
+    } else if (key == "codepage") {
+      s.codePage = value;
+      codePageGiven = true;
+    } else {
+      return "unknown setting " + key;
+    }
+  }
+  if (codePageGiven && !s.codePage.empty() && !(s.options & kOptScs)) return texts::kCodePageNeedsScs;
+  return {};
 }
 
 }  // namespace
@@ -131,7 +268,19 @@ std::string CLpdControl::Execute(const std::string& request) {
   auto queue = [&]() -> CPrintQueue* { return f.size() > 1 ? queues_.Find(f[1]) : nullptr; };
   auto noQueue = [&] { return "error: no queue " + (f.size() > 1 ? f[1] : std::string()) + "\n"; };
   if (verb == "ping") return "ok\n";
-  if (verb == "list") return "ok\n" + ListJobs(queues_);
+  if (verb == "list" && f.size() <= 3) {
+    const auto list = ListJobs(queues_, f.size() > 1 ? f[1] : std::string(), f.size() > 2 && f[2] == "reverse");
+    return list ? "ok\n" + *list : "error: no column " + f[1] + " (printer, owner, job, files, size, created, status)\n";
+  }
+  if (verb == "queues") {
+    std::string out = "ok\n";
+    for (const std::string& name : queues_.Names()) out += name + "\n";
+    return out;
+  }
+  if (verb == "show" && f.size() == 2) {
+    const CPrintQueue* q = queue();
+    return q ? "ok\n" + ShowQueue(*q, queues_.MetricUnits()) : noQueue();
+  }
   if ((verb == "pause" || verb == "resume") && f.size() == 2) {
     if (!queue()) return noQueue();
     if (verb == "pause") queues_.Pause(f[1]);
@@ -147,25 +296,25 @@ std::string CLpdControl::Execute(const std::string& request) {
   }
   if (verb == "print" && f.size() == 3) {
     if (!queue()) return noQueue();
-    char* end = nullptr;
-    const long number = std::strtol(f[2].c_str(), &end, 10);
-    if (*end || number < 1 || number > 999 || !queues_.Reprint(f[1], static_cast<int>(number)))
+    long number = 0;
+    if (!ParseNumber(f[2], 1, 999, number) || !queues_.Reprint(f[1], static_cast<int>(number)))
       return "error: no job " + f[2] + " to print in " + f[1] + "\n";
     return "ok\n";
   }
-  if (verb == "define" && f.size() == 4) {
+  if ((verb == "define" || verb == "new") && f.size() >= 2) {
     QueueSettings settings;
-    if (const CPrintQueue* q = queue()) settings = q->settings;
-    if (!f[2].empty()) settings.printerName = f[2];
-    if (!f[3].empty()) {
-      char* end = nullptr;
-      const unsigned long options = std::strtoul(f[3].c_str(), &end, 0);
-      if (*end || options > 0x1FF) return "error: options must be a number of the option bits (0 to 0x1FF)\n";
-      settings.options = static_cast<unsigned>(options);
+    if (const CPrintQueue* q = queue()) {
+      if (verb == "new") return "error: " + platform::Format(texts::kQueueExists, f[1].c_str()) + "\n";
+      settings = q->settings;
     }
-    std::string error;
+    std::string error = ApplySettings(f, queues_.MetricUnits(), settings);
+    if (!error.empty()) return "error: " + error + "\n";
     if (!queues_.Define(f[1], &settings, error)) return "error: " + error + "\n";
     return "ok\n";
+  }
+  if (verb == "delete" && f.size() == 2) {
+    std::string error;
+    return queues_.DeleteQueue(f[1], error) ? "ok\n" : "error: " + error + "\n";
   }
   if (verb == "trace" && f.size() == 2) {
     const std::string error = trace_ ? trace_(f[1]) : std::string("tracing is not available");

@@ -58,6 +58,34 @@ inline constexpr char kSpoolFolderBusy[] = "Cannot change spool folder. Job numb
 inline constexpr char kSpoolFolderError[] = "Unable to create spool folder '%s': %s";
 inline constexpr char kNameWhiteSpace[] = "A queue name cannot contain white space. Please choose another name.";
 inline constexpr char kDefaultLogFile[] = "Lpd %s.log";
+inline constexpr char kQueueExists[] = "Queue \"%s\" already exists. Please choose another name.";
+inline constexpr char kConfirmDelete[] = "Are you sure you want to delete the %s queue?";
+
+// The queue setup, as the control interface shows and takes it.
+inline constexpr char kSetupTitle[] = "Print Queue Setup - %s";
+inline constexpr char kProgramName[] = "Corvina";
+inline constexpr char kFontShown[] = "%s - %dpt";
+inline constexpr char kPortrait[] = "&Portrait";
+inline constexpr char kLandscape[] = "L&andscape";
+inline constexpr char kMarginsInches[] = "Margins (inches)";
+inline constexpr char kMarginsMillimeters[] = "Margins (millimeters)";
+// The check boxes of the option bits 0x01, 0x02, 0x08, 0x10, 0x20, 0x40, 0x80.
+inline constexpr struct {
+  unsigned bit;
+  const char* label;
+} kOptionLabels[] = {{0x01, "SNA Character String (SCS) printer"}, {0x02, "Suppress banner page"},
+                     {0x08, "Hold jobs in queue after printing"},  {0x10, "Pause printing"},
+                     {0x20, "Hold jobs in queue without printing"}, {0x40, "Substitute CR/LF for LF"},
+                     {0x80, "Compress font width to fit page"}};
+// Refusals of the control interface (its own; the dialogs had fields instead).
+inline constexpr char kQueueHasJobs[] = "Queue %s still has jobs: remove them first";
+inline constexpr char kBadMargins[] = "Invalid margin entry: give four margins, left,top,right,bottom (%s)";
+inline constexpr char kBadRows[] = "Rows must be a number from 0 to 999";
+inline constexpr char kBadColumns[] = "Columns must be a number from 1 to 999";
+inline constexpr char kBadOrientation[] = "Orientation must be portrait or landscape";
+inline constexpr char kBadFont[] = "Font must be FACE,POINTS or FACE,POINTS,COLOUR (1 to 199 points)";
+inline constexpr char kCodePageNeedsScs[] = "The host code page applies only to an SCS printer queue (option 1)";
+inline constexpr char kBadOptions[] = "options must be a number of the option bits (0 to 0x1FF)";
 
 // Socket trace.
 inline constexpr char kTraceOpenFailed[] = "Unable to open trace file";

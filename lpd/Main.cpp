@@ -6,6 +6,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -42,14 +44,27 @@ constexpr char kUsage[] =
     "  --control PATH      control socket\n"
     "  --trust HOST        an address whose agent \"root\" may remove any job (repeatable)\n"
     "Requests:\n"
-    "  --list                          the job list\n"
     "  --pause QUEUE, --resume QUEUE   pause or resume printing\n"
     "  --remove QUEUE JOB              remove a job (a number, a user or -)\n"
     "  --print QUEUE JOB               print a held, paused or failed job (again)\n"
-    "  --define QUEUE [--printer DEST] [--options BITS]\n"
-    "                                  create or change a queue (DEST: a CUPS destination\n"
-    "                                  or file:PATH; BITS: 1 SCS, 2 no banner, 8 hold after\n"
-    "                                  printing, 16 pause, 32 hold, 64 CR/LF, 128 compress)\n"
+    "  --list [--sort COLUMN] [--reverse]\n"
+    "                                  sorted by printer, owner, job, files, size, created\n"
+    "                                  (the default) or status\n"
+    "  --queues                        the queue names\n"
+    "  --show QUEUE                    a queue's setup\n"
+    "  --define QUEUE [SETTINGS]       create or change a queue\n"
+    "  --new QUEUE [SETTINGS]          create a queue that does not exist yet\n"
+    "  --delete QUEUE [--yes]          delete a queue without jobs (asks unless --yes)\n"
+    "Settings of --define and --new:\n"
+    "  --printer DEST                  a CUPS destination or file:PATH (empty: the default)\n"
+    "  --options BITS                  1 SCS, 2 no banner, 8 hold after printing, 16 pause,\n"
+    "                                  32 hold, 64 CR/LF for LF, 128 compress to fit\n"
+    "  --margins L,T,R,B               inches (0.250), or millimetres in a metric locale\n"
+    "  --orientation portrait|landscape\n"
+    "  --rows N, --columns N           lines per page (0-999, 0: 66) and line width (1-999)\n"
+    "  --font FACE,POINTS[,COLOUR]     the print font\n"
+    "  --spool-folder DIR              the queue's spool folder (empty: the default)\n"
+    "  --code-page NAME                the host code page of an SCS queue\n"
     "  --trace FILE                    start the socket trace; --trace '' stops it\n"
     "  --help                          this text\n";
 
@@ -108,16 +123,25 @@ int main(int argc, char** argv) {
   int port = -1;
   std::string address = "0.0.0.0";
   std::vector<std::string> trusted;
-  std::string request, printerName, options;
-  bool definePrinter = false, defineOptions = false;
+  std::string request, sortColumn, deleteName;
+  std::vector<std::string> settings;
+  bool reverse = false, yes = false;
   auto need = [&](int& i, int count) {
     if (i + count >= argc) {
       std::fprintf(stderr, "corvina-lpd: %s needs %d argument%s\n%s", argv[i], count, count > 1 ? "s" : "", kUsage);
       std::exit(2);
     }
   };
+  static constexpr struct {
+    const char* option;
+    const char* key;
+  } kSettings[] = {{"--printer", "printer"}, {"--options", "options"},         {"--margins", "margins"},
+                   {"--orientation", "orientation"}, {"--rows", "rows"},     {"--columns", "columns"},
+                   {"--font", "font"},       {"--spool-folder", "spool"},    {"--code-page", "codepage"}};
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    const auto* setting = std::find_if(std::begin(kSettings), std::end(kSettings),
+                                       [&](const auto& s) { return a == s.option; });
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -139,23 +163,49 @@ int main(int argc, char** argv) {
     } else if (a == "--control") { need(i, 1); paths.control = argv[++i];
     } else if (a == "--trust") { need(i, 1); trusted.push_back(argv[++i]);
     } else if (a == "--list") { request = "list";
+    } else if (a == "--sort") { need(i, 1); sortColumn = argv[++i];
+    } else if (a == "--reverse") { reverse = true;
+    } else if (a == "--queues") { request = "queues";
+    } else if (a == "--show") { need(i, 1); request = std::string("show\t") + argv[++i];
     } else if (a == "--pause" || a == "--resume") { need(i, 1); request = a.substr(2) + "\t" + argv[++i];
     } else if (a == "--remove") { need(i, 2); request = std::string("remove\t") + argv[i + 1] + "\t" + argv[i + 2]; i += 2;
     } else if (a == "--print") { need(i, 2); request = std::string("print\t") + argv[i + 1] + "\t" + argv[i + 2]; i += 2;
-    } else if (a == "--define") { need(i, 1); request = std::string("define\t") + argv[++i];
-    } else if (a == "--printer") { need(i, 1); printerName = argv[++i]; definePrinter = true;
-    } else if (a == "--options") { need(i, 1); options = argv[++i]; defineOptions = true;
+    } else if (a == "--define" || a == "--new") { need(i, 1); request = a.substr(2) + "\t" + argv[++i];
+    } else if (a == "--delete") { need(i, 1); deleteName = argv[++i]; request = "delete\t" + deleteName;
+    } else if (a == "--yes") { yes = true;
+    } else if (setting != std::end(kSettings)) { need(i, 1); settings.push_back(std::string(setting->key) + "=" + argv[++i]);
     } else if (a == "--trace") { need(i, 1); request = std::string("trace\t") + argv[++i];
     } else {
       std::fprintf(stderr, "corvina-lpd: unknown option %s\n%s", argv[i], kUsage);
       return 2;
     }
   }
-  if ((definePrinter || defineOptions) && request.rfind("define\t", 0) != 0) {
-    std::fprintf(stderr, "corvina-lpd: --printer and --options go with --define\n");
+  const bool defining = request.rfind("define\t", 0) == 0 || request.rfind("new\t", 0) == 0;
+  if ((!settings.empty() && !defining) || ((!sortColumn.empty() || reverse) && request != "list") ||
+      (yes && deleteName.empty())) {
+    std::fprintf(stderr, "corvina-lpd: settings go with --define or --new, --sort and --reverse with --list, "
+                         "--yes with --delete\n");
     return 2;
   }
-  if (request.rfind("define\t", 0) == 0) request += "\t" + printerName + "\t" + options;
+  for (const std::string& field : settings)
+    if (std::any_of(field.begin(), field.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+      std::fprintf(stderr, "corvina-lpd: a setting may not hold control characters: %s\n", field.c_str());
+      return 2;
+    }
+  for (const std::string& field : settings) request += "\t" + field;
+  if (request == "list" && (!sortColumn.empty() || reverse))
+    request += "\t" + (sortColumn.empty() ? std::string("created") : sortColumn) + (reverse ? "\treverse" : "");
+  if (!deleteName.empty() && !yes) {
+    if (!::isatty(STDIN_FILENO)) {
+      std::fprintf(stderr, "corvina-lpd: the %s queue is not deleted: confirm with --yes\n", deleteName.c_str());
+      return 1;
+    }
+    std::printf(texts::kConfirmDelete, deleteName.c_str());
+    std::printf(" [y/N] ");
+    std::fflush(stdout);
+    char answer[16] = "";
+    if (!std::fgets(answer, sizeof answer, stdin) || (answer[0] != 'y' && answer[0] != 'Y')) return 1;
+  }
 
   if (!request.empty()) {
     std::string reply;
@@ -213,6 +263,8 @@ int main(int argc, char** argv) {
   printing::CPrinterThreadSCS printer([&loop](std::function<void()> task) { loop.Post(std::move(task)); },
                                       printing::backends::DestinationSinks());
   CPrintQueues queues(ini, paths.data, [&](const std::string& line) { log({}, line); }, &printer);
+  ::setlocale(LC_MEASUREMENT, "");
+  queues.SetMetricUnits(LocaleMeasuresInMetric());
   queues.Start();
   if (queues.Names().empty()) {
     QueueSettings settings;

@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +172,14 @@ void CPrintQueues::Start() {
   }
 }
 
+bool LocaleMeasuresInMetric() {
+  const char* name = ::setlocale(LC_MEASUREMENT, nullptr);
+  const std::string_view locale = name ? name : "C";
+  if (locale == "C" || locale == "POSIX" || locale.substr(0, 2) == "C.") return false;
+  const char* measurement = ::nl_langinfo(_NL_MEASUREMENT_MEASUREMENT);
+  return measurement && measurement[0] == 1;
+}
+
 CPrintQueue* CPrintQueues::Find(const std::string& name) {
   auto it = queues_.find(name);
   return it == queues_.end() ? nullptr : it->second.get();
@@ -194,8 +204,12 @@ CPrintQueue* CPrintQueues::Define(const std::string& name, const QueueSettings* 
   }
   auto queue = std::make_unique<CPrintQueue>();
   queue->name = name;
-  if (settings) queue->settings = *settings;
-  else LoadQueueSettings(*queue);
+  if (settings) {
+    queue->settings = *settings;
+    queue->settings.options = (settings->options & ~kOptMetric) | (metric_ ? kOptMetric : 0);
+  } else {
+    LoadQueueSettings(*queue);
+  }
   if (!SetSpoolFolder(*queue, error)) return nullptr;
   if (existing) {
     // Jobs of the old folder are forgotten (their files stay), unless it is the same folder.
@@ -217,12 +231,29 @@ CPrintQueue* CPrintQueues::Define(const std::string& name, const QueueSettings* 
   return result;
 }
 
+bool CPrintQueues::DeleteQueue(const std::string& name, std::string& error) {
+  auto it = queues_.find(name);
+  if (it == queues_.end()) {
+    error = "no queue " + name;
+    return false;
+  }
+  if (!it->second->jobs.empty()) {
+    error = platform::Format(texts::kQueueHasJobs, name.c_str());
+    return false;
+  }
+  queues_.erase(it);
+  names_.erase(std::remove(names_.begin(), names_.end(), name), names_.end());
+  SaveNames();
+  return true;
+}
+
 void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
   const std::string section = SectionOf(queue.name);
   QueueSettings& s = queue.settings;
   s.printerName = ini_.GetString(section, "PrinterName");
   s.spoolFolder = ini_.GetString(section, "SpoolFolder");
-  s.options = static_cast<unsigned>(ini_.GetInt(section, "Options", kOptCrLf | kOptCompress)) & 0x1FF;
+  s.options = (static_cast<unsigned>(ini_.GetInt(section, "Options", kOptCrLf | kOptCompress)) & 0xFF) |
+              (metric_ ? kOptMetric : 0);
   s.codePage = ini_.GetString(section, "CodePage");
   auto setPage = [&s](long lines, long width) {
     s.linesPerPage = lines > 0 ? static_cast<int>(std::min(lines, 999L)) : 66;

@@ -71,6 +71,10 @@ struct CPrintQueue {
   std::map<std::string, std::unique_ptr<CPrintJob>> jobs;  // by control file name
 };
 
+// Whether the process's measurement locale is metric; the C and POSIX
+// locales count as inches, the unit margins had before the locale was read.
+bool LocaleMeasuresInMetric();
+
 class CPrintQueues {
  public:
   using Logger = std::function<void(const std::string&)>;
@@ -91,6 +95,14 @@ class CPrintQueues {
   // Creates a queue with default settings (or the given ones) and saves it;
   // null with a message when the name or the folder is unusable.
   CPrintQueue* Define(const std::string& name, const QueueSettings* settings, std::string& error);
+  // Removes a queue without jobs from the queue list (its settings and
+  // spool folder stay); false with a message otherwise.
+  bool DeleteQueue(const std::string& name, std::string& error);
+  // Margins count in hundredths of a millimetre when the locale measures in
+  // metric; every queue's metric option follows this at load and define,
+  // whatever was stored. Set it before Start().
+  void SetMetricUnits(bool metric) { metric_ = metric; }
+  bool MetricUnits() const { return metric_; }
   bool AllowNetworkQueues() const;
   std::uint64_t MaxJobSize() const;
 
@@ -137,6 +149,7 @@ class CPrintQueues {
   std::vector<std::string> names_;
   std::map<std::string, std::unique_ptr<CPrintQueue>> queues_;
   std::uint64_t sequence_ = 0;
+  bool metric_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -254,12 +254,11 @@ int CCorvinaScript::EditSelect(const Params& p) {
     if (!n) return ErrorReport(Format(texts::kParameterInvalid, static_cast<int>(i + 1)));
     v[i] = static_cast<int>(*n);
   }
-  // From the top-left corner of the first cell to that of the second.
-  const CellRect r{v[1] - 1, v[0] - 1, v[3] - 2, v[2] - 2};
-  if (r.Empty())
-    session_->ClearSelection();
-  else
-    session_->SetSelection(r);
+  // Both corner cells are inside, whichever order they come in: a corner
+  // taken as an edge could never reach the last row or column, and a
+  // one-row selection would be empty.
+  session_->SetSelection(CellRect{std::min(v[1], v[3]) - 1, std::min(v[0], v[2]) - 1, std::max(v[1], v[3]) - 1,
+                                  std::max(v[0], v[2]) - 1});
   return kContinue;
 }
 

@@ -15,6 +15,13 @@ class Canvas {
   // canvas after its first paint) is sent only what changed since; any other
   // (a new page) is sent everything.
   virtual bool KeepsPicture() const { return false; }
+  // On a canvas that keeps its picture: the blink phase flipped since the
+  // last paint, so the blinking cells are drawn again with the changes.
+  virtual bool BlinkRepaint() const { return false; }
+  // On a canvas that keeps its picture: moves the screen rows' pixels by
+  // delta rows (down when positive). False when it cannot; everything is
+  // then drawn again.
+  virtual bool ScrollRows(int /*delta*/) { return false; }
   // The screen size of this paint; a canvas that keeps its picture starts
   // over when it changed.
   virtual void BeginPaint(int /*rows*/, int /*columns*/) {}

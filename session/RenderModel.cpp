@@ -12,6 +12,7 @@ void RenderModel::Resize(int rows, int columns) {
   cells_.assign(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_), RenderCell{});
   changed_.assign(static_cast<std::size_t>(rows_), Span{});
   lineSizes_.assign(static_cast<std::size_t>(rows_), LineSize::kNormal);
+  pendingScroll_ = 0;
   MarkAllChanged();
 }
 
@@ -123,6 +124,37 @@ void RenderModel::ClearChanges() {
   for (Span& s : changed_) s = Span{};
   oiaChanged_ = false;
   scrollBackChanged_ = false;
+  pendingScroll_ = 0;
+}
+
+void RenderModel::Uncover(int row) {
+  changed_[static_cast<std::size_t>(row)] = Span{0, columns_ - 1};
+  lineSizes_[static_cast<std::size_t>(row)] = LineSize::kNormal;
+}
+
+void RenderModel::ScrollRows(int delta) {
+  if (delta == 0 || rows_ == 0) return;
+  const int total = pendingScroll_ + delta;
+  if (delta >= rows_ || -delta >= rows_ || total >= rows_ || -total >= rows_) {
+    // Nothing of the old picture stays in view.
+    pendingScroll_ = 0;
+    MarkAllChanged();
+    return;
+  }
+  pendingScroll_ = total;
+  const auto width = static_cast<std::ptrdiff_t>(columns_);
+  const int moved = rows_ - (delta > 0 ? delta : -delta);
+  if (delta > 0) {
+    std::move_backward(cells_.begin(), cells_.begin() + moved * width, cells_.begin() + rows_ * width);
+    std::move_backward(changed_.begin(), changed_.begin() + moved, changed_.end());
+    std::move_backward(lineSizes_.begin(), lineSizes_.begin() + moved, lineSizes_.end());
+    for (int row = 0; row < delta; ++row) Uncover(row);
+  } else {
+    std::move(cells_.begin() - delta * width, cells_.end(), cells_.begin());
+    std::move(changed_.begin() - delta, changed_.end(), changed_.begin());
+    std::move(lineSizes_.begin() - delta, lineSizes_.end(), lineSizes_.begin());
+    for (int row = moved; row < rows_; ++row) Uncover(row);
+  }
 }
 
 void RenderModel::ForEachRun(int row, int firstColumn, int lastColumn,
@@ -155,18 +187,27 @@ void RenderModel::ForEachRun(int row, int firstColumn, int lastColumn,
 
 void PaintModel(RenderModel& model, Canvas& canvas) {
   const bool onlyChanges = canvas.KeepsPicture();
+  if (onlyChanges && model.PendingScroll() != 0 && !canvas.ScrollRows(model.PendingScroll())) model.MarkAllChanged();
+  const bool blinkRepaint = onlyChanges && canvas.BlinkRepaint();
   canvas.BeginPaint(model.Rows(), model.Columns());
+  auto draw = [&](const RenderRun& run) {
+    if (run.glyph != kNoGlyph)
+      canvas.DrawGlyph(run.row, run.column, run.glyph, run.look);
+    else
+      canvas.DrawText(run.row, run.column, run.text, run.look);
+  };
   for (int row = 0; row < model.Rows(); ++row) {
-    int first = onlyChanges ? model.FirstChangedColumn(row) : 0;
-    int last = onlyChanges ? model.LastChangedColumn(row) : model.Columns() - 1;
-    last = std::min(last, model.DrawnColumns(row) - 1);
-    if (first > last) continue;
+    const int drawn = model.DrawnColumns(row);
+    const int first = onlyChanges ? model.FirstChangedColumn(row) : 0;
+    const int last = std::min(onlyChanges ? model.LastChangedColumn(row) : model.Columns() - 1, drawn - 1);
+    if (first > last && !(blinkRepaint && drawn > 0)) continue;
     canvas.BeginRow(row, model.RowLineSize(row));
-    model.ForEachRun(row, first, last, [&](const RenderRun& run) {
-      if (run.glyph != kNoGlyph)
-        canvas.DrawGlyph(run.row, run.column, run.glyph, run.look);
-      else
-        canvas.DrawText(run.row, run.column, run.text, run.look);
+    if (first <= last) model.ForEachRun(row, first, last, draw);
+    if (!blinkRepaint) continue;
+    // The blink phase flipped: the blinking runs outside the changes too.
+    model.ForEachRun(row, 0, drawn - 1, [&](const RenderRun& run) {
+      const int end = run.column + std::max<int>(1, static_cast<int>(run.text.size())) - 1;
+      if ((run.look.flags & kCellBlink) && (end < first || run.column > last)) draw(run);
     });
   }
   if (!onlyChanges || model.OiaChanged()) canvas.DrawOia(model.Oia());

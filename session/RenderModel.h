@@ -115,6 +115,14 @@ class RenderModel {
   void MarkAllChanged();
   void ClearChanges();
 
+  // The picture moves by delta rows (down when positive, as when the view
+  // goes further back into the history): the cells and their changes move
+  // with it, the uncovered rows are marked changed, and the next paint on a
+  // canvas that keeps its picture asks it to move its pixels instead of
+  // drawing every row again.
+  void ScrollRows(int delta);
+  int PendingScroll() const { return pendingScroll_; }
+
   // Runs of equal look between two columns of a row (inclusive, clamped);
   // every glyph cell is a run of its own.
   void ForEachRun(int row, int firstColumn, int lastColumn,
@@ -122,6 +130,8 @@ class RenderModel {
 
  private:
   void MarkChanged(int row, int column);
+  // A row the picture's move left without content: drawn whole.
+  void Uncover(int row);
 
   int rows_ = 0, columns_ = 0;
   std::vector<RenderCell> cells_;
@@ -132,6 +142,7 @@ class RenderModel {
   std::vector<LineSize> lineSizes_;
   int historyLines_ = 0, viewOffset_ = 0;
   bool scrollBackChanged_ = false;
+  int pendingScroll_ = 0;
   int cursorRow_ = 0, cursorColumn_ = 0;
   bool cursorVisible_ = false;
   std::string oia_;

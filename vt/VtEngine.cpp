@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "config/ColorScheme.h"
@@ -250,6 +251,8 @@ bool CVtEngine::HistoryKey(int id) {
 void CVtEngine::SetViewOffset(int offset) {
   offset = std::clamp(offset, 0, terminal_.Screen().HistoryLines());
   if (offset == viewOffset_) return;
+  // A move of up to half a screen moves the picture; the rest is drawn anew.
+  if (std::abs(offset - viewOffset_) <= terminal_.Rows() / 2) model_.ScrollRows(offset - viewOffset_);
   viewOffset_ = offset;
   session_->Frame().ScreenChanged(*session_);
 }

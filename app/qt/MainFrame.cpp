@@ -189,7 +189,12 @@ void CMainFrame::BuildMenus() {
   });
   actions_[-sys::kHostPrintScreen] = cancelPrinting;
   host->addSeparator();
+  AddCommand(host, sys::kHostRunScript, L1(app::texts::kRunScriptMenu));
+  AddCommand(host, sys::kHostCancelScript, L1(app::texts::kCancelScriptMenu));
+  host->addSeparator();
   AddCommand(host, sys::kHostExit, tr("E&xit"));
+  // Scripts start and end without the frame hearing of it.
+  connect(host, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
 
   editMenu_ = menuBar()->addMenu(tr("&Edit"));
   AddCommand(editMenu_, sys::kEditCut, tr("Cu&t"));
@@ -316,9 +321,8 @@ void CMainFrame::BuildToolBar() {
   toolBar_ = addToolBar(tr("Standard"));
   toolBar_->setObjectName(QStringLiteral("StandardToolbar"));
   toolBar_->setMovable(false);
-  const int buttons[] = {sys::kHostClose,      0,   sys::kEditCut,          sys::kEditCopy,        sys::kEditPaste, 0,
-                         sys::kViewFullScreen, 0,   sys::kSetupFont,        sys::kSetupFontLarger, sys::kSetupFontSmaller,
-                         0};
+  const int buttons[] = {sys::kHostClose, 0, sys::kHostRunScript, 0, sys::kEditCut, sys::kEditCopy, sys::kEditPaste, 0,
+                         sys::kViewFullScreen, 0, sys::kSetupFont, sys::kSetupFontLarger, sys::kSetupFontSmaller, 0};
   for (int id : buttons) {
     if (id == 0) {
       toolBar_->addSeparator();
@@ -516,6 +520,7 @@ void CMainFrame::UpdateCommands() {
   if (QAction* a = Action(-sys::kEditSaveClipboard)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(-sys::kHostPrintScreen)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(sys::kViewResponseTime)) a->setEnabled(s != nullptr);
+  if (QAction* a = Action(sys::kHostCancelScript)) a->setEnabled(app_.CanCancelScript());
   if (QAction* a = Action(sys::kMacroStartRecording)) a->setEnabled(live && !s->Recording());
   if (QAction* a = Action(sys::kMacroStopRecording)) a->setEnabled(s && s->Recording());
   for (QMenu* m : macroMenus_)
@@ -608,6 +613,14 @@ bool CMainFrame::RunCommand(int id, CHostSession* session) {
       return true;
     case sys::kHostConnect:
       dialogs_->Connect();
+      return true;
+    case sys::kHostRunScript:
+      app_.RunScriptCommand();
+      UpdateCommands();
+      return true;
+    case sys::kHostCancelScript:
+      app_.CancelScriptCommand();
+      UpdateCommands();
       return true;
     case sys::kSetupSessions:
       dialogs_->SetupSessions();
@@ -724,16 +737,23 @@ void CMainFrame::SetEditOption(std::uint32_t mask, std::uint32_t value) {
 std::optional<std::string> CMainFrame::ChooseFile(const app::FileChoice& choice) {
   if (chooseFileForTests) return chooseFileForTests(choice);
   QFileDialog dialog(this, L1(choice.title));
-  dialog.setObjectName(QStringLiteral("SaveFileDialog"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  // The append question follows; the dialog's own overwrite question would be a second one.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (choice.existing) {
+    dialog.setObjectName(QStringLiteral("OpenFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The append question follows; the dialog's own overwrite question would be a second one.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(L1(choice.defaultExtension));
+  }
   dialog.setNameFilters(NameFilters(choice.filter));
-  dialog.setDefaultSuffix(L1(choice.defaultExtension));
   const bool absolute = !choice.defaultName.empty() && choice.defaultName[0] == '/';
   if (!absolute && !choice.folder.empty()) dialog.setDirectory(QString::fromStdString(choice.folder));
-  dialog.selectFile(L1(choice.defaultName));
+  // A pattern ("*.txt") is what the filters already show, not a name.
+  if (choice.defaultName.find('*') == std::string::npos) dialog.selectFile(L1(choice.defaultName));
   dialog.setWindowModality(Qt::WindowModal);
   int result = 0;
   {

@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "app/qt/ScreenFont.h"
 #include "config/ColorScheme.h"
 #include "session/GlyphGeometry.h"
@@ -19,7 +22,9 @@ QColor ToQColor(Rgb c) { return QColor(c.red, c.green, c.blue); }
 
 void QtCanvas::Setup(const ScreenFont& font, const CCorvinaColorScheme& scheme, bool showOia, bool blinkPhaseOn) {
   if (font_ != &font || font.Cell().width != cellWidth_ || font.Cell().height != lineHeight_) valid_ = false;
-  if (showOia != showOia_ || blinkPhaseOn != blinkOn_) valid_ = false;
+  if (showOia != showOia_) valid_ = false;
+  // A new blink phase redraws only the blinking cells.
+  if (blinkPhaseOn != blinkOn_ && blinking_) blinkRepaint_ = true;
   font_ = &font;
   showOia_ = showOia;
   blinkOn_ = blinkPhaseOn;
@@ -49,10 +54,9 @@ void QtCanvas::BeginPaint(int rows, int columns) {
     rows_ = rows;
     columns_ = columns;
   }
-  if (!valid_) {
-    image_.fill(back_[0]);
-    blinking_ = false;
-  }
+  if (!valid_) image_.fill(back_[0]);
+  // Which cells blink is learnt again whenever all of them are drawn.
+  if (!valid_ || blinkRepaint_) blinking_ = false;
   painter_ = new QPainter(&image_);
   painter_->setRenderHint(QPainter::Antialiasing, false);
   painter_->setRenderHint(QPainter::TextAntialiasing, true);
@@ -207,6 +211,20 @@ void QtCanvas::EndPaint() {
   delete painter_;
   painter_ = nullptr;
   valid_ = true;
+  blinkRepaint_ = false;
+}
+
+bool QtCanvas::ScrollRows(int delta) {
+  const int moved = rows_ - std::abs(delta);
+  if (!valid_ || image_.isNull() || moved <= 0) return false;
+  // The rows' pixels move inside the screen area; the OIA line below stays.
+  const qsizetype line = image_.bytesPerLine() * lineHeight_;
+  uchar* bits = image_.bits();
+  if (delta > 0)
+    std::memmove(bits + delta * line, bits, static_cast<std::size_t>(moved * line));
+  else
+    std::memmove(bits, bits - delta * line, static_cast<std::size_t>(moved * line));
+  return true;
 }
 
 }  // namespace corvina::qt

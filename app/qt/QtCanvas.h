@@ -27,11 +27,13 @@ class QtCanvas final : public Canvas {
  public:
   // Before each paint. The OIA line is drawn under the screen when shown.
   void Setup(const ScreenFont& font, const CCorvinaColorScheme& scheme, bool showOia, bool blinkPhaseOn);
-  // The next paint draws everything (a new font, new colours, a blink step).
+  // The next paint draws everything (a new font, new colours).
   void Invalidate() { valid_ = false; }
   const QImage& Image() const { return image_; }
 
   bool KeepsPicture() const override { return valid_; }
+  bool BlinkRepaint() const override { return blinkRepaint_; }
+  bool ScrollRows(int delta) override;
   void BeginPaint(int rows, int columns) override;
   void BeginRow(int row, LineSize size) override;
   void DrawText(int row, int column, std::string_view latin1, const CellLook& look) override;
@@ -74,6 +76,7 @@ class QtCanvas final : public Canvas {
   bool showOia_ = false;
   bool blinkOn_ = true;
   bool blinking_ = false;
+  bool blinkRepaint_ = false;
   int rows_ = 0, columns_ = 0;
   int cellWidth_ = 8, lineHeight_ = 16, ascent_ = 12;
   LineSize rowSize_ = LineSize::kNormal;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/qt/QtEventLoop.h"
+#include "app/qt/ScriptDialogs.h"
 #include "app/qt/WidgetText.h"
 
 namespace corvina::qt {
@@ -107,6 +108,16 @@ void QtUserInterface::SetStatusText(const std::string& text) {
 
 bool QtUserInterface::OpenUrl(const std::string& url) {
   return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+std::unique_ptr<platform::ModelessDialog> QtUserInterface::OpenTextPrompt(
+    const platform::TextPrompt& prompt, std::function<void(std::optional<std::string>)> done) {
+  return OpenAskForDialog(prompt, std::move(done), parent_);
+}
+
+std::unique_ptr<platform::ModelessDialog> QtUserInterface::OpenScanChooser(
+    const platform::ScanChooser& chooser, std::function<void(platform::ScanChoice)> done) {
+  return OpenScanDialog(chooser, std::move(done), parent_);
 }
 
 namespace {

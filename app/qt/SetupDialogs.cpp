@@ -6,7 +6,6 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/Application.h"
+#include "app/SaveFiles.h"
 #include "app/qt/MacroDialogs.h"
 #include "config/TerminalTypes.h"
 #include "dialogs/DialogTexts.h"
@@ -66,15 +66,11 @@ dialogs::DialogServices MakeDialogServices(app::CCorvinaApp& application, QWidge
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Chosen();
   };
-  services.chooseScriptFile = [&application, parent]() -> std::optional<std::string> {
-    const std::string& ext = application.Store().scriptExtension;
-    QFileDialog dialog(parent, QString(), L1(application.Store().DataFolder()),
-                       QStringLiteral("Script files (*.%1);;All Files (*)").arg(L1(ext)));
-    dialog.setObjectName(QStringLiteral("ScriptFileDialog"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return ToL1(dialog.selectedFiles().front());
+  // The Run Script chooser, through the frame.
+  services.chooseScriptFile = [&application]() -> std::optional<std::string> {
+    const app::ChooseFile& choose = application.Sessions().chooseFile;
+    if (!choose) return std::nullopt;
+    return choose(app::ScriptFileChoice(application.Store().scriptExtension, application.DataFolder()));
   };
   services.profileChanged = [&application](const CCorvinaSessionProfile& changed) {
     app::CSessionTable& table = application.Sessions();

@@ -25,6 +25,9 @@ namespace corvina::qt {
 namespace {
 
 constexpr int kBlinkMs = 500;  // the cursor's half period; text blinks at twice it
+// Attribute tips: shown when the mouse has rested on a cell this long, for
+// this long; moving to another cell hides the tip and waits again.
+constexpr int kTipDelayMs = 1000, kTipShowMs = 20000;
 
 }  // namespace
 
@@ -32,7 +35,7 @@ CCorvinaView::CCorvinaView(CHostSession& session, QWidget* parent) : QWidget(par
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_InputMethodEnabled, false);
-  setMouseTracking(false);
+  setMouseTracking(true);  // for the attribute tips
   bar_ = new QScrollBar(Qt::Vertical, this);
   bar_->setFocusPolicy(Qt::NoFocus);
   bar_->hide();
@@ -40,6 +43,8 @@ CCorvinaView::CCorvinaView(CHostSession& session, QWidget* parent) : QWidget(par
   blink_.setInterval(kBlinkMs);
   connect(&blink_, &QTimer::timeout, this, [this] { BlinkStep(); });
   blink_.start();
+  tip_.setSingleShot(true);
+  connect(&tip_, &QTimer::timeout, this, [this] { ShowTip(); });
   oiaShown_ = (session.Profile().displayOptions & kDisplayOiaInWindow) != 0;
   ApplyProfile();
 }
@@ -250,7 +255,6 @@ void CCorvinaView::DrawOverlays(QPainter& p, QPoint origin) {
 void CCorvinaView::BlinkStep() {
   cursorOn_ = !cursorOn_;
   ++blinkStep_;
-  if (canvas_.Blinking()) canvas_.Invalidate();
   if (session_ && (canvas_.Blinking() || (session_->Profile().displayOptions &
                                           (kDisplayCursorBlinks | kDisplayInsertCursorBlinks))))
     update();
@@ -271,28 +275,45 @@ QPoint CCorvinaView::CellAt(QPoint viewPoint) const {
   return {column, row};
 }
 
+void CCorvinaView::TipMoved(QPoint viewPoint) {
+  if (!session_ || !(session_->Profile().displayOptions & kDisplayAttributeChars)) {
+    tip_.stop();
+    return;
+  }
+  const QPoint cell = CellAt(viewPoint);
+  if (cell == tipCell_ && (tip_.isActive() || QToolTip::isVisible())) return;
+  tipCell_ = cell;
+  tipAt_ = mapToGlobal(viewPoint);
+  QToolTip::hideText();
+  tip_.start(kTipDelayMs);
+}
+
+void CCorvinaView::ShowTip() {
+  if (!session_ || !(session_->Profile().displayOptions & kDisplayAttributeChars)) return;
+  // "Display attribute characters": a field attribute's description.
+  const int position = tipCell_.y() * std::max(1, ScreenColumns()) + tipCell_.x();
+  std::string tip;
+  if (auto* e3270 = dynamic_cast<C3270Engine*>(session_->Engine())) {
+    if (e3270->Screen().Attribute(position) != 0) tip = e3270->Screen().DescribeAttribute(position);
+  } else if (auto* e5250 = dynamic_cast<C5250Engine*>(session_->Engine())) {
+    tip = e5250->DescribeAttribute(position);
+  }
+  if (tip.empty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(tipAt_, QString::fromLatin1(tip.c_str()), this, QRect(), kTipShowMs);
+}
+
+void CCorvinaView::leaveEvent(QEvent*) {
+  tip_.stop();
+  QToolTip::hideText();
+}
+
 // ------------------------------------------------------------ keyboard
 
 bool CCorvinaView::event(QEvent* e) {
-  // "Display attribute characters": a field attribute's description as its tip.
-  if (e->type() == QEvent::ToolTip && session_) {
-    auto* help = static_cast<QHelpEvent*>(e);
-    std::string tip;
-    if (session_->Profile().displayOptions & kDisplayAttributeChars) {
-      const QPoint cell = CellAt(help->pos());
-      const int position = cell.y() * std::max(1, ScreenColumns()) + cell.x();
-      if (auto* e3270 = dynamic_cast<C3270Engine*>(session_->Engine())) {
-        if (e3270->Screen().Attribute(position) != 0) tip = e3270->Screen().DescribeAttribute(position);
-      } else if (auto* e5250 = dynamic_cast<C5250Engine*>(session_->Engine())) {
-        tip = e5250->DescribeAttribute(position);
-      }
-    }
-    if (tip.empty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(help->globalPos(), QString::fromLatin1(tip.c_str()), this, QRect(), 20000);
-    return true;
-  }
+  // The attribute tips keep their own delays (TipMoved).
+  if (e->type() == QEvent::ToolTip) return true;
   // A key the session's map binds is the session's, never a Qt shortcut's.
   if (e->type() == QEvent::ShortcutOverride && session_) {
     auto* k = static_cast<QKeyEvent*>(e);
@@ -400,6 +421,7 @@ void CCorvinaView::SelectTo(QPoint viewPoint) {
 }
 
 void CCorvinaView::mouseMoveEvent(QMouseEvent* e) {
+  TipMoved(e->position().toPoint());
   if (!session_ || !dragging_) return;
   if (!dragMoved_ && (e->position().toPoint() - dragStart_).manhattanLength() < QApplication::startDragDistance())
     return;

@@ -84,6 +84,7 @@ class CCorvinaView final : public QWidget {
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void leaveEvent(QEvent* e) override;
   bool focusNextPrevChild(bool) override { return false; }
   void focusInEvent(QFocusEvent* e) override;
 
@@ -91,6 +92,8 @@ class CCorvinaView final : public QWidget {
   void PaintModel();
   void DrawOverlays(QPainter& p, QPoint origin);
   void BlinkStep();
+  void TipMoved(QPoint viewPoint);
+  void ShowTip();
   void ScrollBarMoved(int action);
   void UpdateScrollBar();
   bool HandleKey(QKeyEvent* e, bool press);
@@ -108,6 +111,8 @@ class CCorvinaView final : public QWidget {
   QTimer blink_;
   int blinkStep_ = 0;
   bool cursorOn_ = true;
+  QTimer tip_;
+  QPoint tipCell_{-1, -1}, tipAt_;
   bool painting_ = false;
   bool updatingBar_ = false;
   // A Ctrl, Shift or Alt pressed alone acts when released.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
 
 namespace corvina::term {
 
@@ -186,10 +188,69 @@ void CKeyDecoder::PasteByte(char c) {
   if (paste_.size() < kMaxPaste) paste_.push_back(c);
 }
 
+namespace {
+
+// Base64 of an OSC 52 answer; nothing when it is not base64.
+std::optional<std::string> DecodeBase64(std::string_view text) {
+  std::string out;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    int v;
+    if (c >= 'A' && c <= 'Z') v = c - 'A';
+    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9') v = c - '0' + 52;
+    else if (c == '+') v = 62;
+    else if (c == '/') v = 63;
+    else if (c == '=') break;
+    else return std::nullopt;
+    bits = bits << 6 | static_cast<std::uint32_t>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out.push_back(static_cast<char>((bits >> count) & 0xFF));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void CKeyDecoder::OscByte(char c) {
+  if (c == '\a' || (oscEscape_ && c == '\\')) return EndOsc();
+  if (oscEscape_) osc_.push_back('\x1b');
+  oscEscape_ = c == '\x1b';
+  // Room for a whole paste in base64; the rest of a longer answer is dropped.
+  if (!oscEscape_ && osc_.size() < kMaxPaste / 3 * 4 + 16) osc_.push_back(c);
+}
+
+void CKeyDecoder::EndOsc() {
+  inOsc_ = oscEscape_ = false;
+  std::string answer = std::move(osc_);
+  osc_.clear();
+  constexpr std::string_view kClipboard = "52;";
+  const std::size_t data = answer.find(';', kClipboard.size());
+  if (answer.compare(0, kClipboard.size(), kClipboard) != 0 || data == std::string::npos) return;
+  const auto text = DecodeBase64(std::string_view(answer).substr(data + 1));
+  if (!text || text->empty()) return;
+  TermInput in;
+  in.kind = TermInput::kPaste;
+  for (std::size_t i = 0; i < text->size() && in.paste.size() < kMaxPaste; ++i) {
+    const char c = (*text)[i];
+    if (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') continue;
+    in.paste.push_back(c == '\n' ? '\r' : c);
+  }
+  sink_(in);
+}
+
 void CKeyDecoder::Feed(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (pasting_) {
       PasteByte(bytes[i]);
+      continue;
+    }
+    if (inOsc_) {
+      OscByte(bytes[i]);
       continue;
     }
     if (discarding_) {
@@ -199,23 +260,23 @@ void CKeyDecoder::Feed(std::string_view bytes) {
       if (c >= 0x40 && c <= 0x7E) continue;  // its final byte
     }
     buffer_.push_back(bytes[i]);
-    while (!buffer_.empty() && !pasting_) {
+    while (!buffer_.empty() && !pasting_ && !inOsc_) {
       const std::size_t n = DecodeOne(false);
       if (n == 0) break;
       buffer_.erase(0, n);
     }
-    // Bytes after a paste start are pasted text.
-    if (pasting_ && !buffer_.empty()) {
+    // Bytes after a paste start are pasted text, after an OSC start its text.
+    if ((pasting_ || inOsc_) && !buffer_.empty()) {
       const std::string rest = std::move(buffer_);
       buffer_.clear();
-      for (char c : rest) PasteByte(c);
+      for (char c : rest) pasting_ ? PasteByte(c) : OscByte(c);
     }
   }
 }
 
 void CKeyDecoder::Flush() {
   discarding_ = false;
-  while (!buffer_.empty() && !pasting_) {
+  while (!buffer_.empty() && !pasting_ && !inOsc_) {
     const std::size_t n = DecodeOne(true);
     buffer_.erase(0, std::max<std::size_t>(n, 1));
   }
@@ -268,6 +329,10 @@ std::size_t CKeyDecoder::DecodeEscape(bool final) {
     n = DecodeCsi(2, 0);
   } else if (next == 'O') {
     n = DecodeSs3(2, 0);
+  } else if (next == ']' && expectingOsc_) {
+    expectingOsc_ = false;
+    inOsc_ = true;
+    return 2;
   } else if (next == kEsc) {
     // ESC before a sequence is Alt with that key (rxvt); ESC ESC is Alt+Esc.
     if (buffer_.size() < 3) {

@@ -86,6 +86,11 @@ class CKeyDecoder {
   void Flush();
   // Whether bytes wait for more (the caller then arms its escape delay).
   bool Pending() const { return !buffer_.empty() || discarding_; }
+  // After asking the terminal for its clipboard (OSC 52 ?): its answer,
+  // ESC ] 52 ; c ; BASE64 (BEL or ST), comes out as pasted text with
+  // CR line ends, as a terminal pastes. At other times ESC ] is Alt+].
+  void ExpectClipboardReply(bool expect) { expectingOsc_ = expect; }
+  bool ExpectsClipboardReply() const { return expectingOsc_ || inOsc_; }
 
  private:
   // How much of buffer_ one event takes: 0 when more bytes are needed.
@@ -99,6 +104,8 @@ class CKeyDecoder {
   // b: the xterm button byte, less 32.
   void EmitMouse(int b, int column, int row, bool release);
   void PasteByte(char c);
+  void OscByte(char c);
+  void EndOsc();
 
   Sink sink_;
   std::string buffer_;
@@ -107,6 +114,8 @@ class CKeyDecoder {
   bool pasting_ = false;
   std::size_t pasteMatched_ = 0;  // bytes of the paste end marker seen
   std::string paste_;
+  bool expectingOsc_ = false, inOsc_ = false, oscEscape_ = false;
+  std::string osc_;
 };
 
 }  // namespace corvina::term

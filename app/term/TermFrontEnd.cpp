@@ -31,6 +31,7 @@ constexpr char kPasteOn[] = "\x1b[?2004h";
 constexpr char kPasteOff[] = "\x1b[?2004l";
 constexpr auto kDoubleClick = std::chrono::milliseconds(400);
 constexpr int kWheelRows = 3;
+constexpr auto kClipboardWait = std::chrono::milliseconds(1000);
 
 std::string Base64(std::string_view bytes) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -163,6 +164,8 @@ void CTermFrontEnd::Stop() {
   escapeTimer_ = 0;
   if (clockTimer_) loop_.CancelTimer(clockTimer_);
   clockTimer_ = 0;
+  if (clipboardTimer_) loop_.CancelTimer(clipboardTimer_);
+  clipboardTimer_ = 0;
   WriteTerminal(kPasteOff);
   if (settings_.mouse) WriteTerminal(kModesOff);
   if (const char* rmkx = tigetstr("rmkx"); rmkx && rmkx != reinterpret_cast<char*>(-1)) putp(rmkx);
@@ -331,7 +334,7 @@ bool CTermFrontEnd::SystemCommand(CHostSession& s, int id) {
       s.ClearSelection();
       return true;
     case kf::sys::kEditPaste:
-      ui_.Tell(texts::kPasteHint);
+      RequestClipboard();
       return true;
     case kf::sys::kPopupMenu:
       OpenCommandLine();
@@ -352,6 +355,21 @@ bool CTermFrontEnd::SystemCommand(CHostSession& s, int id) {
     default:
       return false;
   }
+}
+
+// OSC 52 "?": a terminal that allows it answers with its clipboard, which
+// the decoder hands over as a paste. One that stays silent gets the hint.
+void CTermFrontEnd::RequestClipboard() {
+  if (clipboardTimer_) return;  // already asked
+  decoder_.ExpectClipboardReply(true);
+  WriteTerminal("\x1b]52;c;?\a");
+  clipboardTimer_ = loop_.AddTimer(kClipboardWait, false, [this] {
+    clipboardTimer_ = 0;
+    if (!decoder_.ExpectsClipboardReply()) return;
+    decoder_.ExpectClipboardReply(false);
+    ui_.Tell(texts::kPasteHint);
+    ScheduleRepaint();
+  });
 }
 
 void CTermFrontEnd::Copy(CHostSession& s) {

@@ -65,6 +65,7 @@ class CTermFrontEnd final : public app::SessionTableObserver {
   void Transfer(CHostSession& s, const TermCommand& command);
   void TransferEnded(CHostSession& s, const filetransfer::TransferOutcome& outcome);
   void Copy(CHostSession& s);
+  void RequestClipboard();
   void PrintScreen(CHostSession& s, const std::string& file);
   void ShowOverlay(const std::string& title, const std::vector<std::string>& lines);
   void ScheduleRepaint();
@@ -85,6 +86,7 @@ class CTermFrontEnd final : public app::SessionTableObserver {
   platform::WatchId inputWatch_ = 0;
   platform::TimerId escapeTimer_ = 0;
   platform::TimerId clockTimer_ = 0;
+  platform::TimerId clipboardTimer_ = 0;  // waiting for the terminal's clipboard
   bool repaintPosted_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 

@@ -23,7 +23,7 @@ inline constexpr char kMessagesTitle[] = "Messages";
 inline constexpr char kNoMessages[] = "No messages.";
 
 // Commands and menu functions.
-inline constexpr char kPasteHint[] = "Paste with the terminal's own paste key: the pasted text goes to the session.";
+inline constexpr char kPasteHint[] = "The terminal did not give its clipboard: paste with the terminal's own paste key.";
 inline constexpr char kCopied[] = "Copied %d x %d cells to the terminal's clipboard";
 inline constexpr char kScreenWritten[] = "The screen is written to %s";
 inline constexpr char kCannotWrite[] = "Cannot write %s: %s";

@@ -385,9 +385,9 @@ TEST_F(LpdTest, ControlInterface) {
     EXPECT_TRUE(ControlRequest(path, request, reply)) << request;
     return reply;
   };
-  EXPECT_EQ(ask("define\tbad name\t\t"), "error: A queue name cannot contain white space. Please choose another name.\n");
-  EXPECT_EQ(ask("define\tq2\tfile:" + (root_ / "q2.txt").string() + "\t0x10"), "ok\n");
-  EXPECT_EQ(ask("define\tq2\t\t0x999"), "error: options must be a number of the option bits (0 to 0x1FF)\n");
+  EXPECT_EQ(ask("define\tbad name"), "error: A queue name cannot contain white space. Please choose another name.\n");
+  EXPECT_EQ(ask("define\tq2\tprinter=file:" + (root_ / "q2.txt").string() + "\toptions=0x10"), "ok\n");
+  EXPECT_EQ(ask("define\tq2\toptions=0x999"), "error: options must be a number of the option bits (0 to 0x1FF)\n");
   ASSERT_TRUE(SendJob(port_, "q2", 5, "h", "paused job\n", "dave"));
   ASSERT_TRUE(WaitFor([&] { return queues_->JobList().size() == 1; }));
   EXPECT_NE(ask("list").find("q2\tdave\t5\treport.txt\t11\t"), std::string::npos) << reply;
@@ -402,6 +402,83 @@ TEST_F(LpdTest, ControlInterface) {
   EXPECT_EQ(ask("nonsense"), "error: unknown request\n");
   OnLoop([&] { control.reset(); return 0; });
   EXPECT_FALSE(fs::exists(path));
+}
+
+// The queue setup through the control interface: the settings as the setup
+// dialog shows them, its refusals, New and Delete, the metric locale and the
+// job list's sort orders.
+TEST_F(LpdTest, QueueSetupNewDeleteAndTheSortedJobList) {
+  StartServer();
+  const std::string path = (root_ / "control").string();
+  auto control = OnLoop([&] {
+    auto c = std::make_shared<CLpdControl>(loop_, *queues_, nullptr);
+    std::string error;
+    EXPECT_TRUE(c->Listen(path, error)) << error;
+    return c;
+  });
+  std::string reply;
+  auto ask = [&](const std::string& request) {
+    EXPECT_TRUE(ControlRequest(path, request, reply)) << request;
+    return reply;
+  };
+  const std::string folder = (root_ / "spool3").string();
+  EXPECT_EQ(ask("new\tq3\tprinter=file:/dev/null\toptions=0x41\tmargins=0.5,0.25,1,0\torientation=landscape"
+                "\trows=0\tcolumns=80\tfont=Liberation Mono,12,255\tcodepage=IBM037.cpg\tspool=" + folder),
+            "ok\n");
+  EXPECT_EQ(ask("show\tq3"),
+            "ok\nPrint Queue Setup - Corvina\nQueue: q3\nPrinter: file:/dev/null\n"
+            "Margins (inches): left 0.500, top 0.250, right 1.000, bottom 0.000\nOrientation: Landscape\n"
+            "Rows: 66\nColumns: 80\nFont: Liberation Mono - 12pt, colour 255\nSpool folder: " + folder + "/\n"
+            "[x] SNA Character String (SCS) printer\n[ ] Suppress banner page\n"
+            "[ ] Hold jobs in queue after printing\n[ ] Pause printing\n[ ] Hold jobs in queue without printing\n"
+            "[x] Substitute CR/LF for LF\n[ ] Compress font width to fit page\nHost code page: IBM037.cpg\n");
+  EXPECT_EQ(ask("new\tq3"), "error: Queue \"q3\" already exists. Please choose another name.\n");
+  for (const char* bad : {"margins=1,2,3", "margins=1,2,3,x", "margins=1,2,3,4,5", "rows=1000", "columns=0",
+                          "font=Mono,0", "font=,10", "orientation=up", "options=-1", "colour=3"}) {
+    ask(std::string("define\tq3\t") + bad);
+    EXPECT_EQ(reply.rfind("error: ", 0), 0u) << bad << " -> " << reply;
+  }
+  EXPECT_EQ(ask("new\tq4\tcodepage=IBM037.cpg"),
+            "error: The host code page applies only to an SCS printer queue (option 1)\n");
+  EXPECT_EQ(queues_->Find("q4"), nullptr);
+  EXPECT_EQ(ini_.GetString("Queues\\q3", "PageLayout"), "500,250,1000,0,1,66,80");
+
+  // A metric locale: margins in hundredths of a millimetre and the metric
+  // bit set whatever was asked, and cleared again by a load in inches.
+  OnLoop([&] { queues_->SetMetricUnits(true); return 0; });
+  EXPECT_EQ(ask("define\tq3\tmargins=6.35,0,0,10.5\toptions=0x41"), "ok\n");
+  EXPECT_NE(ask("show\tq3").find("Margins (millimeters): left 6.35, top 0.00, right 0.00, bottom 10.50\n"),
+            std::string::npos) << reply;
+  EXPECT_EQ(ini_.GetInt("Queues\\q3", "Options", 0), 0x141);
+  {
+    CPrintQueues inches(ini_, (root_ / "data").string() + "/", nullptr, nullptr);
+    inches.Start();
+    EXPECT_EQ(inches.Find("q3")->settings.options, 0x41u);
+  }
+
+  // Jobs of two owners in a paused queue, sorted by owner either way.
+  ASSERT_EQ(ask("define\tlp\toptions=0x10"), "ok\n");
+  ASSERT_TRUE(SendJob(port_, "lp", 1, "h", "one\n", "bob"));
+  ASSERT_TRUE(SendJob(port_, "lp", 2, "h", "two\n", "Alice"));
+  ASSERT_TRUE(WaitFor([&] { return queues_->JobList().size() == 2; }));
+  auto owners = [&](const std::string& request) {
+    std::string found;
+    std::istringstream lines(ask(request));
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("lp\t", 0) == 0) found += line.substr(3, line.find('\t', 3) - 3) + " ";
+    return found;
+  };
+  EXPECT_EQ(owners("list"), "bob Alice ");
+  EXPECT_EQ(owners("list\towner"), "Alice bob ");
+  EXPECT_EQ(owners("list\towner\treverse"), "bob Alice ");
+  EXPECT_EQ(owners("list\tcreated\treverse"), "Alice bob ");
+  EXPECT_EQ(ask("list\tcolour"), "error: no column colour (printer, owner, job, files, size, created, status)\n");
+
+  EXPECT_EQ(ask("delete\tlp"), "error: Queue lp still has jobs: remove them first\n");
+  EXPECT_EQ(ask("delete\tq3"), "ok\n");
+  EXPECT_EQ(ask("queues"), "ok\nlp\n");
+  EXPECT_EQ(ini_.GetString("Queues", "Names"), "lp");
+  OnLoop([&] { control.reset(); return 0; });
 }
 
 // CUPS's lpd back end, run standalone: its N line comes after the print line.

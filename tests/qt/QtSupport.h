@@ -1,6 +1,7 @@
 // Turning Qt's loop from tests, and where screenshots go.
 #pragma once
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QImage>
 #include <QTimer>
@@ -24,6 +25,16 @@ inline bool SpinUntil(const std::function<bool()>& done, std::chrono::millisecon
     SpinFor(std::chrono::milliseconds(5));
   }
   return true;
+}
+
+// Runs `step` on the modal dialog of type T once it is open (looking for
+// it for five seconds at most).
+template <typename T>
+void OnNextModal(std::function<void(T&)> step, int tries = 250) {
+  QTimer::singleShot(20, [step, tries] {
+    if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d && d->isVisible()) return step(*d);
+    if (tries > 0) OnNextModal<T>(step, tries - 1);
+  });
 }
 
 // Saves the image as build/<preset>/screenshots/<name>.png; returns the path.

@@ -19,16 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Runs `step` on the modal dialog of type T once it is open (looking for
-// it for five seconds at most).
-template <typename T>
-void OnNextModal(std::function<void(T&)> step, int tries = 250) {
-  QTimer::singleShot(20, [step, tries] {
-    if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d && d->isVisible()) return step(*d);
-    if (tries > 0) OnNextModal<T>(step, tries - 1);
-  });
-}
-
 TEST(SaveFiles, SaveAsOffersTheLogFileAndAsksBeforeAppending) {
   Desktop d("TerminalType=3279,24,80,IBM-3279-2-E\n");
   ASSERT_TRUE(d.Start(kKind3279));

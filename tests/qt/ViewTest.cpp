@@ -4,12 +4,14 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
 
 #include "app/ViewSizing.h"
 #include "config/SessionProfile.h"
 #include "keyboard/KeyFunctions.h"
 #include "tests/ibm3270/Support3270.h"
 #include "tests/qt/Desktop.h"
+#include "vt/VtEngine.h"
 
 namespace corvina::qt::test {
 namespace {
@@ -34,6 +36,12 @@ HostRecord DemoScreen(bool alternate) {
 }
 
 app::CellSize Cell(Desktop& d) { return d.View().Font().Cell(); }
+
+bool ScreenHas(Desktop& d, const std::string& text) {
+  for (const std::string& row : d.Session().ScreenRows())
+    if (row.find(text) != std::string::npos) return true;
+  return false;
+}
 
 TEST(View, WithoutScalingTheFrameFitsA27x132ScreenAndItsOiaLine) {
   // The offscreen screen is 800 pixels wide: a 6 x 12 cell fits 132 columns.
@@ -123,6 +131,58 @@ TEST(View, FullScreenFillsTheScreenShowsTheOiaAndRestoresTheWindow) {
   SpinFor(50ms);
   EXPECT_EQ(d.Frame().geometry(), before);
   EXPECT_FALSE(d.View().OiaShown());
+}
+
+// The kept picture after a small scroll-back move (pixels moved, uncovered
+// rows drawn) and after blink steps (only blinking cells drawn) equals a
+// picture drawn whole.
+TEST(View, MovedAndBlinkRepaintedPicturesEqualFullRepaints) {
+  Desktop d("TerminalType=VT100,24,80,DEC-VT100\nFontOptions=0\n");
+  ASSERT_TRUE(d.Start(kKindVt100));
+  std::string s;
+  for (int i = 1; i <= 60; ++i) s += "line " + std::to_string(i) + (i % 7 ? "" : " \x1b[7mreversed\x1b[0m") + "\r\n";
+  s += "\x1b[5mblinking\x1b[0m steady";
+  d.Send(s);
+  ASSERT_TRUE(SpinUntil([&] { return ScreenHas(d, "steady"); }, 5s));
+  auto* vt = dynamic_cast<CVtEngine*>(d.Session().Engine());
+  ASSERT_NE(vt, nullptr);
+  auto picture = [&] { return d.View().Grab(); };
+  auto whole = [&] {
+    d.View().ApplyProfile();
+    return picture();
+  };
+  for (int offset : {5, 8, 2, 14, 13}) {  // moves of at most half a screen, both ways
+    vt->SetViewOffset(offset);
+    const QImage moved = picture();
+    EXPECT_TRUE(moved == whole()) << "offset " << offset;
+  }
+  vt->SetViewOffset(0);
+  whole();
+  QImage phases[2];
+  for (QImage& phase : phases) {
+    SpinFor(550ms);  // a blink step
+    phase = picture();
+    EXPECT_TRUE(phase == whole());
+  }
+  EXPECT_FALSE(phases[0] == phases[1]);  // the blinking text came or went
+}
+
+// An attribute's description shows after the mouse rests on it for a second.
+TEST(View, AttributeTipsWaitASecond) {
+  Desktop d("TerminalType=3279,24,80,IBM-3279-2-E\nFontOptions=0\nDisplayOptions=64\n");
+  ASSERT_TRUE(d.Start(kKind3279));
+  d.Record(DemoScreen(false));
+  ASSERT_TRUE(SpinUntil([&] { return ScreenHas(d, "Userid"); }, 5s));
+  const app::CellSize cell = Cell(d);
+  const QPoint attribute = d.View().ScreenOrigin() + QPoint(cell.width / 2, cell.height / 2);  // row 1, column 1
+  QTest::mouseMove(&d.View(), attribute);
+  SpinFor(500ms);
+  EXPECT_FALSE(QToolTip::isVisible());
+  ASSERT_TRUE(SpinUntil([&] { return QToolTip::isVisible(); }, 2s));
+  EXPECT_EQ(QToolTip::text().toStdString(), "1, 1, protected, high intensity, selectable");
+  QTest::mouseMove(&d.View(), attribute + QPoint(5 * cell.width, 0));  // a character cell: no tip
+  SpinFor(1500ms);
+  EXPECT_FALSE(QToolTip::isVisible());
 }
 
 TEST(ViewSizing, ScalingEndsEvenWhenTheFontMeasuresOddly) {

@@ -6,10 +6,12 @@
 
 #include "../session/TestSupport.h"
 #include "app/Application.h"
+#include "app/Clipboard.h"
 #include "app/Engines.h"
 #include "platform/IniFile.h"
 #include "script/ScriptConverter.h"
 #include "script/ScriptParser.h"
+#include "session/TlsContexts.h"
 
 namespace corvina::script {
 namespace {
@@ -96,7 +98,7 @@ class Scripts : public ::testing::Test {
     std::filesystem::create_directories(data_);
     settings_.SetPath(root_ + "/Corvina.ini");
     app_ = std::make_unique<app::CCorvinaApp>(
-        app::AppEnvironment{loop_, ui_, platform::SystemClock::Instance(), app::CreateEngine}, settings_);
+        app::AppEnvironment{loop_, ui_, platform::SystemClock::Instance(), app::CreateEngine, tls_.get()}, settings_);
     app_->onQuit = [this] { ++quits_; };
     app::AppOptions options;
     options.dataFolder = data_;
@@ -151,6 +153,7 @@ class Scripts : public ::testing::Test {
   CompressingLoop loop_;
   platform::RecordingUserInterface ui_;
   platform::IniFile settings_;
+  std::unique_ptr<TlsContexts> tls_;  // none: sessions cannot offer TLS
   std::unique_ptr<app::CCorvinaApp> app_;
   std::string root_, data_;
   std::vector<int> results_;
@@ -343,6 +346,70 @@ TEST_F(Scripts, WaitforLabelsCursorToAndTransfersOnTheDemoHost) {
   ASSERT_TRUE(Turn([this] { return !results_.empty(); }));
   EXPECT_EQ(results_[0], kEndCancelled);
   EXPECT_FALSE(*ui_.scans.back().open);
+}
+
+TEST_F(Scripts, EditselectSelectsWholeCellsInEitherCornerOrder) {
+  test::TestHost host("demo");
+  ASSERT_TRUE(host.Ready());
+  AddProfile("demo", host.Port());
+  ASSERT_EQ(Run("connect demo\nwaitfor \"Userid\"\neditselect 9,3,9,15\n"), kEndComplete) << Boxes();
+  CHostSession* s = app_->Sessions().Session(1);
+  ASSERT_NE(s, nullptr);
+  // One row, both end cells included: the label and its arrow.
+  ASSERT_TRUE(s->SelectionActive());
+  EXPECT_EQ(app::SelectedText(*s), "Userid   ===>");
+  ASSERT_EQ(Run("editselect 11,15,9,3\n", s), kEndComplete) << Boxes();
+  const CellRect r = s->Selection();
+  EXPECT_EQ((std::array{r.left, r.top, r.right, r.bottom}), (std::array{2, 8, 14, 10}));
+  EXPECT_EQ(app::SelectedText(*s), "Userid   ===>\r\n             \r\nPassword ===>");
+  // The last row and column can be reached.
+  ASSERT_EQ(Run("editselect 1,1,24,80\n", s), kEndComplete) << Boxes();
+  EXPECT_EQ((std::array{s->Selection().right, s->Selection().bottom}), (std::array{79, 23}));
+  ui_.queued = {Answer::Ok};
+  ASSERT_EQ(Run("editselect 1,1,25,80\n", s), kEndComplete);
+  EXPECT_TRUE(HasBoxEnding("Parameter 3 is invalid")) << Boxes();
+}
+
+// A host that talks plain text first and then TLS on the same connection:
+// socat prints the banner and hands the connection on to openssl s_server.
+class SecureScripts : public Scripts {
+ protected:
+  void SetUp() override {
+    if (!certs_.Ok()) GTEST_SKIP() << "openssl could not make test certificates";
+    tls_ = std::make_unique<TlsContexts>(TlsSettings{true, certs_.Path("ca.pem")});
+    Scripts::SetUp();
+  }
+  test::Certificates certs_;
+};
+
+TEST_F(SecureScripts, SslconnectTurnsThePlainConnectionIntoTls) {
+  const int tlsPort = test::FreePort();
+  test::ChildProcess tlsServer({"openssl", "s_server", "-quiet", "-accept", "127.0.0.1:" + std::to_string(tlsPort),
+                                "-cert", certs_.Path("server.pem"), "-key", certs_.Path("server.key")});
+  ASSERT_TRUE(test::WaitForListener(tlsPort));
+  const int plainPort = test::FreePort();
+  const std::string relay = File("relay.sh", "printf 'PLAIN BANNER\\r\\n'\nexec socat STDIO TCP:127.0.0.1:" +
+                                                 std::to_string(tlsPort) + "\n");
+  test::ChildProcess plain({"timeout", "60", "socat",
+                            "TCP-LISTEN:" + std::to_string(plainPort) + ",bind=127.0.0.1,reuseaddr,fork",
+                            "SYSTEM:/bin/sh " + relay});
+  ASSERT_TRUE(test::WaitForListener(plainPort));
+  auto profile = app_->Store().NewProfile();
+  profile->name = "plain";
+  profile->host = "127.0.0.1";
+  profile->port = plainPort;
+  profile->SetTerminalType(app_->Store().TerminalTypes(), kKindVt100, 24, 80);
+  ASSERT_TRUE(app_->Store().Add(profile, false));
+  Start("connect plain\nwaitfor \"PLAIN BANNER\"\nsslconnect tlsv1\nwaitfor \"OVER TLS\"\n");
+  ASSERT_TRUE(Turn([this] {
+    CHostSession* s = app_->Sessions().Session(1);
+    return (s && s->Secure()) || !results_.empty();
+  })) << Boxes();
+  ASSERT_TRUE(results_.empty()) << Boxes();
+  tlsServer.Write("HELLO OVER TLS\r\n");
+  ASSERT_TRUE(Turn([this] { return !results_.empty(); })) << Boxes();
+  EXPECT_EQ(results_[0], kEndComplete) << Boxes();
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
 }
 
 TEST_F(Scripts, FiletransferMovesFilesBothWaysAndAFailedTransferIsReported) {

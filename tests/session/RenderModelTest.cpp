@@ -133,3 +133,83 @@ TEST(Oia, LineLayoutAndLockTexts) {
   plain.scrollBack = true;
   EXPECT_EQ(FormatOiaLine(plain, 40).substr(0, 18), "TA\x7F     SCROLLBACK");
 }
+
+namespace {
+
+// A window-like canvas: keeps its picture, records what it is sent.
+struct RecordingCanvas : Canvas {
+  bool blinkRepaint = false, canScroll = true;
+  std::vector<int> scrolls;
+  std::vector<std::string> runs;
+  bool KeepsPicture() const override { return true; }
+  bool BlinkRepaint() const override { return blinkRepaint; }
+  bool ScrollRows(int delta) override {
+    scrolls.push_back(delta);
+    return canScroll;
+  }
+  void DrawText(int row, int column, std::string_view text, const CellLook&) override {
+    runs.push_back(std::to_string(row) + ":" + std::to_string(column) + ":" + std::string(text));
+  }
+  void DrawGlyph(int, int, std::uint8_t, const CellLook&) override {}
+  void DrawOia(std::string_view) override {}
+};
+
+void Fill(RenderModel& m, int row, const std::string& text, CellLook look = {}) {
+  for (int c = 0; c < static_cast<int>(text.size()); ++c) m.SetCell(row, c, Text(text[static_cast<std::size_t>(c)], look));
+}
+
+}  // namespace
+
+TEST(RenderModel, ABlinkRepaintDrawsTheBlinkingRunsBesideTheChanges) {
+  RenderModel m;
+  m.Resize(3, 6);
+  Fill(m, 1, "ab", CellLook{2, 0, kCellBlink});
+  m.ClearChanges();
+  m.SetCell(0, 4, Text('x'));
+  RecordingCanvas canvas;
+  canvas.blinkRepaint = true;
+  PaintModel(m, canvas);
+  EXPECT_EQ(canvas.runs, (std::vector<std::string>{"0:4:x", "1:0:ab"}));
+  canvas.runs.clear();
+  canvas.blinkRepaint = false;
+  PaintModel(m, canvas);  // nothing changed, no blink step
+  EXPECT_TRUE(canvas.runs.empty());
+}
+
+TEST(RenderModel, ScrolledRowsMoveTheirCellsAndOnlyUncoveredRowsAreDrawn) {
+  RenderModel m;
+  m.Resize(4, 3);
+  for (int row = 0; row < 4; ++row) Fill(m, row, std::string(3, static_cast<char>('a' + row)));
+  m.SetLineSize(2, LineSize::kDoubleWidth);
+  m.ClearChanges();
+  m.SetCell(0, 1, Text('X'));  // an unpainted change moves with its row
+  m.ScrollRows(1);
+  EXPECT_EQ(m.Cell(1, 1).character, 'X');
+  EXPECT_EQ(m.Cell(3, 0).character, 'c');
+  EXPECT_EQ(m.RowLineSize(3), LineSize::kDoubleWidth);
+  EXPECT_EQ(m.PendingScroll(), 1);
+  RecordingCanvas canvas;
+  PaintModel(m, canvas);
+  EXPECT_EQ(canvas.scrolls, std::vector<int>{1});
+  EXPECT_EQ(canvas.runs, (std::vector<std::string>{"0:0:aXa", "1:1:X"}));
+  EXPECT_EQ(m.PendingScroll(), 0);
+
+  // Up again by two: the two bottom rows are uncovered.
+  m.ScrollRows(-2);
+  EXPECT_EQ(m.Cell(0, 0).character, 'b');
+  canvas.runs.clear();
+  PaintModel(m, canvas);
+  EXPECT_EQ(m.RowLineSize(1), LineSize::kDoubleWidth);
+  EXPECT_EQ(canvas.runs, (std::vector<std::string>{"2:0:bbb", "3:0:ccc"}));
+
+  // A canvas that cannot move its pixels, and moves that leave nothing in view, draw everything.
+  m.ScrollRows(-1);
+  canvas.canScroll = false;
+  canvas.runs.clear();
+  PaintModel(m, canvas);
+  EXPECT_EQ(canvas.runs.size(), 4u);
+  m.ScrollRows(3);
+  m.ScrollRows(1);
+  EXPECT_EQ(m.PendingScroll(), 0);
+  EXPECT_EQ(m.ChangedRect().bottom, 3);
+}

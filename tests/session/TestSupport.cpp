@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <cstdlib>
@@ -297,6 +298,24 @@ bool WaitForListener(int port, int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+Certificates::Certificates() {
+  dir_ = MakeTempDir();
+  std::ofstream(dir_ + "/ext.cnf") << "subjectAltName=IP:127.0.0.1\n";
+  const auto run = [](const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; };
+  const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+  ok_ = run("openssl req -x509" + ec + " -keyout " + dir_ + "/ca.key -out " + dir_ +
+            "/ca.pem -days 2 -subj /CN=Corvina-Test-CA -addext basicConstraints=critical,CA:TRUE"
+            " -addext keyUsage=keyCertSign,cRLSign") &&
+        run("openssl req" + ec + " -keyout " + dir_ + "/server.key -out " + dir_ + "/server.csr -subj /CN=127.0.0.1") &&
+        run("openssl x509 -req -in " + dir_ + "/server.csr -CA " + dir_ + "/ca.pem -CAkey " + dir_ +
+            "/ca.key -CAcreateserial -out " + dir_ + "/server.pem -days 2 -extfile " + dir_ + "/ext.cnf");
+}
+
+Certificates::~Certificates() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
 }
 
 std::string MakeTempDir() {

@@ -159,6 +159,20 @@ class HerculesHost {
   std::unique_ptr<ChildProcess> process_;
 };
 
+// A CA and a server certificate for 127.0.0.1 made by openssl in a folder
+// of its own, removed with it.
+class Certificates {
+ public:
+  Certificates();
+  ~Certificates();
+  bool Ok() const { return ok_; }
+  std::string Path(const char* name) const { return dir_ + "/" + name; }
+
+ private:
+  std::string dir_;
+  bool ok_ = false;
+};
+
 // "FF FA 18" for the bytes of s.
 std::string Hex(const std::string& s);
 

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-
 #include "TestSupport.h"
 #include "session/TlsContexts.h"
 
@@ -10,32 +7,6 @@ using namespace corvina;
 using namespace corvina::test;
 
 namespace {
-
-// A CA and a server certificate for 127.0.0.1, made fresh for the run.
-class Certificates {
- public:
-  Certificates() {
-    dir_ = MakeTempDir();
-    std::ofstream(dir_ + "/ext.cnf") << "subjectAltName=IP:127.0.0.1\n";
-    std::string q = " >/dev/null 2>&1";
-    std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    ok_ = Run("openssl req -x509" + ec + " -keyout " + dir_ + "/ca.key -out " + dir_ +
-              "/ca.pem -days 2 -subj /CN=Corvina-Test-CA -addext basicConstraints=critical,CA:TRUE"
-              " -addext keyUsage=keyCertSign,cRLSign" + q) &&
-          Run("openssl req" + ec + " -keyout " + dir_ + "/server.key -out " + dir_ +
-              "/server.csr -subj /CN=127.0.0.1" + q) &&
-          Run("openssl x509 -req -in " + dir_ + "/server.csr -CA " + dir_ + "/ca.pem -CAkey " + dir_ +
-              "/ca.key -CAcreateserial -out " + dir_ + "/server.pem -days 2 -extfile " + dir_ + "/ext.cnf" + q);
-  }
-  ~Certificates() { Run("rm -rf " + dir_); }
-  bool Ok() const { return ok_; }
-  std::string Path(const char* name) const { return dir_ + "/" + name; }
-
- private:
-  static bool Run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
-  std::string dir_;
-  bool ok_ = false;
-};
 
 // openssl s_server on 127.0.0.1; what is written to it goes to the client.
 struct TlsServer {

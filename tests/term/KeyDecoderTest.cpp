@@ -180,6 +180,32 @@ TEST(KeyDecoder, BracketedPasteKeepsTextWhateverItHolds) {
   EXPECT_EQ(d.Texts(), (Texts{"paste one", "X"}));
 }
 
+// The terminal's answer to a clipboard request, in pieces, with BEL or ST;
+// without a request ESC ] is Alt+].
+TEST(KeyDecoder, TheTerminalsClipboardAnswerIsAPaste) {
+  Decoded d;
+  d.decoder.ExpectClipboardReply(true);
+  d.decoder.Feed("\x1b]52;c;aGVsbG8K");
+  d.decoder.Flush();  // the answer is unfinished: it goes on
+  d.decoder.Feed("d29ybGQNCiE=\x1b");
+  d.decoder.Feed("\\x");
+  EXPECT_EQ(d.Texts(), (Texts{"paste hello\rworld\r!", "X"}));
+  EXPECT_FALSE(d.decoder.ExpectsClipboardReply());
+  d.events.clear();
+  d.decoder.ExpectClipboardReply(true);
+  d.decoder.Feed("\x1b]52;c;not base64!\ay\x1b]52;c;eA==\a");  // refused, then ESC ] no longer expected
+  ASSERT_GE(d.Texts().size(), 3u);
+  EXPECT_EQ(d.Texts()[0], "Y");
+  EXPECT_EQ(d.Texts()[1], "Alt+]");
+  for (const TermInput& in : d.events) EXPECT_NE(in.kind, TermInput::kPaste);
+  d.events.clear();
+  d.decoder.ExpectClipboardReply(true);
+  d.decoder.Feed("\x1b]52;c;" + std::string(CKeyDecoder::kMaxPaste * 2, 'A') + "\az");  // bounded
+  ASSERT_EQ(d.events.size(), 2u);
+  EXPECT_EQ(d.events[0].paste.size(), CKeyDecoder::kMaxPaste);
+  EXPECT_EQ(d.Texts()[1], "Z");
+}
+
 TEST(KeyDecoder, MalformedSequencesAreDroppedNotLooping) {
   // Endless parameters, a control byte inside, intermediates, unknown finals.
   EXPECT_EQ(Decode("\x1b[" + std::string(200, '1') + "A" + "b"), Texts{"B"});
