@@ -7,6 +7,7 @@
 
 #include "app/AppTexts.h"
 #include "app/SaveFiles.h"
+#include "config/ColorScheme.h"
 #include "platform/Format.h"
 #include "platform/FileIo.h"
 #include "platform/Text.h"
@@ -17,7 +18,6 @@
 #include "session/HostSession.h"
 #include "session/SessionPrintJob.h"
 #include "session/TextCanvas.h"
-#include "config/ColorScheme.h"
 
 namespace corvina::app {
 
@@ -29,24 +29,19 @@ void Tell(CHostSession& session, const std::string& text) {
 
 }  // namespace
 
-std::string ScreenPrintText(CHostSession& session, std::time_t now, bool utf8) {
+std::string ScreenPrintText(CHostSession& session, std::time_t now) {
   const CCorvinaSessionProfile& profile = session.Profile();
   const int columns = session.Columns();
-  auto edge = [utf8](const std::string& latin1) { return utf8 ? platform::Latin1ToUtf8(latin1) : latin1; };
-  std::string out = edge(printing::SubstituteHeaderTokens(profile.printScreenHeader, profile.name, columns, now));
+  std::string out =
+      platform::Latin1ToUtf8(printing::SubstituteHeaderTokens(profile.printScreenHeader, profile.name, columns, now));
   out += "\r\n\r\n";
   TextCanvas canvas;
   if (TerminalEngine* engine = session.Engine()) engine->Paint(canvas);
-  if (utf8) {
-    for (const std::string& line : canvas.Lines()) out += line + "\r\n";
-  } else {
-    for (const std::string& row : session.ScreenRows()) out += row + "\r\n";
-  }
-  if (profile.printOptions & kPrintOia) {
-    const std::string oia = canvas.OiaLine();
-    out += (utf8 ? oia : platform::Utf8ToLatin1(oia).value_or(std::string())) + "\r\n";
-  }
-  out += "\r\n" + edge(printing::SubstituteHeaderTokens(profile.printScreenFooter, profile.name, columns, now)) + "\r\n";
+  for (const std::string& line : canvas.Lines()) out += line + "\r\n";
+  if (profile.printOptions & kPrintOia) out += canvas.OiaLine() + "\r\n";
+  out += "\r\n" +
+         platform::Latin1ToUtf8(printing::SubstituteHeaderTokens(profile.printScreenFooter, profile.name, columns, now)) +
+         "\r\n";
   return out;
 }
 
@@ -240,7 +235,7 @@ bool PrintScreen(CHostSession& session, ScreenPrintFiles& files, script::ScriptF
   if (PrintsToFile(session, scriptPrinter)) {
     // While a VT host prints, what it sent so far goes instead of the screen.
     std::optional<std::string> buffer = session.Engine() ? session.Engine()->PrintBuffer() : std::nullopt;
-    return WritePrintFile(session, files, scriptPrinter, buffer ? *buffer : ScreenPrintText(session, now, true));
+    return WritePrintFile(session, files, scriptPrinter, buffer ? *buffer : ScreenPrintText(session, now));
   }
   if (!session.Printer()) {
     Tell(session, platform::Format(texts::kCannotPrint, printing::texts::kNoDestination));

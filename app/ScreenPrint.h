@@ -22,9 +22,9 @@ struct ScreenPrintFiles {
 };
 
 // Header, blank line, the rows, the operator information line when the
-// profile asks for it, blank line, footer; each line ends with CR LF. UTF-8
-// (line-drawing characters as their shapes) or Latin-1 for the printer.
-std::string ScreenPrintText(CHostSession& session, std::time_t now, bool utf8);
+// profile asks for it, blank line, footer; each line ends with CR LF. UTF-8,
+// line-drawing characters as their shapes.
+std::string ScreenPrintText(CHostSession& session, std::time_t now);
 
 // The same lines as a printed page: every cell with its colours and
 // renditions (the printer's colour rules applied), centred when the

@@ -83,8 +83,6 @@ class CRawFileSink final : public PageSink {
   bool WriteRaw(std::span<const char> bytes, std::string& error) override;
   bool EndDocument(std::string& error) override;
   void AbortDocument() override;
-  // The file the job went to (after StartDocument).
-  const std::string& File() const { return file_; }
 
  private:
   std::string path_, file_;

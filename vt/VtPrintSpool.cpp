@@ -9,6 +9,7 @@
 
 #include "platform/Format.h"
 #include "platform/FileIo.h"
+#include "printing/JobRenderer.h"
 #include "vt/VtTexts.h"
 
 namespace corvina::vt {
@@ -65,21 +66,10 @@ bool CVtPrintSpool::Spill() {
 
 std::optional<std::string> CVtPrintSpool::OpenJobBytes() const {
   if (!jobOpen_) return std::nullopt;
-  std::string out;
-  if (fileSize_ > jobStart_) {
-    // What went to the file already; at most the spool file's cap.
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    out.resize(static_cast<std::size_t>(fileSize_ - jobStart_));
-    std::size_t got = 0;
-    while (fd >= 0 && got < out.size()) {
-      const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(jobStart_ + got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    if (fd >= 0) ::close(fd);
-    out.resize(got);
-  }
+  std::string out;  // at most the spool file's cap
+  printing::CSpoolReader in;
+  if (fileSize_ > jobStart_ && in.Open(printing::PrintFile{path_, jobStart_, fileSize_ - jobStart_}))
+    for (std::string_view piece = in.NextChunk(); !piece.empty(); piece = in.NextChunk()) out.append(piece);
   return out + memory_;
 }
 
