@@ -1,6 +1,7 @@
 // Bytes from a text terminal into corvina-term's key decoder: keys, UTF-8,
 // escape sequences, mouse reports and pastes, in pieces whose sizes the
-// first byte picks, with the escape delay running out now and then.
+// first byte picks, with the escape delay running out now and then and a
+// clipboard answer expected when the first byte's high bit is set.
 #include <cstdint>
 #include <cstdlib>
 
@@ -22,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t step = 1 + data[0] % 16;
   for (std::size_t i = 1; i < size; i += step) {
     const std::size_t n = std::min(step, size - i);
+    if (data[0] & 0x80) decoder.ExpectClipboardReply(true);
     decoder.Feed(std::string_view(reinterpret_cast<const char*>(data + i), n));
     if (data[i] == 0x7F) decoder.Flush();
   }

@@ -92,7 +92,7 @@ std::string ShowQueue(const CPrintQueue& q, bool metric) {
   out += "\nOrientation: " + WithoutAccelerator(s.landscape ? texts::kLandscape : texts::kPortrait) +
          "\nRows: " + std::to_string(s.linesPerPage) + "\nColumns: " + std::to_string(s.lineWidth) +
          "\nFont: " + platform::Format(texts::kFontShown, s.font.face.c_str(), s.font.heightTenths / 10) +
-         (s.font.bold ? ", bold" : "") + ", colour " + std::to_string(s.fontColour) + "\nSpool folder: " + q.folder +
+         (s.font.bold ? ", bold" : "") + (s.font.italic ? ", italic" : "") + ", colour " + std::to_string(s.fontColour) + "\nSpool folder: " + q.folder +
          "\n";
   for (const auto& option : texts::kOptionLabels)
     out += std::string((s.options & option.bit) ? "[x] " : "[ ] ") + option.label + "\n";

@@ -285,13 +285,15 @@ void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
     s.font.heightTenths = points * 10;
     s.fontColour = static_cast<std::uint32_t>(colour);
     // The 14 fields that follow: height, width, escapement, orientation,
-    // weight, ... and the face name last.
+    // weight, italic, ... and the face name last.
     std::string_view fields = std::string_view(font).substr(static_cast<std::size_t>(used));
-    for (int i = 0; i < 13 && !fields.empty(); ++i) {
-      if (i == 4) s.font.bold = std::strtol(std::string(fields.substr(0, fields.find(','))).c_str(), nullptr, 10) >= 600;
+    for (std::size_t i = 0; i < s.fontFields.size() && !fields.empty(); ++i) {
+      s.fontFields[i] = std::strtol(std::string(fields.substr(0, fields.find(','))).c_str(), nullptr, 10);
       const std::size_t comma = fields.find(',');
       fields = comma == std::string_view::npos ? std::string_view{} : fields.substr(comma + 1);
     }
+    s.font.bold = s.fontFields[4] >= 600;
+    s.font.italic = s.fontFields[5] != 0;
     if (!fields.empty()) s.font.face = std::string(fields.substr(0, 31));
   }
 }
@@ -301,10 +303,14 @@ void CPrintQueues::SaveQueue(const CPrintQueue& queue) {
   const QueueSettings& s = queue.settings;
   ini_.SetString(section, "PrinterName", s.printerName);
   ini_.SetString(section, "SpoolFolder", s.spoolFolder);
-  char text[256];
-  std::snprintf(text, sizeof text, "%d,%ld,%ld,0,0,0,%d,0,0,0,0,0,0,0,49,%s", s.font.heightTenths / 10,
-                static_cast<long>(s.fontColour), static_cast<long>(s.font.heightTenths), s.font.bold ? 700 : 400,
-                s.font.face.c_str());
+  char text[512];
+  std::array<long, 13> f = s.fontFields;
+  f[0] = s.font.heightTenths;
+  if ((f[4] >= 600) != s.font.bold) f[4] = s.font.bold ? 700 : 400;
+  f[5] = s.font.italic ? (f[5] ? f[5] : 1) : 0;
+  std::snprintf(text, sizeof text, "%d,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%s",
+                s.font.heightTenths / 10, static_cast<long>(s.fontColour), f[0], f[1], f[2], f[3], f[4], f[5], f[6],
+                f[7], f[8], f[9], f[10], f[11], f[12], s.font.face.c_str());
   ini_.SetString(section, "Font", text);
   std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d", s.margins[0], s.margins[1], s.margins[2],
                 s.margins[3], s.landscape ? 1 : 0, s.linesPerPage, s.lineWidth);

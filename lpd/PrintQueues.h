@@ -5,6 +5,7 @@
 // through posted tasks.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -41,6 +42,11 @@ struct QueueSettings {
   int linesPerPage = 66;
   int lineWidth = 132;
   printing::PrintFont font;
+  // The stored font's fields after the point size and colour: height,
+  // width, escapement, orientation, weight, italic, underline, strike-out,
+  // character set, output, clip precision, quality, pitch and family. Kept
+  // so that a save writes back what it read.
+  std::array<long, 13> fontFields{100, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 49};
   std::uint32_t fontColour = 0;
   unsigned options = kOptCrLf | kOptCompress;
   std::string codePage;

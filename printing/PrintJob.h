@@ -79,6 +79,7 @@ struct PrintFont {
   std::string face = "Courier New";
   int heightTenths = 100;  // tenths of a point
   bool bold = false;
+  bool italic = false;
 };
 
 }  // namespace printing

@@ -145,6 +145,7 @@ class CPdfSink final : public PageSink {
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family(d, FaceFor(font.face).c_str());
     pango_font_description_set_weight(d, font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(d, font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_absolute_size(d, points * PANGO_SCALE);
     pango_layout_set_font_description(layout_, d);
     PangoContext* context = pango_layout_get_context(layout_);

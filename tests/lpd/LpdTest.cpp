@@ -517,6 +517,8 @@ TEST_F(LpdTest, OlderQueueSettingsAndTheWholeFontAreRead) {
   ini_.SetString("Queues\\new", "PageLayout", "1,2,3,4,0,60,80");
   ini_.SetString("Queues\\new", "PageSetup", "100,200,300,400");
   ini_.SetString("Queues\\new", "PrinterDevMode", devMode);
+  const std::string italic = "9,0,90,0,0,0,400,1,1,1,255,3,2,1,49,DejaVu Sans Mono";
+  ini_.SetString("Queues\\new", "Font", italic);
   CPrintQueues queues(ini_, (root_ / "data").string() + "/", nullptr, nullptr);
   queues.Start();
   const QueueSettings& old = queues.Find("old")->settings;
@@ -533,6 +535,9 @@ TEST_F(LpdTest, OlderQueueSettingsAndTheWholeFontAreRead) {
   EXPECT_EQ(now.linesPerPage, 60);
   EXPECT_FALSE(now.landscape);
   EXPECT_FALSE(now.font.bold);
+  EXPECT_TRUE(now.font.italic);
+  // Start saved every queue: the fields the print path does not use stay.
+  EXPECT_EQ(ini_.GetString("Queues\\new", "Font"), italic);
 
   // What a queue saves reads back the same.
   QueueSettings saved = old;
