@@ -5,6 +5,12 @@ namespace corvina::app::texts {
 
 inline constexpr char kCaption[] = "Corvina";
 inline constexpr char kCannotPrint[] = "Unable to print: %s";
+// The abort dialog while a print job prints, and cancelling from the menu.
+inline constexpr char kPrintingCaption[] = "Printing";
+inline constexpr char kPrintingDocument[] = "Printing %s...";
+inline constexpr char kCancelPrinting[] = "Cancel";
+inline constexpr char kPrintJobsCancelled[] = "Print jobs cancelled: %d";
+inline constexpr char kNoPrintJobs[] = "No print job is waiting or printing";
 
 // Session start refused.
 inline constexpr char kAllSessionsInUse[] = "Can't start session %s - all sessions in use.";

@@ -179,8 +179,7 @@ bool PrintClipboard(CHostSession& session, ClipboardPort& clipboard, ScreenPrint
   const std::optional<std::string> raw = clipboard.Text();
   if (!raw || raw->empty()) return false;
   // Each print ends its last line, so that prints appended to one file stay apart.
-  return PrintText(session, files, scriptPrinter, ClipboardFileText(*raw) + "\r\n", FromClipboardText(*raw) + "\r\n",
-                   false);
+  return PrintText(session, files, scriptPrinter, ClipboardFileText(*raw) + "\r\n", FromClipboardText(*raw) + "\r\n");
 }
 
 }  // namespace corvina::app

@@ -197,7 +197,8 @@ profile does not change):
       --reconnect SECONDS reconnect this many seconds after the host disconnects
       --keepalive MINUTES send a Telnet NOP every MINUTES minutes
       --print-to DEST     where host print jobs (3270P) go: file:PATH (a PDF
-                          when PATH ends in .pdf, else text pages), a CUPS
+                          when PATH ends in .pdf, else text pages; raw jobs
+                          each in PATH numbered .000, .001, ...), a CUPS
                           printer, or "" for the default printer
 )";
 

@@ -19,7 +19,9 @@ CSessionTable::CSessionTable(AppEnvironment env, CCorvinaPersistentData& store)
     : env_(std::move(env)), store_(store) {}
 
 CSessionTable::~CSessionTable() {
-  // Sessions still in the table go now, while everything they refer to exists.
+  // Sessions still in the table go now, while everything they refer to
+  // exists; the scripts may be gone already.
+  scriptOf = nullptr;
   for (auto& slot : slots_) slot.reset();
 }
 

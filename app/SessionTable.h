@@ -120,6 +120,7 @@ class CSessionTable final : public SessionFrame {
   void HostDataProcessed(CHostSession& session) override;
   bool SystemCommand(CHostSession& session, int id, int argument) override;
   void RecordingIndicator(CHostSession& session, bool lit) override;
+  OutputFileOverride* ScriptPrinterFile(CHostSession& session) override { return ScriptFilesOf(session).printer; }
 
  private:
   int FreeSlotFor(const CCorvinaSessionProfile& profile) const;

@@ -159,8 +159,6 @@ void C3270PrinterEngine::ProcessRecord(std::span<const std::uint8_t> record) {
   }
 }
 
-bool C3270PrinterEngine::ToDiskFile() const { return (session_->Profile().printOptions & kPrintToFile) != 0; }
-
 int C3270PrinterEngine::LineLength() const {
   const int columns = session_->Profile().pageLayout.columnsPerPage;
   return columns > 0 ? columns : 132;
@@ -169,7 +167,7 @@ int C3270PrinterEngine::LineLength() const {
 void C3270PrinterEngine::PrinterScsData(std::span<const std::uint8_t> data) {
   const bool open = OpenJob(1);
   if (open && !flushed_) {
-    if (ToDiskFile()) {
+    if (jobToFile_) {
       std::string text;
       scsText_->Feed(data, text);
       WriteJob(platform::Latin1ToUtf8(text));
@@ -189,7 +187,7 @@ void C3270PrinterEngine::PrinterWriteComplete(std::uint8_t wcc) {
   const bool open = OpenJob(3);
   if (open && !flushed_) {
     const std::string text = BufferText(wcc);
-    WriteJob(ToDiskFile() ? platform::Latin1ToUtf8(text) : text);
+    WriteJob(jobToFile_ ? platform::Latin1ToUtf8(text) : text);
   }
   Acknowledge(open && !flushed_);
   timeout_ = kReceiveTimeout;
@@ -234,7 +232,13 @@ bool C3270PrinterEngine::OpenJob(int luType) {
   const CCorvinaSessionProfile& profile = session_->Profile();
   std::string name, path;
   int fd = -1;
-  if (ToDiskFile()) {
+  // A running script's Printer file takes the job whatever the profile says.
+  OutputFileOverride* scriptFile = session_->Frame().ScriptPrinterFile(*session_);
+  jobToFile_ = scriptFile || (profile.printOptions & kPrintToFile);
+  if (scriptFile) {
+    name = InDataFolder(*session_, scriptFile->file);
+    fd = printing::OpenPrintOutputFile(name, false, scriptFile->append, diskCounter_, &path);
+  } else if (jobToFile_) {
     name = InDataFolder(*session_, profile.printerFile);
     if (name != diskFileName_) {
       diskFileName_ = name;
@@ -262,7 +266,7 @@ bool C3270PrinterEngine::OpenJob(int luType) {
   fd_ = fd;
   jobFile_ = path;
   flushed_ = false;
-  if (ToDiskFile()) scsText_.emplace(session_->CodePage(), LineLength(), profile.pageLayout.linesPerPage);
+  if (jobToFile_) scsText_.emplace(session_->CodePage(), LineLength(), profile.pageLayout.linesPerPage);
   WriteMessage(t::kReceivingJob, jobNumber_);
   ShowState();
   return true;
@@ -293,7 +297,7 @@ void C3270PrinterEngine::EndJob(bool timedOut) {
     fd_ = -1;
     if (!closed) {
       WriteMessage(t::kWriteFailed, jobNumber_, jobFile_.c_str(), std::strerror(err));
-    } else if (ToDiskFile()) {
+    } else if (jobToFile_) {
       if (!timedOut) WriteMessage(t::kReceiveCompleteToFile, jobNumber_, jobFile_.c_str());
     } else {
       if (!timedOut) WriteMessage(t::kReceiveComplete, jobNumber_);

@@ -52,7 +52,6 @@ class C3270PrinterEngine final : public C3270Engine {
   void PrinterWriteComplete(std::uint8_t wcc) override;
 
  private:
-  bool ToDiskFile() const;
   bool OpenJob(int luType);
   void WriteJob(const std::string& bytes);
   void CloseJob(bool deleteFile);
@@ -65,6 +64,7 @@ class C3270PrinterEngine final : public C3270Engine {
   std::vector<std::string> log_;
   bool receiving_ = false;
   bool flushed_ = false;
+  bool jobToFile_ = false;  // the job goes to a disk file as text
   int jobNumber_ = 0;
   int luType_ = 1;
   int fd_ = -1;

@@ -206,7 +206,7 @@ CPrintQueue* CPrintQueues::Define(const std::string& name, const QueueSettings* 
   queue->name = name;
   if (settings) {
     queue->settings = *settings;
-    queue->settings.options = (settings->options & ~kOptMetric) | (metric_ ? kOptMetric : 0);
+    queue->settings.options = (settings->options & ~kOptMetric) | (metric_ ? unsigned{kOptMetric} : 0u);
   } else {
     LoadQueueSettings(*queue);
   }
@@ -253,7 +253,7 @@ void CPrintQueues::LoadQueueSettings(CPrintQueue& queue) {
   s.printerName = ini_.GetString(section, "PrinterName");
   s.spoolFolder = ini_.GetString(section, "SpoolFolder");
   s.options = (static_cast<unsigned>(ini_.GetInt(section, "Options", kOptCrLf | kOptCompress)) & 0xFF) |
-              (metric_ ? kOptMetric : 0);
+              (metric_ ? unsigned{kOptMetric} : 0u);
   s.codePage = ini_.GetString(section, "CodePage");
   auto setPage = [&s](long lines, long width) {
     s.linesPerPage = lines > 0 ? static_cast<int>(std::min(lines, 999L)) : 66;

@@ -108,6 +108,13 @@ std::unique_ptr<ModelessDialog> RecordingUserInterface::OpenScanChooser(const Sc
   return std::make_unique<FlagDialog>(open);
 }
 
+std::unique_ptr<ModelessDialog> RecordingUserInterface::OpenPrintProgress(const PrintProgress& progress,
+                                                                          std::function<void()> cancel) {
+  auto open = std::make_shared<bool>(true);
+  printing.push_back(OpenProgress{progress, std::move(cancel), open});
+  return std::make_unique<FlagDialog>(open);
+}
+
 Answer HeadlessUserInterface::ShowMessageBox(const std::string& text,
                                              const std::string& caption, Buttons buttons,
                                              Answer defaultButton, Icon) {

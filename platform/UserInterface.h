@@ -52,6 +52,12 @@ struct ScanChooser {
 };
 enum class ScanChoice { kCancelScript, kCancelScan };
 
+// The dialog shown while a print job prints: its caption, what it prints,
+// and the button that cancels it.
+struct PrintProgress {
+  std::string caption, text, cancelButton;
+};
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -73,6 +79,12 @@ class UserInterface {
                                                          std::function<void(std::optional<std::string>)> done);
   virtual std::unique_ptr<ModelessDialog> OpenScanChooser(const ScanChooser& chooser,
                                                           std::function<void(ScanChoice)> done);
+  // The abort dialog of a print job: `cancel` is called when the user asks
+  // (at most once); the owner destroys the handle when the job has ended.
+  // Null where no such dialog can be shown.
+  virtual std::unique_ptr<ModelessDialog> OpenPrintProgress(const PrintProgress&, std::function<void()> /*cancel*/) {
+    return nullptr;
+  }
 
  protected:
   virtual Answer ShowMessageBox(const std::string& text, const std::string& caption,
@@ -137,11 +149,19 @@ class RecordingUserInterface final : public UserInterface {
     std::shared_ptr<bool> open;
   };
   std::vector<OpenDialog> prompts, scans;
+  struct OpenProgress {
+    PrintProgress progress;
+    std::function<void()> cancel;
+    std::shared_ptr<bool> open;
+  };
+  std::vector<OpenProgress> printing;
 
   std::unique_ptr<ModelessDialog> OpenTextPrompt(const TextPrompt& prompt,
                                                  std::function<void(std::optional<std::string>)> done) override;
   std::unique_ptr<ModelessDialog> OpenScanChooser(const ScanChooser& chooser,
                                                   std::function<void(ScanChoice)> done) override;
+  std::unique_ptr<ModelessDialog> OpenPrintProgress(const PrintProgress& progress,
+                                                    std::function<void()> cancel) override;
 
   void Beep(BeepKind kind) override { beeps.push_back(kind); }
   void SetStatusText(const std::string& text) override { statuses.push_back(text); }

@@ -131,8 +131,9 @@ int CJobRenderer::Run() {
   linesPerPage_ = job_.linesPerPage < 1 ? sheetLines_ : std::min(job_.linesPerPage, kMaxLines);
 
   if (job_.options & kPrintBanner) RenderBanner();
+  if (job_.screen) RenderScreen(*job_.screen);
   for (const PrintFile& file : job_.files) {
-    if (failed_) break;
+    if (failed_ || job_.screen) break;
     CSpoolReader in;
     if (!in.Open(file)) {
       Fail(kJobFileOpenFailed, platform::Format(texts::kCannotOpenFile, file.path.c_str(), std::strerror(in.Error())),
@@ -191,7 +192,7 @@ void CJobRenderer::RenderFile(CSpoolReader& in) {
   line_ = 1;
   left_ = column_ = leftColumn_;
   maxPrint_ = columns_;
-  maxLine_ = linesPerPage_;
+  maxLine_ = bottomMargin_ = linesPerPage_;
   topMargin_ = 1;
   htabs_.clear();
   vtabs_.clear();
@@ -233,6 +234,27 @@ void CJobRenderer::RenderBanner() {
   if (!(font_.lineHeight > 0) || !(font_.charWidth > 0)) font_ = {1, 1};
   sheetLines_ = jobSheetLines;
   headerLines_ = jobHeaderLines;
+}
+
+// ------------------------------------------------------------ screen pages
+
+void CJobRenderer::RenderScreen(const ScreenPage& page) {
+  double x0 = 0, y0 = 0;
+  if (const auto paper = sink_.PaperOf(); paper && page.centre) {
+    // In the middle of the sheet, but never off its edges.
+    x0 = std::max(-paper->left, (paper->width - font_.charWidth * page.columns) / 2 - paper->left);
+    y0 = std::max(-paper->top, (paper->height - font_.lineHeight * page.lines) / 2 - paper->top);
+  }
+  line_ = 1;
+  sheetBase_ = 0;
+  if (!OpenSheet()) return;
+  for (const ScreenRun& run : page.runs) {
+    if (run.line < 0 || run.line >= page.lines || run.column < 0 || run.column >= page.columns) continue;
+    const double y = y0 + (run.line + headerLines_) * font_.lineHeight;
+    sink_.DrawScreenRun(x0 + run.column * font_.charWidth, y, double(run.latin1.size()) * font_.charWidth,
+                        font_.lineHeight, run);
+  }
+  EndLogicalPage(false);
 }
 
 // --------------------------------------------------------------- text pages
@@ -429,7 +451,7 @@ void CJobRenderer::PutScs(char c) {
   if (column_ > maxPrint_) {
     Flush();
     column_ = left_;
-    LineFeed(maxLine_);
+    LineFeed(bottomMargin_);
   }
   Put(c);
 }
@@ -447,7 +469,7 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
         break;
       case kVcs:
         in.Next();
-        LineFeed(maxLine_);
+        LineFeed(bottomMargin_);
         break;
       case kHt:
         NextTab();
@@ -455,7 +477,7 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
       case kRnl: case kNl: case kIrs:
         Flush();
         column_ = left_;
-        LineFeed(maxLine_);
+        LineFeed(bottomMargin_);
         break;
       case kGe:
         if (int c = in.Next(); c >= 0) PutScs(Translate(c));
@@ -466,7 +488,7 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
         if (stop != vtabs_.end())
           line_ = *stop;
         else
-          LineFeed(maxLine_);
+          LineFeed(bottomMargin_);
         break;
       }
       case kFf: case kRff:
@@ -483,7 +505,7 @@ void CJobRenderer::RenderScs(CSpoolReader& in) {
         }
         break;
       case kLf:
-        LineFeed(maxLine_);
+        LineFeed(bottomMargin_);
         break;
       case kSa:
         in.Next();
@@ -550,9 +572,11 @@ void CJobRenderer::SetVerticalFormat(const std::vector<std::uint8_t>& p) {
   auto at = [&p](std::size_t i, int def) { return i < p.size() && p[i] ? int(p[i]) : def; };
   maxLine_ = at(0, linesPerPage_);
   topMargin_ = at(1, 1);
-  // A printer takes a top margin that does not fit the page as no margin.
-  // (The bottom margin, p[2], is not used: the page ends at its last line.)
+  // A printer takes a top margin that does not fit the page as no margin,
+  // and a bottom margin above the top one or below the page as the page's end.
   if (topMargin_ > maxLine_) topMargin_ = 1;
+  bottomMargin_ = at(2, maxLine_);
+  if (bottomMargin_ < topMargin_ || bottomMargin_ > maxLine_) bottomMargin_ = maxLine_;
   vtabs_.clear();
   for (std::size_t i = 3; i < p.size(); ++i)
     if (p[i] >= topMargin_ && p[i] <= maxLine_) vtabs_.push_back(p[i]);

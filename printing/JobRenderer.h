@@ -68,6 +68,7 @@ class CJobRenderer {
   void RenderText(CSpoolReader& in);
   void RenderScs(CSpoolReader& in);
   void RenderBanner();
+  void RenderScreen(const ScreenPage& page);
   void TextByte(int b);
 
   // Drawing.
@@ -105,6 +106,7 @@ class CJobRenderer {
   int maxPrint_ = 80;     // last printable column
   int maxLine_ = 0;       // last line of a logical page
   int topMargin_ = 1;
+  int bottomMargin_ = 0;  // SCS line advances past it go to the next page
   std::vector<int> htabs_, vtabs_;
   int sheetBase_ = 0;     // logical line drawn on the sheet's first line, less 1
   bool sheetOpen_ = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,6 +43,19 @@ class PageSink {
   // Text at x, y from the top-left of the printable area; blanks leave what
   // is under them (transparent background).
   virtual void DrawText(double x, double y, std::string_view latin1) = 0;
+  // A printed screen's cell run: its background filled (when not white)
+  // and its text in its colour and renditions. Destinations without colour
+  // take the text alone.
+  virtual void DrawScreenRun(double x, double y, double width, double height, const ScreenRun& run) {
+    (void)width, (void)height;
+    DrawText(x, y, run.latin1);
+  }
+  // The whole sheet and where the printable area lies on it, for output
+  // centred on the paper; nullopt where the sheet is the printable area.
+  struct Paper {
+    double width = 0, height = 0, left = 0, top = 0;
+  };
+  virtual std::optional<Paper> PaperOf() const { return std::nullopt; }
   virtual bool EndPage() = 0;
   // Raw documents only.
   virtual bool WriteRaw(std::span<const char> /*bytes*/, std::string& error) {

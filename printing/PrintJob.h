@@ -57,6 +57,24 @@ struct PrintFile {
   std::uint64_t length = UINT64_MAX;  // to the end of the file
 };
 
+// A screen as Print Screen puts it on a page: runs of cells with their
+// printed colours and renditions on a grid of lines (header, rows, the
+// operator information line, footer).
+struct ScreenRun {
+  int line = 0, column = 0;
+  std::string latin1;  // one character per cell, for text destinations
+  std::string utf8;    // the shapes drawn (glyphs as their Unicode shapes)
+  std::uint32_t colour = 0;             // 0x00BBGGRR
+  std::uint32_t background = 0xFFFFFF;  // white is left unfilled
+  bool bold = false, underline = false;
+};
+
+struct ScreenPage {
+  int lines = 0, columns = 0;
+  bool centre = false;  // in the middle of the paper, not at the margins
+  std::vector<ScreenRun> runs;
+};
+
 struct PrintFont {
   std::string face = "Courier New";
   int heightTenths = 100;  // tenths of a point
@@ -72,6 +90,8 @@ struct PrintJob {
   // Empty: the default destination; "file:PATH": a file; else a destination name.
   std::string printerName;
   std::vector<printing::PrintFile> files;
+  // Set: the job is this one page, not its files.
+  std::shared_ptr<const printing::ScreenPage> screen;
   std::string documentName;
   std::string headerTitle;   // empty: the document name
   std::string codePageFile;  // SCS jobs; empty: the built-in table
@@ -90,7 +110,11 @@ struct PrintJob {
   int jobNumber = 0;
   std::time_t created = 0;
 
-  // Written by the printer thread; the owner may set kJobCancelled.
+  // Who submitted it, so that its jobs can be cancelled together; never
+  // dereferenced.
+  const void* source = nullptr;
+
+  // Written by the printer thread; the owner cancels with CancelJob.
   std::atomic<int> state{0};
   int error = 0;          // errno of a failure, 0 when none
   std::string errorText;  // what failed, for the user
@@ -103,6 +127,10 @@ namespace printing {
 // Why a job failed: its own reason, else the system's text of its error;
 // empty when it has neither.
 std::string JobFailureText(const PrintJob& job);
+// Any thread: a job that is queued or printing is cancelled (the printer
+// thread stops it at the next page or file and reports kJobCancelled);
+// false for one that has ended.
+bool CancelJob(PrintJob& job);
 }  // namespace printing
 
 }  // namespace corvina

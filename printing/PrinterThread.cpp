@@ -16,6 +16,13 @@ std::string JobFailureText(const PrintJob& job) {
   return job.error ? std::strerror(job.error) : "";
 }
 
+bool CancelJob(PrintJob& job) {
+  int state = job.state.load();
+  while (state == kJobQueued || state == kJobPrinting)
+    if (job.state.compare_exchange_weak(state, kJobCancelled)) return true;
+  return false;
+}
+
 CPrinterThread::CPrinterThread(Poster post, SinkFactory sinks) : post_(std::move(post)), sinks_(std::move(sinks)) {}
 
 CPrinterThread::~CPrinterThread() { Stop(); }
@@ -64,6 +71,14 @@ void CPrinterThread::Run() {
   idle_.notify_all();
 }
 
+int CPrinterThread::CancelJobsOf(const void* source) {
+  std::lock_guard lock(mutex_);
+  int cancelled = 0;
+  for (const auto& job : queue_)
+    if (job->source == source && CancelJob(*job)) ++cancelled;
+  return cancelled;
+}
+
 void CPrinterThread::Drain() {
   std::unique_lock lock(mutex_);
   idle_.wait(lock, [this] { return queue_.empty() || !running_; });
@@ -79,12 +94,15 @@ void CPrinterThread::Report(const std::shared_ptr<PrintJob>& job, int state) {
 }
 
 void CPrinterThread::ProcessJob(const std::shared_ptr<PrintJob>& job) {
-  if (job->state.load() == kJobCancelled) {
+  // A job cancelled while it waited is not started; one cancelled from now
+  // on keeps that state for the renderer to see.
+  int queued = kJobQueued;
+  if (!job->state.compare_exchange_strong(queued, kJobPrinting)) {
     FinishJob(*job, kJobCancelled);
+    job->state = kJobCancelled;
     Report(job, kJobCancelled);
     return;
   }
-  job->state = kJobPrinting;
   Report(job, kJobPrinting);
   std::string error;
   std::unique_ptr<PageSink> sink = sinks_ ? sinks_(*job, error) : nullptr;

@@ -37,6 +37,8 @@ class CPrinterThread {
   void Stop();
   // Any thread. The job is queued (state 1); the first starts the worker.
   void Submit(std::shared_ptr<PrintJob> job);
+  // Cancels the queued and printing jobs of one submitter; how many.
+  int CancelJobsOf(const void* source);
   // Blocks until every queued job has finished (for programs that end once
   // their work is printed; never on a user-interface thread).
   void Drain();

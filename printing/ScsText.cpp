@@ -13,7 +13,7 @@ CScsTextConverter::CScsTextConverter(const CCorvinaCodePage& codePage, int lineL
 
 void CScsTextConverter::Reset() {
   lineLength_ = defaultLineLength_;
-  pageLength_ = defaultPageLength_;
+  pageLength_ = bottom_ = defaultPageLength_;
   left_ = top_ = 1;
   htabs_.clear();
   vtabs_.clear();
@@ -64,7 +64,12 @@ void CScsTextConverter::NewLine(std::string& out) {
 
 void CScsTextConverter::LineFeed(std::string& out) {
   out += "\n";
-  if (++line_ > pageLength_) NewPage(out);
+  if (++line_ > bottom_) NewPage(out);
+}
+
+// To a line the host named: below the bottom margin too, never past it to a new page.
+void CScsTextConverter::MoveDown(int to, std::string& out) {
+  for (; line_ < to; ++line_) out += "\n";
 }
 
 void CScsTextConverter::NewPage(std::string& out) {
@@ -111,7 +116,7 @@ void CScsTextConverter::Control(std::span<const std::uint8_t> d, std::string& ou
         LineFeed(out);
         break;
       }
-      while (line_ < *stop) LineFeed(out);
+      MoveDown(*stop, out);
       break;
     }
     case 0x0C: case 0x3A:
@@ -141,8 +146,11 @@ void CScsTextConverter::Control(std::span<const std::uint8_t> d, std::string& ou
       } else if (d[1] == 0xC2) {
         pageLength_ = param(3, defaultPageLength_);
         top_ = param(4, 1);
-        // A top margin that does not fit the page is no margin.
+        // A top margin that does not fit the page is no margin; a bottom
+        // margin above it or below the page is the page's end.
         if (top_ > pageLength_) top_ = 1;
+        bottom_ = param(5, pageLength_);
+        if (bottom_ < top_ || bottom_ > pageLength_) bottom_ = pageLength_;
         vtabs_.clear();
         for (std::size_t k = 6; k < d.size(); ++k)
           if (d[k] && d[k] <= pageLength_) vtabs_.push_back(d[k]);
@@ -158,7 +166,7 @@ void CScsTextConverter::Control(std::span<const std::uint8_t> d, std::string& ou
           break;
         case 0xC4:
           if (n < line_) NewPage(out);
-          while (line_ < std::min(n, pageLength_)) LineFeed(out);
+          MoveDown(std::min(n, pageLength_), out);
           break;
         case 0xC0:
           if (n < column_) {

@@ -29,11 +29,13 @@ class CScsTextConverter {
   void Character(std::uint8_t ebcdic, std::string& out);
   void LineFeed(std::string& out);
   void NewPage(std::string& out);
+  void MoveDown(int to, std::string& out);
   void NewLine(std::string& out);
 
   const CCorvinaCodePage& codePage_;
   int defaultLineLength_, defaultPageLength_;
   int lineLength_ = 132, pageLength_ = 66, left_ = 1, top_ = 1;
+  int bottom_ = 66;  // a line feed past it starts a new page
   std::vector<int> htabs_, vtabs_;
   int line_ = 1, column_ = 1;
   std::vector<std::uint8_t> pending_;

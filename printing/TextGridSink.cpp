@@ -12,6 +12,7 @@
 #include "platform/Format.h"
 #include "platform/FileIo.h"
 #include "platform/Text.h"
+#include "printing/PrintFiles.h"
 #include "printing/PrintTexts.h"
 
 namespace corvina::printing {
@@ -73,6 +74,7 @@ std::unique_ptr<PageSink> TextFileSinkFor(const PrintJob& job, std::string& erro
     error = platform::Format(texts::kUnknownDestination, job.printerName.c_str());
     return nullptr;
   }
+  if (job.options & kPrintRaw) return std::make_unique<CRawFileSink>(job.printerName.substr(5));
   // As wide as any SCS line and as long as the job's page.
   const int lines = job.linesPerPage > 0 && job.linesPerPage <= 255 ? job.linesPerPage : 66;
   return std::make_unique<CTextFileSink>(job.printerName.substr(5), 255, lines);
@@ -145,6 +147,45 @@ bool CTextFileSink::EndDocument(std::string& error) {
 void CTextFileSink::AbortDocument() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+// ------------------------------------------------------------- raw files
+
+CRawFileSink::~CRawFileSink() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool CRawFileSink::StartDocument(const DocumentSetup&, std::string& error) {
+  int counter = 0;  // numbers in use are skipped
+  fd_ = CreateNumberedFile(path_, counter, &file_);
+  if (fd_ < 0) error = platform::Format(texts::kCannotOpenFile, path_.c_str(), std::strerror(errno));
+  return fd_ >= 0;
+}
+
+bool CRawFileSink::WriteRaw(std::span<const char> bytes, std::string& error) {
+  if (fd_ < 0) return false;
+  if (const int err = platform::WriteAll(fd_, bytes.data(), bytes.size())) {
+    error = platform::Format(texts::kCannotWriteFile, file_.c_str(), std::strerror(err));
+    return false;
+  }
+  return true;
+}
+
+bool CRawFileSink::EndDocument(std::string& error) {
+  const bool ok = fd_ >= 0 && ::close(fd_) == 0;
+  fd_ = -1;
+  if (!ok) {
+    error = platform::Format(texts::kCannotWriteFile, file_.c_str(), std::strerror(errno));
+    ::unlink(file_.c_str());
+  }
+  return ok;
+}
+
+void CRawFileSink::AbortDocument() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(file_.c_str());
 }
 
 }  // namespace corvina::printing

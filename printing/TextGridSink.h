@@ -67,8 +67,30 @@ class CTextFileSink final : public CTextGridSink {
   int pagesWritten_ = 0;
 };
 
+// A raw job's bytes in a file of their own: PATH numbered as print files are
+// ("out.prn" gives "out.000.prn", "out.001.prn", ...), never over an
+// earlier file. A job that fails or is cancelled leaves no file.
+class CRawFileSink final : public PageSink {
+ public:
+  explicit CRawFileSink(std::string path) : path_(std::move(path)) {}
+  ~CRawFileSink() override;
+  bool StartDocument(const DocumentSetup& setup, std::string& error) override;
+  PageArea Area() const override { return {}; }
+  FontMetrics SelectFont(const PrintFont&, double) override { return {}; }
+  bool StartPage() override { return false; }
+  void DrawText(double, double, std::string_view) override {}
+  bool EndPage() override { return false; }
+  bool WriteRaw(std::span<const char> bytes, std::string& error) override;
+  bool EndDocument(std::string& error) override;
+  void AbortDocument() override;
+
+ private:
+  std::string path_, file_;
+  int fd_ = -1;
+};
+
 // Sinks for "file:PATH" destinations without a PDF back end: the text grid
-// (or the raw bytes) written to PATH.
+// written to PATH, or a raw job's bytes to a numbered file of its own.
 std::unique_ptr<PageSink> TextFileSinkFor(const PrintJob& job, std::string& error);
 
 // Pages as one text: lines joined with "\n", pages with "\f\n" (UTF-8).

@@ -22,6 +22,7 @@
 #include "script/ChildProcess.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptParser.h"
+#include "session/OutputFile.h"
 
 namespace corvina::script {
 
@@ -32,10 +33,7 @@ enum : int { kEndCancelled = 0, kEndComplete = 1, kContinue = 2, kWait = 3, kDes
 
 // Where filespec sends the screen image, printed files and saved clipboard;
 // with `append` clear the first write replaces the file.
-struct ScriptFileOverride {
-  std::string file;
-  bool append = false;
-};
+using ScriptFileOverride = OutputFileOverride;
 
 class CCorvinaScript {
  public:

@@ -22,6 +22,7 @@
 #include "platform/IniFile.h"
 #include "platform/UserInterface.h"
 #include "session/Oia.h"
+#include "session/OutputFile.h"
 #include "session/SessionTrace.h"
 #include "session/SslSocket.h"
 #include "session/Telnet.h"
@@ -69,6 +70,9 @@ class SessionFrame {
   // A key bound to a script file (the session null for none). False when
   // the script did not start; the frame tells the user why.
   virtual bool RunScript(CHostSession* /*session*/, const std::string& /*file*/) { return false; }
+  // The running script's Printer file, which host print jobs go to instead
+  // of the printer or the profile's file; null when none is set.
+  virtual OutputFileOverride* ScriptPrinterFile(CHostSession&) { return nullptr; }
   // The "REC" indicator of a recording session: lit when recording starts,
   // toggled every clock tick, dark when it stops.
   virtual void RecordingIndicator(CHostSession&, bool /*lit*/) {}

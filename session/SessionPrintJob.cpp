@@ -29,6 +29,7 @@ std::shared_ptr<PrintJob> MakeSessionPrintJob(const CHostSession& session, std::
   if (profile.printOptions & kPrintRaw) job->options |= printing::kPrintRaw;
   if (profile.printOptions & kPrintNoInitialFormFeed) job->options |= printing::kPrintNoInitialFormFeed;
   job->created = static_cast<std::time_t>(session.Clock().WallSeconds());
+  job->source = &session;
   return job;
 }
 

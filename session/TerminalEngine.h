@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,9 @@ class TerminalEngine {
   // the number of bytes produced.
   virtual int ExtractText(int position, int count, std::string& out,
                           std::vector<std::uint8_t>* attributes, unsigned flags) = 0;  // 15
+  // The bytes of a print job the host has under way (a VT printer
+  // controller or auto print); nullopt when none.
+  virtual std::optional<std::string> PrintBuffer() { return std::nullopt; }
   // The running session's profile was edited (ApplyProfile).
   virtual void ProfileChanged() {}
   // The session's one-second clock.

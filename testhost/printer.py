@@ -47,6 +47,33 @@ LU3_JOB = (bytes((0xF5, LU3_WCC)) + ebcdic("LU3 LINE ONE")
            + ds3270.sba(40) + ebcdic("LU3 LINE TWO"))
 LU3_TEXT = ["LU3 LINE ONE", "LU3 LINE TWO"]
 
+# An SCS job of the controls every SCS printer treats alike (no presentation
+# positions, no transparent data): an 80-column format with tab stops, a
+# full ruler, overprinting after CR, a line feed that keeps the column, an
+# attribute skipped, an empty line and a form feed.
+COMMON_JOB = (
+    b"\x2b\xc1\x06\x50\x01\x50\x0a\x14"  # SHF: line 80, margins 1 and 80, tabs 10 and 20
+    + b"\x2b\xc2\x04\x42\x01\x42"  # SVF: page 66, margins 1 and 66
+    + ebcdic("COMMON SCS JOB") + NL
+    + ebcdic("1234567890" * 8) + NL
+    + ebcdic("A") + HT + ebcdic("B") + HT + ebcdic("C") + NL
+    + ebcdic("abc") + b"\x0d" + ebcdic("X") + b"\x25" + ebcdic("def") + NL
+    + ebcdic("skip") + b"\x28\x42\xf2" + ebcdic("ped") + NL + NL
+    + ebcdic("\u00c0 la fa\u00e7on") + NL
+    + FF + ebcdic("Second page") + NL
+)
+COMMON_TEXT = [
+    "COMMON SCS JOB", "1234567890" * 8, "A        B         C", "Xbc", " def", "skipped", "",
+    "\u00c0 la fa\u00e7on", "\f", "Second page",
+]
+
+# An unformatted LU type 3 job (print format 0): the host's new lines and
+# end of message decide the lines.
+LU3U_JOB = (bytes((0xF5, ds3270.CODES[0x08]))
+            + ebcdic("UNFORMATTED ONE") + NL + ebcdic("UNFORMATTED TWO") + NL + NL
+            + ebcdic("AFTER A BLANK LINE") + b"\x19")
+LU3U_TEXT = ["UNFORMATTED ONE", "UNFORMATTED TWO", "", "AFTER A BLANK LINE"]
+
 
 def _pieces(data, cuts):
     edges = [0, *[c for c in cuts if 0 < c < len(data)], len(data)]
@@ -55,7 +82,7 @@ def _pieces(data, cuts):
 
 def run(conn, options):
     """Negotiates a TN3270E printer LU, sends the jobs named by options
-    ("jobs": scs,lu3) and checks a response for each record; "expect"
+    ("jobs": scs, common, lu3 and lu3u; scs,lu3 when none) and checks a response for each record; "expect"
     negative makes the data records' responses negative (a printer that
     cannot write its spool file)."""
     session = negotiate.tn3270e(conn)
@@ -71,8 +98,12 @@ def run(conn, options):
     for job in jobs:
         if job == "scs":
             records = [(t.DT_SCS_DATA, piece) for piece in _pieces(SCS_JOB, SCS_CUTS)]
+        elif job == "common":
+            records = [(t.DT_SCS_DATA, piece) for piece in _pieces(COMMON_JOB, (5, 60))]
         elif job == "lu3":
             records = [(t.DT_3270_DATA, LU3_JOB)]
+        elif job == "lu3u":
+            records = [(t.DT_3270_DATA, LU3U_JOB)]
         else:
             raise ScenarioError(f"unknown job {job}")
         for data_type, data in records:

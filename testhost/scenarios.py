@@ -249,7 +249,7 @@ def tn5250(conn, options):
 @scenario("printer", "a TN3270E printer LU (IBM-3287-1): an SCS job and an LU type 3 job, "
           "each ended by PRINT-EOJ; every record asks ALWAYS-RESPONSE and its response is "
           "checked; the host closes after the last", {
-              "jobs": "the jobs in order, comma-separated: scs, lu3 (default both)",
+              "jobs": "the jobs in order, comma-separated: scs, common, lu3, lu3u (default scs,lu3)",
               "expect": "positive (default) or negative: the responses to expect",
           })
 def printer(conn, options):

@@ -1,7 +1,11 @@
 #include "vt/VtEngine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "config/ColorScheme.h"
 #include "config/SessionProfile.h"
@@ -10,6 +14,10 @@
 #include "keyboard/KeyboardMap.h"
 #include "platform/Format.h"
 #include "session/Canvas.h"
+#include "platform/FileIo.h"
+#include "printing/JobRenderer.h"
+#include "printing/PrintFiles.h"
+#include "printing/PrintTexts.h"
 #include "printing/PrinterThread.h"
 #include "session/HostSession.h"
 #include "session/SessionPrintJob.h"
@@ -65,7 +73,7 @@ void CVtEngine::Start(CHostSession& session) {
   spool_.Configure(session.DataFolder() + platform::Format(vt::texts::kSpoolFileName, session.Number()),
                    [&session](const std::string& text) { session.ShowStatus(text); });
   alive_ = std::make_shared<CHostSession*>(&session);
-  if (session.Printer()) spool_.SetSink(&printerSink_);
+  spool_.SetSink(&printerSink_);
   model_.Resize(terminal_.Rows(), terminal_.Columns());
   running_ = true;
   session.SetCursorPosition(0, false);
@@ -98,6 +106,11 @@ void CVtEngine::Stop() {
 
 void CVtEngine::CPrinterThreadSink::SubmitJob(const vt::VtPrintJob& spooled) {
   CHostSession& session = *engine_.session_;
+  if (OutputFileOverride* file = session.Frame().ScriptPrinterFile(session)) {
+    WriteToFile(spooled, *file);
+    return;
+  }
+  if (!session.Printer()) return;  // the job stays in the spool file
   // The spool file holds the session's earlier jobs too: it stays.
   auto job = MakeSessionPrintJob(session, {printing::PrintFile{spooled.path, spooled.offset, spooled.length}});
   job->options &= ~printing::kPrintDeleteFiles;
@@ -111,6 +124,31 @@ void CVtEngine::CPrinterThreadSink::SubmitJob(const vt::VtPrintJob& spooled) {
     }
   };
   session.Printer()->Submit(std::move(job));
+}
+
+// A running script's Printer file takes the job's bytes as they came.
+void CVtEngine::CPrinterThreadSink::WriteToFile(const vt::VtPrintJob& spooled, OutputFileOverride& file) {
+  CHostSession& session = *engine_.session_;
+  const std::string name = file.file[0] == '/' ? file.file : session.DataFolder() + file.file;
+  std::string path, failure;
+  int counter = 0;
+  const int fd = printing::OpenPrintOutputFile(name, false, file.append, counter, &path);
+  printing::CSpoolReader in;
+  if (fd < 0) {
+    failure = platform::Format(printing::texts::kCannotOpenFile, name.c_str(), std::strerror(errno));
+  } else if (!in.Open(printing::PrintFile{spooled.path, spooled.offset, spooled.length})) {
+    failure = platform::Format(printing::texts::kCannotReadFile, spooled.path.c_str(), std::strerror(in.Error()));
+  } else {
+    int err = 0;
+    for (std::string_view piece = in.NextChunk(); !piece.empty() && !err; piece = in.NextChunk())
+      err = platform::WriteAll(fd, piece);
+    if (!err && in.Failed()) failure = platform::Format(printing::texts::kCannotReadFile, spooled.path.c_str(),
+                                                        std::strerror(in.Error()));
+    if (err) failure = platform::Format(printing::texts::kCannotWriteFile, path.c_str(), std::strerror(err));
+  }
+  if (fd >= 0 && ::close(fd) != 0 && failure.empty())
+    failure = platform::Format(printing::texts::kCannotWriteFile, path.c_str(), std::strerror(errno));
+  if (!failure.empty()) session.ShowStatus(platform::Format(vt::texts::kPrintFailed, failure.c_str()));
 }
 
 // ------------------------------------------------------------- host data

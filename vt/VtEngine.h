@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "session/OutputFile.h"
 #include "session/RenderModel.h"
 #include "session/TerminalEngine.h"
 #include "vt/VtPrintSpool.h"
@@ -34,6 +35,7 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
   void PasteText(std::string_view text) override;
   std::string CopyRectangle(const CellRect& rect) override;
   void ProfileChanged() override;
+  std::optional<std::string> PrintBuffer() override { return spool_.OpenJobBytes(); }
   int ExtractText(int position, int count, std::string& out, std::vector<std::uint8_t>* attributes,
                   unsigned flags) override;
 
@@ -85,6 +87,7 @@ class CVtEngine final : public TerminalEngine, private vt::VtTerminalHost {
     void SubmitJob(const vt::VtPrintJob& job) override;
 
    private:
+    void WriteToFile(const vt::VtPrintJob& job, OutputFileOverride& file);
     CVtEngine& engine_;
   };
   CPrinterThreadSink printerSink_{*this};

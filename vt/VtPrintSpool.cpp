@@ -9,6 +9,7 @@
 
 #include "platform/Format.h"
 #include "platform/FileIo.h"
+#include "printing/JobRenderer.h"
 #include "vt/VtTexts.h"
 
 namespace corvina::vt {
@@ -61,6 +62,15 @@ bool CVtPrintSpool::Spill() {
   memory_.clear();
   if (memory_.capacity() > kMemoryLimit) memory_.shrink_to_fit();
   return ok;
+}
+
+std::optional<std::string> CVtPrintSpool::OpenJobBytes() const {
+  if (!jobOpen_) return std::nullopt;
+  std::string out;  // at most the spool file's cap
+  printing::CSpoolReader in;
+  if (fileSize_ > jobStart_ && in.Open(printing::PrintFile{path_, jobStart_, fileSize_ - jobStart_}))
+    for (std::string_view piece = in.NextChunk(); !piece.empty(); piece = in.NextChunk()) out.append(piece);
+  return out + memory_;
 }
 
 void CVtPrintSpool::EndJob() {

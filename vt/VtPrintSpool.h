@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,8 @@ class CVtPrintSpool {
   void Add(std::string_view bytes, bool raw);
   void EndJob();
   bool JobOpen() const { return jobOpen_; }
+  // The bytes of the job under way so far; nullopt when none is.
+  std::optional<std::string> OpenJobBytes() const;
   std::size_t Buffered() const { return memory_.size(); }
   const std::string& Path() const { return path_; }
 

@@ -27,6 +27,7 @@
 #include "app/AppTexts.h"
 #include "app/Application.h"
 #include "app/Preferences.h"
+#include "app/ScreenPrint.h"
 #include "app/qt/FileChooser.h"
 #include "app/qt/FileTransferDialog.h"
 #include "app/qt/MacroDialogs.h"
@@ -169,6 +170,13 @@ void CMainFrame::BuildMenus() {
   AddCommand(host, sys::kHostSave, tr("&Save"));
   AddCommand(host, sys::kHostSaveAs, tr("Save &As..."));
   AddCommand(host, sys::kHostPrintScreen, tr("&Print Screen"));
+  // Cancel Printing has no function number of its own.
+  QAction* cancelPrinting = host->addAction(tr("Cancel Prin&ting"));
+  cancelPrinting->setObjectName(QStringLiteral("cancelPrinting"));
+  connect(cancelPrinting, &QAction::triggered, this, [this] {
+    if (CHostSession* s = app_.Sessions().Active()) app::CancelPrinting(*s);
+  });
+  actions_[-sys::kHostPrintScreen] = cancelPrinting;
   host->addSeparator();
   AddCommand(host, sys::kHostFileTransfer, QString::fromLatin1(transfer_texts::kMenuTransfer));
   AddCommand(host, sys::kHostCancelFileTransfer, QString::fromLatin1(transfer_texts::kMenuCancel));
@@ -538,6 +546,7 @@ void CMainFrame::UpdateCommands() {
   for (int id : {sys::kEditCut, sys::kEditCutAppend})
     if (QAction* a = Action(id)) a->setEnabled(live);
   if (QAction* a = Action(-sys::kEditSaveClipboard)) a->setEnabled(s != nullptr);
+  if (QAction* a = Action(-sys::kHostPrintScreen)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(sys::kViewResponseTime)) a->setEnabled(s != nullptr);
   if (QAction* a = Action(sys::kHostCancelScript)) a->setEnabled(app_.CanCancelScript());
   if (QAction* a = Action(sys::kMacroStartRecording)) a->setEnabled(live && !s->Recording());

@@ -2,14 +2,19 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <vector>
 
 #include "app/qt/QtEventLoop.h"
 #include "app/qt/ScriptDialogs.h"
+#include "app/qt/WidgetText.h"
 
 namespace corvina::qt {
 
@@ -113,6 +118,57 @@ std::unique_ptr<platform::ModelessDialog> QtUserInterface::OpenTextPrompt(
 std::unique_ptr<platform::ModelessDialog> QtUserInterface::OpenScanChooser(
     const platform::ScanChooser& chooser, std::function<void(platform::ScanChoice)> done) {
   return OpenScanDialog(chooser, std::move(done), parent_);
+}
+
+namespace {
+
+// Closed with the handle; deleteLater, because the last owner of a job
+// (and so of this handle) may let it go on another thread.
+class CPrintProgressHandle final : public platform::ModelessDialog {
+ public:
+  explicit CPrintProgressHandle(QDialog* dialog) : dialog_(dialog) {}
+  ~CPrintProgressHandle() override {
+    if (dialog_) dialog_->deleteLater();
+  }
+  void BringToFront() override {
+    if (!dialog_) return;
+    dialog_->raise();
+    dialog_->activateWindow();
+  }
+
+ private:
+  QPointer<QDialog> dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ModelessDialog> QtUserInterface::OpenPrintProgress(const platform::PrintProgress& progress,
+                                                                            std::function<void()> cancel) {
+  auto* dialog = new QDialog(parent_);
+  dialog->setObjectName(QStringLiteral("printProgress"));
+  dialog->setWindowTitle(FromCore(progress.caption));
+  dialog->setModal(false);
+  dialog->setMinimumWidth(320);
+  auto* layout = new QVBoxLayout(dialog);
+  auto* text = new QLabel(FromCore(progress.text));
+  text->setObjectName(QStringLiteral("printProgressText"));
+  layout->addWidget(text);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  QPushButton* stop = AddButton(buttons, FromCore(progress.cancelButton));
+  stop->setObjectName(QStringLiteral("printProgressCancel"));
+  layout->addLayout(buttons);
+  // Cancel asks once; the dialog stays until the job has stopped.
+  QObject::connect(stop, &QPushButton::clicked, dialog, [stop, cancel = std::move(cancel)] {
+    stop->setEnabled(false);
+    if (cancel) cancel();
+  });
+  // Closing the window cancels too, and leaves the owner's handle to it.
+  QObject::connect(dialog, &QDialog::rejected, stop, [stop] {
+    if (stop->isEnabled()) stop->click();
+  });
+  dialog->show();
+  return std::make_unique<CPrintProgressHandle>(dialog);
 }
 
 }  // namespace corvina::qt

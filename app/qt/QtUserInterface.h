@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/UserInterface.h"
@@ -34,6 +35,9 @@ class QtUserInterface final : public platform::UserInterface {
       const platform::TextPrompt& prompt, std::function<void(std::optional<std::string>)> done) override;
   std::unique_ptr<platform::ModelessDialog> OpenScanChooser(const platform::ScanChooser& chooser,
                                                             std::function<void(platform::ScanChoice)> done) override;
+  // A small window beside the frame; it never holds the event loop.
+  std::unique_ptr<platform::ModelessDialog> OpenPrintProgress(const platform::PrintProgress& progress,
+                                                              std::function<void()> cancel) override;
 
  protected:
   platform::Answer ShowMessageBox(const std::string& text, const std::string& caption, platform::Buttons buttons,

@@ -79,6 +79,9 @@ class CCorvinaView final : public QWidget {
 
   // The view shows history lines rather than the live screen.
   bool ScrolledBack() const { return canvas_.ViewOffset() != 0; }
+  // One step of the blink clock (every 500 ms); tests stop the clock and step it.
+  void BlinkStep();
+  void StopBlinkClock() { blink_.stop(); }
   // Selection as the user drags (view pixels), exposed for tests.
   bool Selecting() const { return dragging_; }
 
@@ -101,7 +104,6 @@ class CCorvinaView final : public QWidget {
  private:
   void PaintModel();
   void DrawOverlays(QPainter& p, QPoint origin);
-  void BlinkStep();
   void TipMoved(QPoint viewPoint);
   void ShowTip();
   void ScrollBarMoved(int action);

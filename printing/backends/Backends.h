@@ -16,8 +16,8 @@ namespace corvina::printing::backends {
 std::unique_ptr<PageSink> CreatePdfFileSink(const std::string& path);
 
 // The sinks for job destinations: "file:PATH" (PDF when PATH ends in
-// ".pdf", else text), a CUPS destination by name, or the CUPS default for
-// an empty name.
+// ".pdf", else text; a raw job in a numbered file of its own), a CUPS
+// destination by name, or the CUPS default for an empty name.
 SinkFactory DestinationSinks();
 
 struct Destination {

@@ -106,7 +106,8 @@ SinkFactory DestinationSinks() {
     const std::string& name = job.printerName;
     if (name.rfind("file:", 0) == 0) {
       const std::string path = name.substr(5);
-      if (EndsWithPdf(path)) return CreatePdfFileSink(path);
+      // Raw bytes are never drawn, whatever the name says.
+      if (EndsWithPdf(path) && !(job.options & kPrintRaw)) return CreatePdfFileSink(path);
       return TextFileSinkFor(job, error);
     }
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.empty() ? nullptr : name.c_str(), nullptr);

@@ -10,7 +10,6 @@
 #include <fstream>
 
 #include "platform/Format.h"
-#include "platform/FileIo.h"
 #include "platform/Text.h"
 #include "printing/PrintTexts.h"
 #include "printing/backends/Backends.h"
@@ -46,11 +45,6 @@ class CPdfSink final : public PageSink {
 
   bool StartDocument(const DocumentSetup& setup, std::string& error) override {
     setup_ = setup;
-    if (setup.raw) {
-      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-      if (fd_ < 0) error = platform::Format(texts::kCannotOpenFile, path_.c_str(), std::strerror(errno));
-      return fd_ >= 0;
-    }
     PaperSize(width_, height_);
     if (setup.landscape) std::swap(width_, height_);
     // Created 0600 before Cairo writes into it.
@@ -76,15 +70,15 @@ class CPdfSink final : public PageSink {
   }
 
   FontMetrics SelectFont(const PrintFont& font, double fitWidth) override {
-    double size = std::max(1, font.heightTenths) / 10.0;
-    FontMetrics m = Apply(font, size);
-    if (fitWidth > 0 && m.charWidth > 0) m = Apply(font, size * fitWidth / m.charWidth);
+    font_ = font;
+    points_ = std::max(1, font.heightTenths) / 10.0;
+    FontMetrics m = Apply(font, points_);
+    if (fitWidth > 0 && m.charWidth > 0) m = Apply(font, points_ *= fitWidth / m.charWidth);
     return m;
   }
 
   bool StartPage() override {
-    const std::uint32_t c = setup_.textColour;
-    cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+    SetColour(setup_.textColour);
     return cairo_status(cr_) == CAIRO_STATUS_SUCCESS;
   }
 
@@ -95,27 +89,42 @@ class CPdfSink final : public PageSink {
     pango_cairo_show_layout(cr_, layout_);
   }
 
+  void DrawScreenRun(double x, double y, double width, double height, const ScreenRun& run) override {
+    x += setup_.margins[0];
+    y += setup_.margins[1];
+    if (run.background != 0xFFFFFF) {
+      SetColour(run.background);
+      cairo_rectangle(cr_, x, y, width, height);
+      cairo_fill(cr_);
+    }
+    SetColour(run.colour);
+    if (run.bold != font_.bold) {
+      PrintFont bold = font_;
+      bold.bold = run.bold;
+      Apply(bold, points_);
+    }
+    pango_layout_set_text(layout_, run.utf8.c_str(), static_cast<int>(run.utf8.size()));
+    cairo_move_to(cr_, x, y);
+    pango_cairo_show_layout(cr_, layout_);
+    if (run.bold != font_.bold) Apply(font_, points_);
+    if (run.underline) {
+      const double thickness = std::max(0.5, height / 16);
+      cairo_rectangle(cr_, x, y + height - 2 * thickness, width, thickness);
+      cairo_fill(cr_);
+    }
+    SetColour(setup_.textColour);
+  }
+
+  std::optional<Paper> PaperOf() const override {
+    return Paper{width_, height_, setup_.margins[0], setup_.margins[1]};
+  }
+
   bool EndPage() override {
     cairo_show_page(cr_);
     return cairo_status(cr_) == CAIRO_STATUS_SUCCESS;
   }
 
-  bool WriteRaw(std::span<const char> bytes, std::string& error) override {
-    if (fd_ < 0) return false;
-    if (const int err = platform::WriteAll(fd_, bytes.data(), bytes.size())) {
-      error = platform::Format(texts::kCannotWriteFile, path_.c_str(), std::strerror(err));
-      return false;
-    }
-    return true;
-  }
-
   bool EndDocument(std::string& error) override {
-    if (fd_ >= 0) {
-      const bool ok = ::close(fd_) == 0;
-      fd_ = -1;
-      if (!ok) error = platform::Format(texts::kCannotWriteFile, path_.c_str(), std::strerror(errno));
-      return ok;
-    }
     cairo_surface_finish(surface_);
     const cairo_status_t status = cairo_surface_status(surface_);
     Release();
@@ -151,15 +160,17 @@ class CPdfSink final : public PageSink {
     return m;
   }
 
+  void SetColour(std::uint32_t c) {
+    cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+  }
+
   void Release() {
     if (layout_) g_object_unref(layout_);
     if (cr_) cairo_destroy(cr_);
     if (surface_) cairo_surface_destroy(surface_);
-    if (fd_ >= 0) ::close(fd_);
     layout_ = nullptr;
     cr_ = nullptr;
     surface_ = nullptr;
-    fd_ = -1;
   }
 
   std::string path_;
@@ -168,7 +179,8 @@ class CPdfSink final : public PageSink {
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
   PangoLayout* layout_ = nullptr;
-  int fd_ = -1;
+  PrintFont font_;  // the font selected last, at points_
+  double points_ = 10;
 };
 
 }  // namespace

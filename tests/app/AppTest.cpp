@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +16,12 @@
 #include "../session/TestSupport.h"
 #include "app/Clipboard.h"
 #include "app/Engines.h"
+#include "app/ScreenPrint.h"
 #include "keyboard/KeyFunctions.h"
 #include "platform/IniFile.h"
 #include "printing/PrintJob.h"
+#include "printing/PrinterThread.h"
+#include "printing/TextGridSink.h"
 #include "session/LineModeEngine.h"
 #include "session/SessionPrintJob.h"
 
@@ -59,7 +63,9 @@ class Application : public ::testing::Test {
   bool Initialise(const std::string& commandLine = "", bool headless = false, SessionOverrides overrides = {},
                   bool sessionFileOnly = false) {
     settings_.Load();
-    app_ = std::make_unique<CCorvinaApp>(AppEnvironment{loop_, ui_, clock_, engines_}, settings_);
+    AppEnvironment env{loop_, ui_, clock_, engines_};
+    env.printer = printer_;
+    app_ = std::make_unique<CCorvinaApp>(env, settings_);
     app_->onQuit = [this] { ++quits_; };
     AppOptions options;
     options.dataFolder = data_;
@@ -98,6 +104,7 @@ class Application : public ::testing::Test {
   platform::FakeClock clock_;
   platform::IniFile settings_;
   std::unique_ptr<CCorvinaApp> app_;
+  printing::CPrinterThread* printer_ = nullptr;  // set before Initialise
   // The engines the application has; a kind without one is refused.
   EngineFactory engines_ = CreateEngine;
   int quits_ = 0;
@@ -599,6 +606,140 @@ TEST_F(SavedFiles, AScriptsFilespecFilesTakeThePlaceOfTheSessions) {
   // Once the script has ended the session's own files are used again.
   Command(s, kf::sys::kHostSave);
   EXPECT_EQ(ReadFile(data_ + "alpha.log"), Screen());
+}
+
+TEST_F(SavedFiles, AVtHostsPrintBufferGoesToThePrintFileAndAScriptsPrinterFileTakesItsJobs) {
+  CHostSession& s = Start("PrintOptions=8\nPrinterFile=screen.txt\n");
+  // The printer controller is on: Print Screen to a file writes what the host printed so far.
+  server_.Send("\x1b[5iFIRST LINE\r\n\x1b[1mSECOND\r\n");
+  ASSERT_TRUE(loop_.RunUntil([&] { return s.Engine()->PrintBuffer().value_or("").ends_with("SECOND\r\n"); },
+                             std::chrono::seconds(5)));
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  EXPECT_EQ(ReadFile(data_ + "screen.txt"), "FIRST LINE\r\n\x1b[1mSECOND\r\n");
+  // The job ends while a script with a Printer file waits: the file takes it as it came.
+  WriteFile(data_ + "vt.txt", "kept\r\n");
+  WriteFile(root_ + "/print.txt", "filespec Printer,vt.txt,Append\nwaitfor DONE\n");
+  ASSERT_TRUE(app_->Scripts().Start(&s, root_ + "/print.txt")) << Boxes();
+  ASSERT_TRUE(loop_.RunUntil([&] { return app_->Sessions().ScriptFilesOf(s).printer; }, std::chrono::seconds(5)));
+  server_.Send("THIRD\x1b[4iDONE");
+  ASSERT_TRUE(loop_.RunUntil([&] { return !app_->ScriptsRunning(); }, std::chrono::seconds(5)));
+  EXPECT_EQ(ReadFile(data_ + "vt.txt"), "kept\r\nFIRST LINE\r\n\x1b[1mSECOND\r\nTHIRD");
+  // With no job under way the screen is printed again.
+  EXPECT_FALSE(s.Engine()->PrintBuffer());
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  EXPECT_NE(ReadFile(data_ + "screen.txt").find("\r\nHello"), std::string::npos);
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+}
+
+TEST_F(SavedFiles, APrintedScreenKeepsItsColoursOnWhitePaper) {
+  CHostSession& s = Start("PrintScreenHeader=Top of %SESSION\nPrintScreenFooter=Bottom\nPrintOptions=17\n");
+  server_.Send("\r\n\x1b[1;31;44mRED ON BLUE\x1b[0m \x1b[7mREVERSED\x1b[0m \x1b[8mHIDDEN\x1b[0m \x1b[4mUNDER\x1b[0m");
+  ASSERT_TRUE(loop_.RunUntil([&] { return s.ScreenRows()[2].find("UNDER") != std::string::npos; }, std::chrono::seconds(5)));
+  auto find = [](const printing::ScreenPage& page, const std::string& text) -> const printing::ScreenRun* {
+    for (const auto& run : page.runs)
+      if (run.latin1.find(text) != std::string::npos) return &run;
+    return nullptr;
+  };
+  printing::ScreenPage page = ScreenPrintPage(s, 0);
+  // Header, blank line, 24 rows, the information line, blank line, footer
+  // and a line to spare; centred.
+  EXPECT_EQ(page.lines, 24 + 6);
+  EXPECT_EQ(page.columns, 80);
+  EXPECT_TRUE(page.centre);
+  ASSERT_TRUE(find(page, "Top of Alpha"));
+  EXPECT_EQ(find(page, "Top of Alpha")->line, 0);
+  ASSERT_TRUE(find(page, "Bottom"));
+  EXPECT_EQ(find(page, "Bottom")->line, 28);
+  const auto* plain = find(page, "Hello");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->line, 2);
+  // The screen's black background is the paper; the default green stays.
+  EXPECT_EQ(plain->background, 0xFFFFFFu);
+  EXPECT_EQ(plain->colour, 0x00FF00u);
+  const auto* coloured = find(page, "RED ON BLUE");
+  ASSERT_TRUE(coloured);
+  EXPECT_EQ(coloured->line, 4);
+  EXPECT_TRUE(coloured->bold);
+  EXPECT_NE(coloured->background, 0xFFFFFFu);
+  EXPECT_NE(coloured->colour, coloured->background);
+  const auto* reversed = find(page, "REVERSED");
+  ASSERT_TRUE(reversed);
+  EXPECT_EQ(reversed->colour, 0u);  // black on green, as shown
+  EXPECT_EQ(reversed->background, 0x00FF00u);
+  EXPECT_TRUE(find(page, "UNDER") && find(page, "UNDER")->underline);
+  EXPECT_FALSE(find(page, "HIDDEN"));  // text the colour of its background: white on white
+  // Monochrome: everything in the print colour on white.
+  s.Profile().printOptions |= kPrintMonochrome;
+  page = ScreenPrintPage(s, 0);
+  ASSERT_TRUE(find(page, "RED ON BLUE"));
+  for (const auto& run : page.runs) EXPECT_TRUE(run.colour == 0 && run.background == 0xFFFFFFu) << run.latin1;
+  EXPECT_FALSE(find(page, "HIDDEN"));  // hidden text stays hidden on paper too
+}
+
+TEST_F(SavedFiles, TheAbortDialogAndTheMenuCancelPrintScreensThatWaitOrPrint) {
+  // A printer whose pages wait until the test lets them go.
+  std::mutex mutex;
+  std::condition_variable cv;
+  int entered = 0;
+  bool release = false;
+  struct HeldSink final : printing::CTextGridSink {
+    HeldSink(std::mutex& m, std::condition_variable& c, int& in, bool& go)
+        : CTextGridSink(132, 66), m_(m), c_(c), in_(in), go_(go) {}
+    bool StartPage() override {
+      std::unique_lock lock(m_);
+      ++in_;
+      c_.notify_all();
+      c_.wait(lock, [this] { return go_; });
+      return CTextGridSink::StartPage();
+    }
+    std::mutex& m_;
+    std::condition_variable& c_;
+    int& in_;
+    bool& go_;
+  };
+  printing::CPrinterThread printer([this](std::function<void()> task) { loop_.Post(std::move(task)); },
+                                   [&](const PrintJob&, std::string&) -> std::unique_ptr<printing::PageSink> {
+                                     return std::make_unique<HeldSink>(mutex, cv, entered, release);
+                                   });
+  printer_ = &printer;
+  CHostSession& s = Start("PrintOptions=32\n");  // the abort dialog
+  auto printing = [&] {
+    std::unique_lock lock(mutex);
+    return cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered > 0; });
+  };
+  auto finish = [&] {
+    std::lock_guard lock(mutex);
+    release = true;
+    cv.notify_all();
+  };
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  ASSERT_EQ(ui_.printing.size(), 1u);
+  EXPECT_EQ(ui_.printing[0].progress.caption, "Printing");
+  EXPECT_EQ(ui_.printing[0].progress.text, "Printing " + s.Title() + "...");
+  EXPECT_EQ(ui_.printing[0].progress.cancelButton, "Cancel");
+  ASSERT_TRUE(printing());
+  ui_.printing[0].cancel();  // while its page is being drawn
+  finish();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !*ui_.printing[0].open; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();  // a cancelled job is no failure
+  // From the menu: the printing job and the one queued behind it.
+  {
+    std::lock_guard lock(mutex);
+    release = false;
+    entered = 0;
+  }
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  ASSERT_TRUE(printing());
+  ASSERT_TRUE(Command(s, kf::sys::kHostPrintScreen));
+  EXPECT_EQ(CancelPrinting(s), 2);
+  EXPECT_EQ(ui_.statuses.back(), "Print jobs cancelled: 2");
+  finish();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !*ui_.printing[1].open && !*ui_.printing[2].open; }, std::chrono::seconds(5)));
+  EXPECT_EQ(entered, 1);  // the queued one never started
+  EXPECT_EQ(CancelPrinting(s), 0);
+  EXPECT_EQ(ui_.statuses.back(), "No print job is waiting or printing");
+  EXPECT_TRUE(ui_.boxes.empty()) << Boxes();
+  app_.reset();  // before the printer goes
 }
 
 class FakeClipboard final : public ClipboardPort {

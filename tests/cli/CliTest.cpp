@@ -744,6 +744,45 @@ TEST(CliPrinter, ScsAndLu3JobsFromAPrinterLuReachTheFileWithTheirResponses) {
   EXPECT_TRUE(Contains(r.out, "[2] Receive complete")) << r.out;
 }
 
+// pr3287 prints the same jobs: the SCS controls both know (pr3287 has no
+// presentation positions and passes transparent data untranslated) and
+// formatted and unformatted LU type 3 writes.
+TEST(CliPrinter, PrintsTheSameJobsAsPr3287AndAnswersTheHostAlike) {
+  if (::access("/usr/bin/pr3287", X_OK) != 0) GTEST_SKIP() << "pr3287 is not installed";
+  const std::vector<std::string> jobs{"jobs=common,lu3,lu3u"};
+  test::TestHost ours("printer", jobs);
+  test::TestHost theirs("printer", jobs);
+  ASSERT_TRUE(ours.Ready() && theirs.Ready());
+  Sandbox box;
+  const std::string mine = box.Data() + "../ours.txt", other = box.Data() + "../pr3287.txt";
+  auto r = RunCli(box, {"-t", "3270P", "--print-to", "file:" + mine, "127.0.0.1:" + std::to_string(ours.Port())});
+  EXPECT_EQ(r.status, 0) << r.out;
+  {
+    // Form feeds pass through, and each job ends with one.
+    test::ChildProcess pr3287({"pr3287", "-ffthru", "-ffeoj", "-command", "cat >>" + Quote(other),
+                               "127.0.0.1:" + std::to_string(theirs.Port())},
+                              box.Data() + "../pr3287.out");
+    ASSERT_EQ(pr3287.Wait(20000), 0) << ReadFile(box.Data() + "../pr3287.out");
+  }
+  EXPECT_EQ(ours.Wait(), 0) << ours.Log();
+  EXPECT_EQ(theirs.Wait(), 0) << theirs.Log();
+  // Our text file writes each page (and job) as whole lines after a form
+  // feed line; pr3287 writes the form feed where the order came, before the
+  // next line's text, and one (with a line end) after the last job.
+  std::string text = ReadFile(mine), reference = ReadFile(other);
+  for (std::size_t at; (at = text.find("\f\n")) != std::string::npos;) text.erase(at + 1, 1);
+  const std::size_t last = reference.rfind('\f');
+  if (last != std::string::npos && reference.find_first_not_of('\n', last + 1) == std::string::npos)
+    reference.erase(last);
+  EXPECT_EQ(text, reference);
+  EXPECT_NE(text.find("\xC3\x80 la fa\xC3\xA7on\n\fSecond page\n\fLU3 LINE ONE\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("UNFORMATTED TWO\n\nAFTER A BLANK LINE\n"), std::string::npos) << text;
+  const auto responses = ClientRecords(ours.Log());
+  // The BIND, the three records of the SCS job, each LU type 3 write and each PRINT-EOJ.
+  EXPECT_EQ(responses.size(), 9u) << ours.Log();
+  EXPECT_EQ(responses, ClientRecords(theirs.Log())) << theirs.Log();
+}
+
 TEST(CliPrinter, AJobThatCannotBeSpooledIsAnsweredNegatively) {
   Sandbox box;
   test::TestHost host("printer", {"jobs=scs", "expect=negative"});

@@ -148,6 +148,36 @@ TEST(PrinterSession, IncrementalDiskFilesNeverOverwrite) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(PrinterSession, AScriptsPrinterFileTakesTheJobsInsteadOfThePrinter) {
+  const std::string dir = MakeTempDir();
+  WriteFile(dir + "/script.txt", "before\r\n");
+  PrinterSession p(true);
+  ASSERT_TRUE(p.T().Ready());
+  OutputFileOverride file{dir + "/script.txt", true};
+  p.T().Frame().scriptPrinter = &file;
+  p.T().Host(Concat(Header(kBind, 0), {0x31}));
+  for (const char* text : {"first", "second"}) {
+    p.T().Host(Concat(Concat(Header(kScs, 0), Ebcdic(text)), {0x15}));
+    p.T().Host(Header(kPrintEoj, 0));
+  }
+  // Appended to as the script asked, as text; nothing went to the printer.
+  EXPECT_EQ(ReadFile(dir + "/script.txt"), "before\r\nfirst\r\nsecond\r\n");
+  EXPECT_TRUE(Logged(p.E(), "[2] Receive complete to file " + dir + "/script.txt"));
+  // Without Append the script's first job replaces the file; once the
+  // script is over the printer prints again.
+  OutputFileOverride fresh{dir + "/script.txt", false};
+  p.T().Frame().scriptPrinter = &fresh;
+  p.T().Host(Concat(Concat(Header(kScs, 0), Ebcdic("third")), {0x15}));
+  p.T().Host(Header(kPrintEoj, 0));
+  EXPECT_EQ(ReadFile(dir + "/script.txt"), "third\r\n");
+  p.T().Frame().scriptPrinter = nullptr;
+  p.T().Host(Concat(Concat(Header(kScs, 0), Ebcdic("printed")), {0x15}));
+  p.T().Host(Header(kPrintEoj, 0));
+  ASSERT_TRUE(p.T().RunUntil([&] { return Logged(p.E(), "[4] Printing complete"); }));
+  EXPECT_EQ(p.Pages(), (std::vector<std::vector<std::string>>{{"printed"}}));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PrinterSession, FailedPrintingIsReportedAndKeepsTheSpoolFile) {
   PrinterSession p(true, {}, false);
   ASSERT_TRUE(p.T().Ready());

@@ -75,6 +75,9 @@ class Frame3270 final : public SessionFrame {
   bool IsVisible(const CHostSession&) const override { return visible; }
   void CloseSession(CHostSession&) override {}
   void ScreenChanged(CHostSession&) override { ++screenChanges; }
+  // A running script's Printer file, when a test sets one.
+  OutputFileOverride* scriptPrinter = nullptr;
+  OutputFileOverride* ScriptPrinterFile(CHostSession&) override { return scriptPrinter; }
 };
 
 struct SessionOptions {

@@ -125,5 +125,34 @@ TEST_F(LayoutTest, RawJobsPassBytesUnchanged) {
   EXPECT_TRUE(sink.Setup().raw);
 }
 
+TEST_F(LayoutTest, RawJobsToAFileEachGetAFileOfTheirOwn) {
+  job_.options = kPrintRaw;
+  job_.printerName = "file:" + dir_.Path() + "/out.prn";
+  dir_.Write("out.000.prn", "an earlier job");
+  auto print = [this](const std::string& data, bool cancel = false) {
+    job_.files = {PrintFile{dir_.Write("data", data)}};
+    job_.state = cancel ? kJobCancelled : kJobPrinting;
+    std::string error;
+    auto sink = TextFileSinkFor(job_, error);
+    EXPECT_TRUE(sink) << error;
+    return CJobRenderer(job_, *sink, nullptr, 0).Run();
+  };
+  EXPECT_EQ(print("\x1b" "E first"), kJobComplete);
+  EXPECT_EQ(print("second\f"), kJobComplete);
+  // A cancelled job leaves no file behind, and its number is taken again.
+  EXPECT_EQ(print("cancelled", true), kJobCancelled);
+  EXPECT_EQ(print("third"), kJobComplete);
+  auto read = [this](const char* name) {
+    std::ifstream in(dir_.Path() + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(read("out.000.prn"), "an earlier job");
+  EXPECT_EQ(read("out.001.prn"), "\x1b" "E first");
+  EXPECT_EQ(read("out.002.prn"), "second\f");
+  EXPECT_EQ(read("out.003.prn"), "third");
+  EXPECT_FALSE(std::ifstream(dir_.Path() + "/out.004.prn"));
+  EXPECT_FALSE(std::ifstream(dir_.Path() + "/out.prn"));
+}
+
 }  // namespace
 }  // namespace corvina::printing::test

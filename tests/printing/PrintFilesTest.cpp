@@ -45,6 +45,14 @@ TEST(ScsText, PagesAndTopMargins) {
   EXPECT_EQ(std::count(hostile.begin(), hostile.end(), '\f'), 4);
 }
 
+TEST(ScsText, BottomMarginStartsANewPageAndTabsBelowItCannotLoop) {
+  // Page length 6, top margin 1, bottom margin 2, vertical tab stop at 5.
+  EXPECT_EQ(Convert({std::string("\x2B\xC2\x05\x06\x01\x02\x05", 7) + Ebcdic("1") + "\x15" + Ebcdic("2") +
+                     "\x15" + Ebcdic("3") + "\x0B" + Ebcdic("4") + "\x34\xC4\x06" + Ebcdic("5") + "\x25" +
+                     Ebcdic("6")}),
+            "1\r\n2\r\n\f3\n\n\n\n4\n5\n\f6");
+}
+
 TEST(HeaderTokens, FirstOfEachReplacedAndCutToTheWidth) {
   const std::time_t t = 1'700'000'000;
   char date[64], time[64];

@@ -105,5 +105,71 @@ TEST(PrinterThreadTest, PrintsReportsAndRemovesSpoolFiles) {
 
 }
 
+TEST(PrinterThreadTest, CancelledJobsStopAtTheNextPageOrNeverStart) {
+  TempFolder dir;
+  FakeLoop loop;
+  // The first page waits until the test lets the printer go on.
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool entered = false, release = false;
+  std::vector<std::vector<std::string>> delivered;
+  struct HeldSink final : CTextGridSink {
+    HeldSink(std::mutex& m, std::condition_variable& c, bool& in, bool& go, std::vector<std::vector<std::string>>& out)
+        : CTextGridSink(20, 2), m_(m), c_(c), in_(in), go_(go), out_(out) {}
+    bool StartPage() override {
+      std::unique_lock lock(m_);
+      in_ = true;
+      c_.notify_all();
+      c_.wait(lock, [this] { return go_; });
+      return CTextGridSink::StartPage();
+    }
+    bool EndDocument(std::string& error) override {
+      std::lock_guard lock(m_);
+      out_ = Pages();
+      return CTextGridSink::EndDocument(error);
+    }
+    std::mutex& m_;
+    std::condition_variable& c_;
+    bool &in_, &go_;
+    std::vector<std::vector<std::string>>& out_;
+  };
+  CPrinterThread thread(loop.Poster(), [&](const PrintJob&, std::string&) -> std::unique_ptr<PageSink> {
+    return std::make_unique<HeldSink>(mutex, cv, entered, release, delivered);
+  });
+  int owner = 0, other = 0, files = 0;
+  auto job = [&](const void* source, std::string text, Recorder& r) {
+    auto j = std::make_shared<PrintJob>();
+    j->files = {PrintFile{dir.Write("job" + std::to_string(files++), text)}};
+    j->source = source;
+    r.Attach(*j);
+    thread.Submit(j);
+    return j;
+  };
+  Recorder printing, waiting, others;
+  auto first = job(&owner, "one\ntwo\nthree\nfour\n", printing);  // two sheets
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered; }));
+  }
+  auto second = job(&owner, "queued\n", waiting);
+  auto third = job(&other, "other\n", others);
+  // The owner's printing and queued jobs go; another owner's stays.
+  EXPECT_EQ(thread.CancelJobsOf(&owner), 2);
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+    cv.notify_all();
+  }
+  ASSERT_TRUE(loop.RunUntil([&] { return printing.Finished() && waiting.Finished() && others.Finished(); }));
+  EXPECT_EQ(printing.states, (std::vector<int>{kJobPrinting, kJobCancelled}));
+  EXPECT_EQ(waiting.states, (std::vector<int>{kJobQueued, kJobCancelled}));
+  EXPECT_EQ(others.states, (std::vector<int>{kJobQueued, kJobPrinting, kJobComplete}));
+  EXPECT_EQ(delivered, (std::vector<std::vector<std::string>>{{"other"}}));
+  // An ended job is not cancelled afterwards.
+  EXPECT_FALSE(CancelJob(*third));
+  EXPECT_EQ(third->state.load(), kJobComplete);
+  EXPECT_EQ(thread.CancelJobsOf(&owner), 0);
+}
+
 }  // namespace
 }  // namespace corvina::printing::test

@@ -56,6 +56,19 @@ TEST_F(ScsTest, VerticalFormatTopMarginAndTabs) {
   EXPECT_EQ(p.pages, (std::vector<Page>{{"", "a", "", " b", "", "  c"}, {"", "d", "", " e"}, {"", "f"}}));
 }
 
+TEST_F(ScsTest, BottomMarginEndsThePageButPositionsMayGoBelowIt) {
+  // Page length 8, top margin 2, bottom margin 4: line advances past line 4
+  // go on at the next page's top margin; AVPP may still print at line 7.
+  auto p = Print(B({0x2B, 0xC2, 0x04, 8, 2, 4}) + Ebcdic("a") + NL + Ebcdic("b") + NL + Ebcdic("c") + NL +
+                 Ebcdic("d") + NL + B({0x34, 0xC4, 7}) + Ebcdic("e") + LF + Ebcdic("f") + B({0x0B}) + Ebcdic("g"));
+  EXPECT_EQ(p.pages, (std::vector<Page>{{"", "a", "b", "c"}, {"", "d", "", "", "", "", "e"}, {"", "f", " g"}}));
+  // A bottom margin above the top margin or past the page is the page's end.
+  for (int bottom : {1, 9}) {
+    p = Print(B({0x2B, 0xC2, 0x04, 3, 2, bottom}) + Ebcdic("a") + NL + Ebcdic("b") + NL + Ebcdic("c"));
+    EXPECT_EQ(p.pages, (std::vector<Page>{{"", "a", "b"}, {"", "c"}})) << bottom;
+  }
+}
+
 TEST_F(ScsTest, PresentationPositions) {
   job_.linesPerPage = 8;
   // AHPP 10, RHPP 2, AHPP back to 3 (overprint from the left), RDPP 2, AVPP 1 (a new page).
@@ -72,8 +85,9 @@ TEST_F(ScsTest, HostileFormatsCannotLoop) {
   // A page length of 0 and a top margin below the page end are corrected.
   auto p = Print(B({0x2B, 0xC2, 0x04, 0, 200, 0}) + Ebcdic("a") + NL + Ebcdic("b") + NL);
   EXPECT_EQ(p.pages, (std::vector<Page>{{"a", "b"}}));
+  // (The bottom margin of 1 then gives pages of one line.)
   p = Print(B({0x2B, 0xC2, 0x04, 3, 9, 1}) + Ebcdic("a") + NL + Ebcdic("b") + NL + Ebcdic("c") + NL + Ebcdic("d"));
-  EXPECT_EQ(p.pages, (std::vector<Page>{{"a", "b", "c"}, {"d"}}));
+  EXPECT_EQ(p.pages, (std::vector<Page>{{"a"}, {"b"}, {"c"}, {"d"}}));
   // Endless line and form feeds print nothing more; cut controls end quietly.
   std::string flood(100000, '\x0C');
   flood += std::string(100000, '\x25') + Ebcdic("x") + B({0x2B, 0xC1, 0xFF, 1, 2});

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -109,6 +112,44 @@ TEST(QtUserInterface, ABoxThatClosesItsSessionDeletesItAfterTheCallback) {
     test::SpinFor(20ms);
   }
   std::filesystem::remove_all(root);
+}
+
+TEST(QtUserInterface, ThePrintProgressDialogLeavesTheLoopRunningAndCancelsOnce) {
+  QtEventLoop loop;
+  QtUserInterface ui(loop);
+  int cancels = 0, ticks = 0;
+  loop.AddTimer(10ms, true, [&] { ++ticks; });
+  auto handle = ui.OpenPrintProgress({"Printing", "Printing Session A - Production...", "Cancel"}, [&] { ++cancels; });
+  ASSERT_NE(handle, nullptr);
+  QPointer<QDialog> dialog;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "printProgress") dialog = qobject_cast<QDialog*>(w);
+  ASSERT_TRUE(dialog);
+  EXPECT_FALSE(dialog->isModal());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  ASSERT_TRUE(test::SpinUntil([&] { return dialog->isVisible() && ticks > 2; }, 2s));  // the loop goes on
+  EXPECT_EQ(dialog->windowTitle(), "Printing");
+  auto* text = dialog->findChild<QLabel*>("printProgressText");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text(), "Printing Session A - Production...");
+  test::SaveScreenshot(dialog->grab().toImage(), "dialog-print-progress");
+  auto* cancel = dialog->findChild<QPushButton*>("printProgressCancel");
+  ASSERT_NE(cancel, nullptr);
+  cancel->click();
+  cancel->click();  // disabled after the first
+  dialog->reject();  // closing the window asks no more
+  EXPECT_EQ(cancels, 1);
+  EXPECT_FALSE(cancel->isEnabled());
+  // The owner lets the handle go once the job has ended: the window goes.
+  handle.reset();
+  EXPECT_TRUE(test::SpinUntil([&] { return dialog.isNull(); }, 2s));
+  // Closing the window cancels too.
+  handle = ui.OpenPrintProgress({"Printing", "x", "Cancel"}, [&] { ++cancels; });
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "printProgress" && w->isVisible()) dialog = qobject_cast<QDialog*>(w);
+  ASSERT_TRUE(dialog);
+  dialog->reject();
+  EXPECT_EQ(cancels, 2);
 }
 
 }  // namespace
