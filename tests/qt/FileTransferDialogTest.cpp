@@ -58,6 +58,12 @@ void Fill(CFileTransferDialog& d, const std::string& hostFile, const std::string
   (screenImage ? d.ScreenImageButton() : d.WsfButton())->setChecked(true);
 }
 
+bool ScreenHas(Desktop& d, const std::string& text) {
+  for (const std::string& row : d.Session().ScreenRows())
+    if (row.find(text) != std::string::npos) return true;
+  return false;
+}
+
 bool TransferDone(Desktop& d) {
   return !filetransfer::FileTransferRunning(d.Session()) && !d.Frame().Transfers().ProgressOf(d.Session());
 }
@@ -85,6 +91,8 @@ TEST(FileTransferDialog, SendsAndReceivesThroughTheTestHostByteForByte) {
   ASSERT_TRUE(SpinUntil([&] { return TransferDone(d); }, 30s)) << host.Log();
   EXPECT_EQ(corvina::test::ReadFile(hostFolder + "/BIN.DATA.A"), data);
   EXPECT_EQ(d.Session().LockReason(), 0);
+  // As a user would, start the next one once the host's screen is back.
+  ASSERT_TRUE(SpinUntil([&] { return ScreenHas(d, "TRANS03"); }, 10s)) << host.Log();
 
   // Receive it back in screen-image mode, into a file that is not there yet.
   ran = OnTransferDialog([&](CFileTransferDialog& t) {
