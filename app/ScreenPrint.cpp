@@ -15,6 +15,7 @@
 #include "printing/PrintTexts.h"
 #include "printing/PrinterThread.h"
 #include "script/Script.h"
+#include "session/DataFile.h"
 #include "session/HostSession.h"
 #include "session/SessionPrintJob.h"
 #include "session/TextCanvas.h"
@@ -68,7 +69,9 @@ class CPrintPageCanvas final : public Canvas {
     Add(row, column, std::string(1, shown), platform::ToUtf8(std::u32string(1, TextCanvas::GlyphCharacter(glyph))),
         look);
   }
-  void DrawOia(std::string_view) override {}
+  void DrawOia(std::string_view latin1) override { oia_.assign(latin1); }
+  // The information line the engine painted (Latin-1).
+  const std::string& Oia() const { return oia_; }
 
  private:
   void Add(int row, int column, std::string latin1, std::string utf8, const CellLook& look) {
@@ -106,6 +109,7 @@ class CPrintPageCanvas final : public Canvas {
   bool monochrome_;
   std::uint32_t printColour_;
   const std::vector<std::string>& rows_;
+  std::string oia_;
 };
 
 // A line of the page in the print colour on white.
@@ -125,7 +129,7 @@ bool WritePrintFile(CHostSession& session, ScreenPrintFiles& files, script::Scri
                     const std::string& utf8) {
   const CCorvinaSessionProfile& profile = session.Profile();
   const std::string& file = scriptPrinter ? scriptPrinter->file : profile.printerFile;
-  const std::string name = file[0] == '/' ? file : session.DataFolder() + file;
+  const std::string name = InDataFolder(session, file);
   // A script's file is appended to as its flag says; the profile's is numbered when it asks.
   const bool numbered = !scriptPrinter && (profile.printOptions & kPrintNewFileEachTime) != 0;
   bool& used = scriptPrinter ? scriptPrinter->append : files.used;
@@ -196,12 +200,7 @@ printing::ScreenPage ScreenPrintPage(CHostSession& session, std::time_t now) {
                           latin1Rows);
   if (TerminalEngine* engine = session.Engine()) engine->Paint(canvas);
   int line = rows + 2;
-  if (oia) {
-    TextCanvas text;
-    if (TerminalEngine* engine = session.Engine()) engine->Paint(text);
-    const std::string utf8 = text.OiaLine();
-    AddLine(page, line++, platform::Utf8ToLatin1(utf8).value_or(std::string()), utf8, colour);
-  }
+  if (oia) AddLine(page, line++, canvas.Oia(), platform::Latin1ToUtf8(canvas.Oia()), colour);
   const std::string footer = printing::SubstituteHeaderTokens(profile.printScreenFooter, profile.name, columns, now);
   AddLine(page, line + 1, footer, platform::Latin1ToUtf8(footer), colour);
   return page;

@@ -24,14 +24,10 @@ namespace {
 constexpr std::uint8_t kDialogFlags =
     kTransferAscii | kTransferCrLf | kTransferNoTruncate | kTransferAppend | kTransferScreenImage;
 
-// A number box: decimal digits only (at most 9 of them, so it cannot
-// overflow) within the range.
+// A number box: at most 9 decimal digits (so it cannot overflow) within the range.
 std::optional<int> Number(const std::string& text, int lowest, int highest) {
-  if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return std::nullopt;
-  const int n = std::stoi(text);
-  if (n < lowest || n > highest) return std::nullopt;
-  return n;
+  const auto n = ParseBoundedNumber(text, lowest, highest, 9);
+  return n ? std::optional<int>(static_cast<int>(*n)) : std::nullopt;
 }
 
 std::string LabelWithoutColon(const char* label) {

@@ -16,6 +16,7 @@
 #include "platform/Text.h"
 #include "printing/PrintFiles.h"
 #include "printing/PrinterThread.h"
+#include "session/DataFile.h"
 #include "session/Canvas.h"
 #include "session/HostSession.h"
 #include "session/SessionPrintJob.h"
@@ -34,11 +35,6 @@ constexpr std::uint8_t kReasonInterventionRequired = 0x01;
 // The acknowledgement of a printer without the extended protocol.
 constexpr std::uint8_t kPlainAcknowledgement[] = {0x01, 0x6C, 0xD9, 0x02, 0x00, telnet::IAC, telnet::EOR};
 constexpr std::uint8_t kLogEntry = 4, kLogErrorEntry = 5;
-
-// Names in a profile are relative to the data folder.
-std::string InDataFolder(const CHostSession& session, const std::string& name) {
-  return name.empty() || name[0] == '/' ? name : session.DataFolder() + name;
-}
 
 }  // namespace
 

@@ -54,14 +54,15 @@ std::optional<std::string> ListJobs(const CPrintQueues& queues, const std::strin
       case 3: return names(a->FileNames(), b->FileNames());
       case 4: return (a->TotalSize() > b->TotalSize()) - (a->TotalSize() < b->TotalSize());
       case 6: return (a->status > b->status) - (a->status < b->status);
-      default: return 0;  // the list's own order is by creation
+      default:  // "Created On"; jobs of the same second in their order of arrival
+        if (a->created != b->created) return a->created < b->created ? -1 : 1;
+        return (a->sequence > b->sequence) - (a->sequence < b->sequence);
     }
   };
   std::stable_sort(jobs.begin(), jobs.end(), [&](const CPrintJob* a, const CPrintJob* b) {
     const int c = order(a, b);
     return reverse ? c > 0 : c < 0;
   });
-  if (reverse && by == 5) std::reverse(jobs.begin(), jobs.end());
   std::string out = "Printer\tOwner\tJob\tFiles\tTotal Size\tCreated On\tStatus\n";
   for (const CPrintJob* job : jobs) {
     char created[32];

@@ -13,6 +13,7 @@
 #include "keyboard/KeyFunctions.h"
 #include "keyboard/KeyboardMap.h"
 #include "platform/Format.h"
+#include "session/DataFile.h"
 #include "session/Canvas.h"
 #include "platform/FileIo.h"
 #include "printing/JobRenderer.h"
@@ -129,7 +130,7 @@ void CVtEngine::CPrinterThreadSink::SubmitJob(const vt::VtPrintJob& spooled) {
 // A running script's Printer file takes the job's bytes as they came.
 void CVtEngine::CPrinterThreadSink::WriteToFile(const vt::VtPrintJob& spooled, OutputFileOverride& file) {
   CHostSession& session = *engine_.session_;
-  const std::string name = file.file[0] == '/' ? file.file : session.DataFolder() + file.file;
+  const std::string name = InDataFolder(session, file.file);
   std::string path, failure;
   int counter = 0;
   const int fd = printing::OpenPrintOutputFile(name, false, file.append, counter, &path);

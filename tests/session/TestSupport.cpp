@@ -216,6 +216,13 @@ TestHost::~TestHost() {
 
 std::string TestHost::Log() const { return ReadFile(dir_ + "/log"); }
 
+bool TestHost::FirstRecordStartsWith(const std::string& prefix) const {
+  const std::string hex = ClientHex();
+  const auto start = hex.rfind("FF FD 00 ");
+  return start != std::string::npos && hex.compare(start + 9, prefix.size() + 1, prefix + " ") == 0 &&
+         hex.find("FF EF", start) != std::string::npos;
+}
+
 std::string TestHost::ClientHex() const {
   std::istringstream in(Log());
   std::string line, all;

@@ -133,6 +133,9 @@ class TestHost {
   std::string Log() const;
   // Every byte the client sent, as upper-case hex pairs separated by blanks.
   std::string ClientHex() const;
+  // The client's first whole record after the negotiation (which ends with
+  // DO BINARY) starts with these hex pairs ("F3" for the PF3 AID).
+  bool FirstRecordStartsWith(const std::string& hex) const;
 
  private:
   std::string dir_;
